@@ -1,0 +1,81 @@
+#!/bin/sh
+# Sets up a Debian 12 machine for vexlade, builds it, and then:
+#   ./build.sh play    plays the default demo (generated once, kept in build/)
+#   ./build.sh test    runs the whole test suite
+#   ./build.sh build   only builds
+#   ./build.sh asan    builds with ASan+UBSan in build-asan/ and runs the tests
+#   ./build.sh tsan    builds with TSan in build-tsan/ and runs the tests
+# Every step is idempotent: packages already installed are not fetched
+# again, and an existing build tree is only brought up to date.
+set -eu
+
+mode=${1:-play}
+top=$(cd "$(dirname "$0")" && pwd)
+
+# What building needs, and what the tests need on top (terminal and X
+# display for the end-to-end tests).
+build_packages="build-essential cmake pkg-config liblzo2-dev libsdl2-dev libsndfile1-dev
+  libpng-dev console-data libgtest-dev libgmock-dev libbenchmark-dev"
+test_packages="tmux xvfb xauth xdotool x11-apps"
+
+case "$mode" in
+  play|build) packages=$build_packages ;;
+  test|asan|tsan) packages="$build_packages $test_packages" ;;
+  *) echo "usage: $0 [play|test|build|asan|tsan]" >&2; exit 2 ;;
+esac
+
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+missing=""
+for p in $packages; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing="$missing $p"
+  fi
+done
+if [ -n "$missing" ]; then
+  echo "Installing:$missing"
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get update -q
+  # shellcheck disable=SC2086
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing
+fi
+
+jobs=$(nproc 2>/dev/null || echo 2)
+
+build_tree() {  # build_tree DIR [cmake options...]
+  dir=$1; shift
+  if [ ! -f "$dir/CMakeCache.txt" ]; then
+    cmake -S "$top" -B "$dir" "$@"
+  fi
+  cmake --build "$dir" -j "$jobs"
+}
+
+run_tests() {  # run_tests DIR
+  ctest --test-dir "$1" --output-on-failure -j "$jobs" --timeout 600
+}
+
+case "$mode" in
+  build)
+    build_tree "$top/build"
+    ;;
+  test)
+    build_tree "$top/build"
+    run_tests "$top/build"
+    ;;
+  asan)
+    build_tree "$top/build-asan" -DVEXL_SANITIZE=address,undefined -DVEXL_BUILD_BENCH=OFF
+    run_tests "$top/build-asan"
+    ;;
+  tsan)
+    build_tree "$top/build-tsan" -DVEXL_SANITIZE=thread -DVEXL_BUILD_BENCH=OFF
+    run_tests "$top/build-tsan"
+    ;;
+  play)
+    build_tree "$top/build"
+    demo="$top/build/demo"
+    mkdir -p "$demo"
+    "$top/build/tools/vexl" mkdemo "$demo" 2>/dev/null || true
+    "$top/build/tools/vexl" info "$demo/ld_vexl.d1"
+    ;;
+esac

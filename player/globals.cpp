@@ -1,0 +1,9 @@
+#include "player/globals.h"
+
+namespace vexl {
+
+std::uint8_t TextFrame[frame_bytes] = {};
+PlayerSettingsRecord PlayerSettings;
+platform::WindowHandle MainWindow = nullptr;
+
+}  // namespace vexl
