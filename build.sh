@@ -73,9 +73,30 @@ case "$mode" in
     ;;
   play)
     build_tree "$top/build"
+    # Until the player plays the demo: a 10-second sample frame file (a
+    # framed, scrolling colour gradient with a caption), made once, and its
+    # report.
     demo="$top/build/demo"
     mkdir -p "$demo"
-    "$top/build/tools/vexl" mkdemo "$demo" 2>/dev/null || true
-    "$top/build/tools/vexl" info "$demo/ld_vexl.d1"
+    if [ ! -s "$demo/sample.d1" ]; then
+      perl -e '
+        my @shade = (0xB0, 0xB1, 0xB2, 0xDB);
+        for my $f (0 .. 249) {
+          my $text = sprintf(" vexlade sample frame %3d ", $f);
+          my $out = "";
+          for my $r (0 .. 49) {
+            for my $c (0 .. 79) {
+              my ($ch, $at);
+              if ($r == 0 || $r == 49) { $ch = ($c == 0) ? ($r ? 0xC8 : 0xC9) : ($c == 79) ? ($r ? 0xBC : 0xBB) : 0xCD; $at = 0x1F }
+              elsif ($c == 0 || $c == 79) { $ch = 0xBA; $at = 0x1F }
+              elsif ($r == 25 && $c >= 27 && $c < 27 + length $text) { $ch = ord(substr($text, $c - 27, 1)); $at = 0x4E }
+              else { my $g = int(($c + $f) / 5) % 8; $ch = $shade[$g % 4]; $at = (($r / 7) % 8) << 4 | (8 + $g) }
+              $out .= pack("CC", $ch, $at);
+            }
+          }
+          print $out;
+        }' | "$top/build/tools/vexl" pack - "$demo/sample.d1"
+    fi
+    "$top/build/tools/vexl" info "$demo/sample.d1"
     ;;
 esac

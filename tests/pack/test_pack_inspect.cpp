@@ -1,0 +1,115 @@
+#include "player/pack_inspect.h"
+
+#include <gtest/gtest.h>
+
+#include "player/block_writer.h"
+#include "tests/pack/pack_test_support.h"
+
+namespace vexl::test {
+namespace {
+
+// Checks the inspector against the stream on the same image: it must count
+// exactly the bytes pack_read delivers.
+PackInfo inspect_and_compare(const Bytes& file)
+{
+    const PackInfo info = inspect_pack(file);
+    OpenStream stream(file);
+    EXPECT_EQ(info.unpacked_bytes, stream.read_all().size());
+    return info;
+}
+
+TEST(InspectPack, ReportsTheShapeOfASoundFile)
+{
+    const Bytes file = pack_bytes(sample_frames(3 * 65536 + 8000 * 2 + 123), 2);
+    const PackInfo info = inspect_and_compare(file);
+    EXPECT_EQ(info.level, 2);
+    EXPECT_EQ(info.capacity, 65536);
+    EXPECT_EQ(info.buffer_size, 73744);
+    EXPECT_EQ(info.blocks, 4u);
+    EXPECT_EQ(info.compressed_bytes, file.size() - 1 - 4 * 4);
+    EXPECT_EQ(info.unpacked_bytes, 3u * 65536 + 16123);
+    EXPECT_EQ(info.whole_frames, (3u * 65536 + 16123) / 8000);
+    EXPECT_EQ(info.partial_frame_bytes, (3u * 65536 + 16123) % 8000);
+    EXPECT_EQ(info.unread_bytes, 0u);
+    EXPECT_FALSE(info.damaged());
+}
+
+TEST(InspectPack, EmptyFileAndLevelByteOnly)
+{
+    const PackInfo empty = inspect_and_compare({});
+    EXPECT_EQ(empty.level, 255);
+    ASSERT_EQ(empty.damage.size(), 1u);
+    EXPECT_EQ(empty.damage[0].kind, PackDamageKind::no_level_byte);
+
+    const PackInfo bare = inspect_and_compare({7});
+    EXPECT_EQ(bare.level, 7);
+    EXPECT_EQ(bare.blocks, 0u);
+    EXPECT_FALSE(bare.damaged());
+}
+
+struct DamageCase {
+    const char* name;
+    PackDamageKind kind;
+    Bytes tail;  // appended to a sound first block
+};
+
+TEST(InspectPack, FindsEveryDamageWithItsOffset)
+{
+    const Bytes first = pack_bytes(sample_frames(20000), 2);  // one block
+    const Bytes good = compress(sample_frames(4000, 2));
+    Bytes too_long;
+    append_length(too_long, 73745);
+    too_long.resize(too_long.size() + 73745);
+    Bytes cut;
+    append_block(cut, good);
+    cut.pop_back();
+    Bytes partly(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(good.size() / 2));
+    Bytes partly_block;
+    append_block(partly_block, partly);
+    Bytes nothing;
+    append_block(nothing, Bytes{});
+
+    const DamageCase cases[] = {
+        {"length cut", PackDamageKind::length_cut_short, {0, 0}},
+        {"too long", PackDamageKind::block_too_long, too_long},
+        {"cut block", PackDamageKind::block_cut_short, cut},
+        {"partly", PackDamageKind::bad_data, partly_block},
+        {"nothing", PackDamageKind::bad_data, nothing},
+    };
+    for (const DamageCase& c : cases) {
+        Bytes file = first;
+        file.insert(file.end(), c.tail.begin(), c.tail.end());
+        const PackInfo info = inspect_and_compare(file);
+        ASSERT_EQ(info.damage.size(), 1u) << c.name;
+        const PackDamage& d = info.damage[0];
+        EXPECT_EQ(d.kind, c.kind) << c.name;
+        EXPECT_EQ(d.offset, first.size()) << c.name;
+        EXPECT_EQ(d.block, 1u) << c.name;
+        const std::string text = describe(d, info);
+        EXPECT_NE(text.find("offset " + std::to_string(first.size())), std::string::npos) << text;
+        EXPECT_NE(text.find("block 1"), std::string::npos) << text;
+    }
+}
+
+TEST(InspectPack, DamagedDataBeforeSoundDataIsCountedOnce)
+{
+    // A partly decompressing block does not end the data: the next block
+    // still counts, and so does the damage after it.
+    const Bytes raw = sample_frames(30000, 4);
+    Bytes broken = compress(raw);
+    broken.resize(broken.size() / 2);
+    Bytes file{2};
+    append_block(file, broken);
+    append_block(file, compress(sample_frames(3000)));
+    file.push_back(0);
+    const PackInfo info = inspect_and_compare(file);
+    ASSERT_EQ(info.damage.size(), 2u);
+    EXPECT_EQ(info.damage[0].kind, PackDamageKind::bad_data);
+    EXPECT_GT(info.damage[0].produced, 0u);
+    EXPECT_EQ(info.damage[1].kind, PackDamageKind::length_cut_short);
+    EXPECT_EQ(info.damage[1].offset, file.size() - 1);
+    EXPECT_EQ(info.blocks, 2u);
+}
+
+}  // namespace
+}  // namespace vexl::test

@@ -1,0 +1,236 @@
+// vexl pack, unpack and info, run as the built executable.
+
+#include <sys/wait.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "player/block_writer.h"
+#include "tests/pack/pack_test_support.h"
+
+namespace vexl::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct ToolRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+class VexlPackTool : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir = fs::temp_directory_path() /
+              ("vexl-pack-tool-" +
+               std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    static std::string quote(const std::string& s) { return "'" + s + "'"; }
+
+    // Runs `vexl ARGS` (already quoted as needed) in `dir`.
+    ToolRun vexl(const std::string& args, const std::string& stdin_file = "/dev/null") const
+    {
+        const fs::path out = dir / ".stdout";
+        const fs::path err = dir / ".stderr";
+        const std::string command = "cd " + quote(dir) + " && " + quote(VEXL_TOOL) + " " + args +
+                                    " <" + quote(stdin_file) + " >" + quote(out) + " 2>" +
+                                    quote(err);
+        ToolRun run;
+        const int raw = std::system(command.c_str());
+        run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        run.out = text(out);
+        run.err = text(err);
+        fs::remove(out);
+        fs::remove(err);
+        return run;
+    }
+
+    static std::string text(const fs::path& p)
+    {
+        std::ifstream in(p, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), {}};
+    }
+    static Bytes bytes(const fs::path& p)
+    {
+        std::ifstream in(p, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), {}};
+    }
+    void put(const std::string& name, const Bytes& content) const
+    {
+        std::ofstream out(dir / name, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(content.data()),
+                  static_cast<std::streamsize>(content.size()));
+    }
+    static bool has(const std::string& haystack, const std::string& needle)
+    {
+        return haystack.find(needle) != std::string::npos;
+    }
+    std::size_t entries() const
+    {
+        return static_cast<std::size_t>(
+            std::distance(fs::directory_iterator(dir), fs::directory_iterator()));
+    }
+
+    fs::path dir;
+};
+
+TEST_F(VexlPackTool, PackUnpackRoundTripAtEveryLevelSpelling)
+{
+    const Bytes frames = sample_frames(9 * 8000);
+    put("frames.raw", frames);
+
+    ToolRun run = vexl("pack frames.raw default.d1");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(has(run.out, "9 frames")) << run.out;
+    EXPECT_EQ(bytes(dir / "default.d1"), pack_bytes(frames, 2));
+
+    ASSERT_EQ(vexl("pack --level 9 frames.raw nine.d1").status, 0);
+    EXPECT_EQ(bytes(dir / "nine.d1"), pack_bytes(frames, 9));
+    ASSERT_EQ(vexl("pack --level=1 - one.d1", (dir / "frames.raw").string()).status, 0);
+    EXPECT_EQ(bytes(dir / "one.d1"), pack_bytes(frames, 1));
+
+    for (const char* packed : {"default.d1", "nine.d1", "one.d1"}) {
+        run = vexl(std::string("unpack ") + packed + " back.raw");
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(bytes(dir / "back.raw"), frames) << packed;
+    }
+    EXPECT_EQ(bytes(dir / "frames.raw"), frames) << "inputs are never modified";
+}
+
+TEST_F(VexlPackTool, PartialLastFrameIsWarnedPackedAndUnpacked)
+{
+    const Bytes frames = sample_frames(2 * 8000 + 100);
+    put("frames.raw", frames);
+    ToolRun run = vexl("pack frames.raw p.d1");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(has(run.err, "frames.raw")) << run.err;
+    EXPECT_TRUE(has(run.err, "partial")) << run.err;
+
+    run = vexl("info p.d1");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(has(run.out, "2 whole")) << run.out;
+    EXPECT_TRUE(has(run.out, "100 of 8000 bytes")) << run.out;
+
+    ASSERT_EQ(vexl("unpack p.d1 back.raw").status, 0);
+    EXPECT_EQ(bytes(dir / "back.raw"), frames);
+}
+
+TEST_F(VexlPackTool, InfoReportsTheShape)
+{
+    const Bytes packed = pack_bytes(sample_frames(20 * 8000), 1);
+    put("any name.bin", packed);
+    const ToolRun run = vexl("info 'any name.bin'");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(has(run.out, "level       1: blocks of up to 32768 bytes, buffers of 36880"))
+        << run.out;
+    EXPECT_TRUE(has(run.out, "blocks      5\n")) << run.out;
+    EXPECT_TRUE(has(run.out, "unpacked    160000 bytes")) << run.out;
+    EXPECT_TRUE(has(run.out, "20 whole")) << run.out;
+    EXPECT_TRUE(has(run.out, "damage      none")) << run.out;
+    EXPECT_TRUE(run.err.empty()) << run.err;
+}
+
+TEST_F(VexlPackTool, DamagedFilesAreReportedWithOffsetsAndExitOne)
+{
+    const Bytes sound = pack_bytes(sample_frames(3 * 8000), 2);
+    Bytes cut = sound;
+    append_block(cut, compress(sample_frames(8000, 5)));
+    cut.resize(cut.size() - 10);
+    put("cut.d1", cut);
+
+    ToolRun run = vexl("info cut.d1");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(has(run.out, "3 whole")) << run.out;
+    EXPECT_TRUE(has(run.err, "vexl info: cut.d1: offset " + std::to_string(sound.size())))
+        << run.err;
+    EXPECT_TRUE(has(run.err, "cut short")) << run.err;
+
+    // unpack still writes what the player would read, and says why it fails.
+    run = vexl("unpack cut.d1 back.raw");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(has(run.err, "vexl unpack: cut.d1: offset")) << run.err;
+    EXPECT_EQ(bytes(dir / "back.raw"), sample_frames(3 * 8000));
+    EXPECT_EQ(bytes(dir / "cut.d1"), cut);
+
+    put("empty.d1", {});
+    run = vexl("info empty.d1");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(has(run.err, "empty.d1: offset 0: the file is empty")) << run.err;
+}
+
+TEST_F(VexlPackTool, UnreadableInputsFailWithoutOutput)
+{
+    ToolRun run = vexl("info missing.d1");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(has(run.err, "missing.d1: No such file")) << run.err;
+
+    run = vexl("unpack missing.d1 out.raw");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(has(run.err, "missing.d1")) << run.err;
+
+    run = vexl("pack missing.raw out.d1");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(has(run.err, "vexl pack: missing.raw:")) << run.err;
+
+    fs::create_directory(dir / "adir");
+    run = vexl("info adir");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(has(run.err, "adir: is a directory")) << run.err;
+
+    put("f.raw", sample_frames(8000));
+    run = vexl("pack f.raw no/such/dir/out.d1");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(has(run.err, "no/such/dir/out.d1")) << run.err;
+
+    fs::remove_all(dir / "adir");
+    EXPECT_EQ(entries(), 1u) << "nothing but f.raw was left behind";
+}
+
+TEST_F(VexlPackTool, ExistingOutputSurvivesAFailedRun)
+{
+    put("out.d1", {1, 2, 3});
+    EXPECT_EQ(vexl("pack missing.raw out.d1").status, 1);
+    EXPECT_EQ(bytes(dir / "out.d1"), (Bytes{1, 2, 3}));
+}
+
+TEST_F(VexlPackTool, BadUsageExitsTwo)
+{
+    put("f.raw", sample_frames(8000));
+    put("f.d1", pack_bytes(sample_frames(8000)));
+    for (const char* args :
+         {"", "pack", "pack f.raw", "pack f.raw a b", "pack --level 0 f.raw o.d1",
+          "pack --level 10 f.raw o.d1", "pack --level x f.raw o.d1", "pack f.raw o.d1 --level",
+          "pack --fast f.raw o.d1", "unpack f.d1", "unpack -x f.d1 o", "info", "info a b",
+          "frobnicate", "pack f.raw f.raw", "unpack f.d1 f.d1"}) {
+        const ToolRun run = vexl(args);
+        EXPECT_EQ(run.status, 2) << "vexl " << args;
+        EXPECT_FALSE(run.err.empty()) << "vexl " << args;
+    }
+    EXPECT_EQ(bytes(dir / "f.raw"), sample_frames(8000)) << "an input named as output survives";
+    EXPECT_EQ(bytes(dir / "f.d1"), pack_bytes(sample_frames(8000)));
+    EXPECT_FALSE(fs::exists(dir / "o.d1"));
+}
+
+TEST_F(VexlPackTool, HelpDescribesEachCommand)
+{
+    for (const char* name : {"pack", "unpack", "info"}) {
+        const ToolRun run = vexl(std::string(name) + " --help");
+        EXPECT_EQ(run.status, 0);
+        EXPECT_TRUE(has(run.out, std::string("usage: vexl ") + name)) << run.out;
+    }
+    const ToolRun overview = vexl("--help");
+    EXPECT_TRUE(has(overview.out, "pack [--level 1-9] FRAMES OUT.d1")) << overview.out;
+}
+
+}  // namespace
+}  // namespace vexl::test

@@ -1,0 +1,40 @@
+#pragma once
+// What the pack subcommands share: loading a whole input, guarding inputs
+// against being overwritten, and a packed frame stream opened over a loaded
+// image the way the player opens it.
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "player/pack_stream.h"
+
+namespace vexl::tool {
+
+// Reads the whole file; on failure says why in `problem`.
+bool read_whole_file(const std::filesystem::path& path, std::vector<std::uint8_t>& bytes,
+                     std::string& problem);
+
+// True when `output` already exists and is the same file as `input`.
+bool is_same_file(const std::filesystem::path& input, const std::filesystem::path& output);
+
+// A reading stream over `image`, which must hold the content of `path`:
+// opened with pack_open(path, "r") and served from FileImage, released and
+// freed at the end of its scope (FileImage is cleared then too). Null when
+// pack_open fails or the image is too large for FileImage.
+class ImageStream {
+public:
+    ImageStream(const std::filesystem::path& path, std::vector<std::uint8_t>& image);
+    ~ImageStream();
+    ImageStream(const ImageStream&) = delete;
+    ImageStream& operator=(const ImageStream&) = delete;
+
+    PackStream* get() const { return stream_; }
+
+private:
+    PackStream* stream_ = nullptr;
+};
+
+}  // namespace vexl::tool
