@@ -1,0 +1,84 @@
+#include "platform/linux/linux_diagnostics.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <ctime>
+
+#include "platform/restore_hooks.h"
+
+namespace vexl::platform {
+namespace {
+
+// write(2) until everything is out or a real error happens.
+void write_all(int fd, const char* data, std::size_t size)
+{
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return;
+        }
+        data += written;
+        size -= static_cast<std::size_t>(written);
+    }
+}
+
+bool local_now(std::tm& out)
+{
+    const std::time_t now = std::time(nullptr);
+    return localtime_r(&now, &out) != nullptr;
+}
+
+// An unreadable clock still gives an entry of the usual width.
+void keep_width(std::size_t formatted, const char* placeholder, StampText& out)
+{
+    if (formatted != sizeof out - 1)
+        std::memcpy(out, placeholder, sizeof out);
+}
+
+}  // namespace
+
+void LinuxDebugOutput::write_debugger(const char* text)
+{
+    write_all(STDERR_FILENO, text, std::strlen(text));
+}
+
+int LinuxDebugOutput::open_log()
+{
+    return ::open(log_path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+}
+
+void LinuxDebugOutput::write_log(int fd, const char* data, std::size_t size)
+{
+    if (fd >= 0)
+        write_all(fd, data, size);
+}
+
+// The log's dates have two-digit years, as _strdate gave them.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-y2k"
+void LinuxLocalClock::date_text(StampText& out)
+{
+    std::tm now{};
+    keep_width(local_now(now) ? std::strftime(out, sizeof out, "%m/%d/%y", &now) : 0, "--/--/--", out);
+}
+#pragma GCC diagnostic pop
+
+void LinuxLocalClock::time_text(StampText& out)
+{
+    std::tm now{};
+    keep_width(local_now(now) ? std::strftime(out, sizeof out, "%H:%M:%S", &now) : 0, "--:--:--", out);
+}
+
+void LinuxBreakpointTrap::trap()
+{
+    run_restore_hooks();
+    std::raise(SIGTRAP);
+}
+
+}  // namespace vexl::platform
