@@ -1,0 +1,238 @@
+#include "platform/linux/audio_engine.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstring>
+
+namespace vexl::platform {
+
+AudioStream::~AudioStream()
+{
+    if (converter != nullptr)
+        SDL_FreeAudioStream(converter);
+}
+
+AudioEngine::AudioEngine() = default;
+AudioEngine::~AudioEngine() = default;
+
+bool AudioEngine::known(AudioStream* stream) const
+{
+    return stream != nullptr &&
+           std::any_of(streams_.begin(), streams_.end(),
+                       [&](const std::unique_ptr<AudioStream>& s) { return s.get() == stream; });
+}
+
+bool AudioEngine::has_stream(AudioStream* stream)
+{
+    std::lock_guard lock(mutex_);
+    return known(stream);
+}
+
+AudioStream* AudioEngine::add_stream(DecodedSound sound)
+{
+    auto stream = std::make_unique<AudioStream>();
+    stream->sound = std::move(sound);
+    std::lock_guard lock(mutex_);
+    streams_.push_back(std::move(stream));
+    return streams_.back().get();
+}
+
+AudioDsp* AudioEngine::add_dsp(AudioStream* stream, DspCallback callback, int priority,
+                               void* param)
+{
+    std::lock_guard lock(mutex_);
+    if (!known(stream) || callback == nullptr)
+        return nullptr;
+    auto dsp = std::make_unique<AudioDsp>();
+    dsp->callback = callback;
+    dsp->priority = priority;
+    dsp->param = param;
+    AudioDsp* handle = dsp.get();
+    auto& list = stream->dsps;
+    // Lower priorities run first; equal ones in creation order.
+    const auto at = std::upper_bound(list.begin(), list.end(), priority,
+                                     [](int p, const std::unique_ptr<AudioDsp>& d) {
+                                         return p < d->priority;
+                                     });
+    list.insert(at, std::move(dsp));
+    return handle;
+}
+
+bool AudioEngine::set_active(AudioDsp* dsp, bool active)
+{
+    std::lock_guard lock(mutex_);
+    for (const auto& s : streams_)
+        for (const auto& d : s->dsps)
+            if (d.get() == dsp) {
+                d->active = active;
+                return true;
+            }
+    return false;
+}
+
+bool AudioEngine::play(AudioStream* stream)
+{
+    std::lock_guard lock(mutex_);
+    if (!known(stream) || !clock_)
+        return false;
+    if (stream->playing)
+        return true;
+    const int rate = clock_->rate();
+    if (stream->sound.sample_rate != rate && stream->converter == nullptr) {
+        stream->converter = SDL_NewAudioStream(AUDIO_S16SYS, 1, stream->sound.sample_rate,
+                                               AUDIO_S16SYS, 1, rate);
+        if (stream->converter == nullptr)
+            return false;
+    }
+    stream->playing = true;
+    return true;
+}
+
+int AudioEngine::time_ms(AudioStream* stream)
+{
+    std::lock_guard lock(mutex_);
+    if (!known(stream) || !stream->started || !clock_)
+        return 0;
+    const double heard = clock_->heard_frames(AudioClock::Clock::now()) -
+                         static_cast<double>(stream->start_frame);
+    const double ms = std::floor(std::max(0.0, heard) * 1000.0 / clock_->rate());
+    const int value = ms >= static_cast<double>(INT_MAX) ? INT_MAX : static_cast<int>(ms);
+    stream->last_ms = std::max(stream->last_ms, value);
+    return stream->last_ms;
+}
+
+bool AudioEngine::remove_stream(AudioStream* stream)
+{
+    std::unique_ptr<AudioStream> doomed;
+    std::lock_guard lock(mutex_);
+    const auto it = std::find_if(streams_.begin(), streams_.end(),
+                                 [&](const std::unique_ptr<AudioStream>& s) {
+                                     return s.get() == stream;
+                                 });
+    if (it == streams_.end())
+        return false;
+    doomed = std::move(*it);
+    streams_.erase(it);
+    return true;
+}
+
+void AudioEngine::remove_all_streams()
+{
+    std::lock_guard lock(mutex_);
+    streams_.clear();
+}
+
+void AudioEngine::set_output(int rate, std::int64_t latency_frames)
+{
+    std::lock_guard lock(mutex_);
+    clock_ = std::make_unique<AudioClock>(rate, latency_frames);
+    output_frames_ = 0;
+}
+
+void AudioEngine::clear_output()
+{
+    std::lock_guard lock(mutex_);
+    clock_.reset();
+    for (auto& s : streams_) {
+        s->playing = false;
+        s->started = false;
+    }
+}
+
+std::optional<int> AudioEngine::output_rate()
+{
+    std::lock_guard lock(mutex_);
+    if (!clock_)
+        return std::nullopt;
+    return clock_->rate();
+}
+
+double AudioEngine::heard_frames()
+{
+    std::lock_guard lock(mutex_);
+    return clock_ ? clock_->heard_frames(AudioClock::Clock::now()) : 0.0;
+}
+
+void AudioEngine::produce_block(AudioStream& stream, std::vector<std::int16_t>& block)
+{
+    const auto& data = stream.sound.samples;
+    source_block_.assign(block_samples, 0);
+    if (stream.cursor < data.size()) {
+        const std::size_t n = std::min<std::size_t>(block_samples, data.size() - stream.cursor);
+        std::copy_n(data.begin() + static_cast<std::ptrdiff_t>(stream.cursor), n,
+                    source_block_.begin());
+    }
+    stream.cursor += block_samples;  // past the end this only counts silence
+
+    dsp_block_ = source_block_;
+    void* current = dsp_block_.data();
+    for (const auto& dsp : stream.dsps) {
+        if (!dsp->active)
+            continue;
+        void* result = dsp->callback(source_block_.data(), current, block_samples, dsp->param);
+        if (result != nullptr)  // a hook that returns nothing leaves the block as it was
+            current = result;
+    }
+    const auto* played = static_cast<const std::int16_t*>(current);
+    block.assign(played, played + block_samples);
+}
+
+void AudioEngine::pull(AudioStream& stream, std::int16_t* out, int frames)
+{
+    std::vector<std::int16_t> block;
+    if (stream.converter == nullptr) {
+        // Same rate as the output: processed blocks wait in `ready` until
+        // the output takes them.
+        auto& ready = stream.ready;
+        while (ready.size() - stream.ready_pos < static_cast<std::size_t>(frames)) {
+            if (stream.ready_pos > 0) {
+                ready.erase(ready.begin(), ready.begin() + static_cast<std::ptrdiff_t>(stream.ready_pos));
+                stream.ready_pos = 0;
+            }
+            produce_block(stream, block);
+            ready.insert(ready.end(), block.begin(), block.end());
+        }
+        std::copy_n(ready.begin() + static_cast<std::ptrdiff_t>(stream.ready_pos), frames, out);
+        stream.ready_pos += static_cast<std::size_t>(frames);
+        return;
+    }
+    const int wanted = frames * static_cast<int>(sizeof(std::int16_t));
+    // The guard only matters if the converter misbehaves: then silence.
+    for (int guard = 0; SDL_AudioStreamAvailable(stream.converter) < wanted && guard < 1024; ++guard) {
+        produce_block(stream, block);
+        SDL_AudioStreamPut(stream.converter, block.data(),
+                           static_cast<int>(block.size() * sizeof(std::int16_t)));
+    }
+    const int got = std::max(0, SDL_AudioStreamGet(stream.converter, out, wanted));
+    if (got < wanted)
+        std::memset(reinterpret_cast<char*>(out) + got, 0, static_cast<std::size_t>(wanted - got));
+}
+
+void AudioEngine::render(std::int16_t* out, int frames)
+{
+    std::lock_guard lock(mutex_);
+    if (frames <= 0)
+        return;
+    if (clock_)
+        clock_->on_block(frames, AudioClock::Clock::now());
+    mix_.assign(static_cast<std::size_t>(frames), 0);
+    part_.resize(static_cast<std::size_t>(frames));
+    for (auto& s : streams_) {
+        if (!s->playing)
+            continue;
+        if (!s->started) {
+            s->started = true;
+            s->start_frame = output_frames_;
+        }
+        pull(*s, part_.data(), frames);
+        for (int i = 0; i < frames; ++i)
+            mix_[static_cast<std::size_t>(i)] += part_[static_cast<std::size_t>(i)];
+    }
+    for (int i = 0; i < frames; ++i)
+        out[i] = static_cast<std::int16_t>(
+            std::clamp<std::int32_t>(mix_[static_cast<std::size_t>(i)], INT16_MIN, INT16_MAX));
+    output_frames_ += frames;
+}
+
+}  // namespace vexl::platform

@@ -1,0 +1,98 @@
+#pragma once
+// The streams of the audio library and their mixing, independent of the
+// output that pulls the mix: an SDL2 device or the silent real-time output.
+//
+// Threads: the public calls come from the program's threads; render() runs
+// on the output's thread. One recursive lock guards the streams, so a DSP
+// hook may call back into the library (e.g. ask for the time) without
+// deadlocking, and nothing is freed while the output is using it.
+
+#include <SDL2/SDL_audio.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+#include "platform/audio_library.h"
+#include "platform/linux/audio_clock.h"
+#include "platform/linux/sound_decoder.h"
+
+namespace vexl::platform {
+
+struct AudioDsp {
+    DspCallback callback = nullptr;
+    int priority = 0;
+    void* param = nullptr;
+    std::atomic<bool> active{false};
+};
+
+struct AudioStream {
+    DecodedSound sound;  // fixed after open
+    std::vector<std::unique_ptr<AudioDsp>> dsps;  // run order: priority, then creation
+
+    // Output side, touched under the engine lock.
+    bool playing = false;
+    bool started = false;          // has delivered its first output frame
+    std::int64_t start_frame = 0;  // output frame at which it started
+    std::size_t cursor = 0;        // next source sample; past the end, silence plays
+    SDL_AudioStream* converter = nullptr;  // source rate -> output rate; null if equal
+    std::vector<std::int16_t> ready;       // processed, not yet output (equal rates)
+    std::size_t ready_pos = 0;
+    int last_ms = 0;               // the clock never goes back
+
+    ~AudioStream();
+};
+
+class AudioEngine {
+public:
+    // Source samples per DSP block.
+    static constexpr int block_samples = 512;
+
+    AudioEngine();
+    ~AudioEngine();
+    AudioEngine(const AudioEngine&) = delete;
+    AudioEngine& operator=(const AudioEngine&) = delete;
+
+    // --- program side -----------------------------------------------------
+    AudioStream* add_stream(DecodedSound sound);
+    AudioDsp* add_dsp(AudioStream* stream, DspCallback callback, int priority, void* param);
+    bool set_active(AudioDsp* dsp, bool active);
+    bool play(AudioStream* stream);  // needs an output format
+    int time_ms(AudioStream* stream);
+    bool remove_stream(AudioStream* stream);
+    void remove_all_streams();
+    bool has_stream(AudioStream* stream);
+
+    // --- output side ------------------------------------------------------
+    // Called before the output starts pulling: its rate and how many
+    // frames it buffers beyond the block it asks for.
+    void set_output(int rate, std::int64_t latency_frames);
+    void clear_output();
+    std::optional<int> output_rate();
+
+    // Fills `frames` mono samples for the output (the output's thread).
+    void render(std::int16_t* out, int frames);
+
+    // For the clock benchmark and tests: the output's heard position.
+    double heard_frames();
+
+private:
+    bool known(AudioStream* stream) const;
+    void pull(AudioStream& stream, std::int16_t* out, int frames);
+    void produce_block(AudioStream& stream, std::vector<std::int16_t>& block);
+
+    std::recursive_mutex mutex_;
+    std::vector<std::unique_ptr<AudioStream>> streams_;
+    std::unique_ptr<AudioClock> clock_;
+    std::int64_t output_frames_ = 0;
+    std::vector<std::int32_t> mix_;
+    std::vector<std::int16_t> part_;
+    std::vector<std::int16_t> source_block_;  // a block as decoded, read-only for hooks
+    std::vector<std::int16_t> dsp_block_;     // the same block, rewritten by hooks
+};
+
+}  // namespace vexl::platform

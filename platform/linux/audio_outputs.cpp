@@ -1,0 +1,145 @@
+#include "platform/linux/audio_outputs.h"
+
+#include <SDL2/SDL.h>
+
+#include <algorithm>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace vexl::platform {
+namespace {
+
+class SdlOutput final : public AudioOutput {
+public:
+    explicit SdlOutput(AudioEngine& engine) : engine_(engine) {}
+    ~SdlOutput() override { stop(); }
+    SdlOutput(const SdlOutput&) = delete;
+    SdlOutput& operator=(const SdlOutput&) = delete;
+
+    bool open(int wanted_rate, std::string& why)
+    {
+        SDL_AudioSpec want{};
+        want.freq = wanted_rate;
+        want.format = AUDIO_S16SYS;
+        want.channels = 1;
+        // 20 ms: a whole number of milliseconds at the usual rates, which
+        // keeps drivers that pace themselves with millisecond sleeps (SDL's
+        // dummy driver) close to real time.
+        want.samples = static_cast<Uint16>(std::clamp(wanted_rate / 50, 64, 8192));
+        want.callback = &SdlOutput::callback;
+        want.userdata = this;
+        SDL_AudioSpec have{};
+        // The device's own rate; SDL converts format and channels to it.
+        device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE);
+        if (device_ == 0) {
+            why = SDL_GetError();
+            return false;
+        }
+        engine_.set_output(have.freq, have.samples);
+        SDL_PauseAudioDevice(device_, 0);
+        return true;
+    }
+
+    void stop() override
+    {
+        if (device_ != 0) {
+            SDL_CloseAudioDevice(device_);  // returns once the callback has finished
+            device_ = 0;
+        }
+    }
+    const char* name() const override { return "sdl"; }
+
+private:
+    static void SDLCALL callback(void* self, Uint8* stream, int len)
+    {
+        static_cast<SdlOutput*>(self)->engine_.render(
+            reinterpret_cast<std::int16_t*>(stream), len / static_cast<int>(sizeof(std::int16_t)));
+    }
+
+    AudioEngine& engine_;
+    SDL_AudioDeviceID device_ = 0;
+};
+
+class NullOutput final : public AudioOutput {
+public:
+    NullOutput(AudioEngine& engine, int rate) : engine_(engine), rate_(rate)
+    {
+        thread_ = std::thread([this] { run(); });
+    }
+    ~NullOutput() override { stop(); }
+    NullOutput(const NullOutput&) = delete;
+    NullOutput& operator=(const NullOutput&) = delete;
+
+    void stop() override
+    {
+        {
+            std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        wake_.notify_all();
+        if (thread_.joinable())
+            thread_.join();
+    }
+    const char* name() const override { return "null"; }
+
+private:
+    // Blocks of about 5 ms keep the clock fine-grained at little cost.
+    static constexpr int blocks_per_second = 200;
+
+    void run()
+    {
+        using Clock = std::chrono::steady_clock;
+        const int block = std::max(1, rate_ / blocks_per_second);
+        std::vector<std::int16_t> sink(static_cast<std::size_t>(block));
+        // Deadlines are absolute (frames so far / rate), so a late wake-up
+        // now and then never accumulates into drift.
+        Clock::time_point start = Clock::now();
+        std::int64_t frames = 0;
+        std::unique_lock lock(mutex_);
+        while (!stopping_) {
+            const auto due = start + std::chrono::duration_cast<Clock::duration>(
+                                         std::chrono::duration<double>(
+                                             static_cast<double>(frames) / rate_));
+            if (wake_.wait_until(lock, due, [this] { return stopping_; }))
+                break;
+            lock.unlock();
+            // After a long stall (suspended process, debugger) the lost time
+            // is skipped rather than raced through.
+            if (Clock::now() - due > std::chrono::milliseconds(500)) {
+                start = Clock::now();
+                frames = 0;
+            }
+            engine_.render(sink.data(), block);
+            frames += block;
+            lock.lock();
+        }
+    }
+
+    AudioEngine& engine_;
+    const int rate_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool stopping_ = false;
+    std::thread thread_;
+};
+
+}  // namespace
+
+std::unique_ptr<AudioOutput> start_sdl_output(AudioEngine& engine, int wanted_rate,
+                                              std::string& why)
+{
+    auto output = std::make_unique<SdlOutput>(engine);
+    if (!output->open(wanted_rate, why))
+        return nullptr;
+    return output;
+}
+
+std::unique_ptr<AudioOutput> start_null_output(AudioEngine& engine, int rate)
+{
+    engine.set_output(rate, 0);
+    return std::make_unique<NullOutput>(engine, rate);
+}
+
+}  // namespace vexl::platform

@@ -1,0 +1,121 @@
+#include "platform/linux/linux_audio_library.h"
+
+#include <SDL2/SDL.h>
+
+#include <cstdio>
+
+#include "platform/linux/audio_outputs.h"
+#include "platform/linux/sound_decoder.h"
+
+namespace vexl::platform {
+namespace {
+
+constexpr int fallback_mixing_rate = 22050;
+
+}  // namespace
+
+LinuxAudioLibrary::LinuxAudioLibrary() : LinuxAudioLibrary(Options{}) {}
+
+LinuxAudioLibrary::LinuxAudioLibrary(Options options) : options_(std::move(options)) {}
+
+LinuxAudioLibrary::~LinuxAudioLibrary() { close(); }
+
+bool LinuxAudioLibrary::init(int mixing_rate, int /*max_software_channels*/, unsigned /*flags*/)
+{
+    if (output_)
+        return true;
+    const int rate = mixing_rate > 0 ? mixing_rate : fallback_mixing_rate;
+
+    if (options_.output != OutputChoice::null_only) {
+        // The player handles SIGINT and SIGTERM itself; SDL must not.
+        SDL_SetHintWithPriority(SDL_HINT_NO_SIGNAL_HANDLERS, "1", SDL_HINT_OVERRIDE);
+        if (!options_.sdl_driver.empty())
+            SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, options_.sdl_driver.c_str(),
+                                    SDL_HINT_OVERRIDE);
+        // Only the audio subsystem, counted by SDL: the display may use SDL
+        // too, and each side shuts down only what it started.
+        std::string why;
+        if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
+            sdl_audio_initialised_ = true;
+            output_ = start_sdl_output(engine_, rate, why);
+        } else {
+            why = SDL_GetError();
+        }
+        if (!output_ && sdl_audio_initialised_) {
+            SDL_QuitSubSystem(SDL_INIT_AUDIO);
+            sdl_audio_initialised_ = false;
+        }
+        if (!output_ && options_.output == OutputChoice::sdl_only)
+            return false;
+    }
+    if (!output_)
+        output_ = start_null_output(engine_, rate);
+    return true;
+}
+
+AudioStreamHandle LinuxAudioLibrary::stream_open_file(const char* name, unsigned /*mode*/,
+                                                      int /*length*/)
+{
+    DecodedSound sound;
+    std::string error;
+    switch (decode_sound_file(name, sound, error)) {
+    case DecodeResult::ok:
+    case DecodeResult::damaged:  // play what could be read
+        break;
+    case DecodeResult::unrecognised:
+        // No container: headerless signed 16-bit little-endian mono.
+        if (!read_raw_sound_file(name, sound, error))
+            return nullptr;
+        break;
+    case DecodeResult::missing:
+        return nullptr;
+    }
+    return engine_.add_stream(std::move(sound));
+}
+
+DspHandle LinuxAudioLibrary::stream_create_dsp(AudioStreamHandle stream, DspCallback callback,
+                                               int priority, void* param)
+{
+    return engine_.add_dsp(stream, callback, priority, param);
+}
+
+void LinuxAudioLibrary::dsp_set_active(DspHandle dsp, bool active)
+{
+    engine_.set_active(dsp, active);
+}
+
+int LinuxAudioLibrary::stream_play(int channel, AudioStreamHandle stream)
+{
+    if (!engine_.play(stream))
+        return -1;
+    return channel < 0 ? 0 : channel;
+}
+
+int LinuxAudioLibrary::stream_get_time(AudioStreamHandle stream) { return engine_.time_ms(stream); }
+
+bool LinuxAudioLibrary::stream_close(AudioStreamHandle stream)
+{
+    return engine_.remove_stream(stream);
+}
+
+void LinuxAudioLibrary::close()
+{
+    if (output_) {
+        output_->stop();
+        output_.reset();
+    }
+    engine_.clear_output();
+    engine_.remove_all_streams();
+    if (sdl_audio_initialised_) {
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        sdl_audio_initialised_ = false;
+    }
+}
+
+const char* LinuxAudioLibrary::output_name() const { return output_ ? output_->name() : ""; }
+
+int LinuxAudioLibrary::output_rate() { return engine_.output_rate().value_or(0); }
+
+double LinuxAudioLibrary::output_heard_frames() { return engine_.heard_frames(); }
+
+}  // namespace vexl::platform

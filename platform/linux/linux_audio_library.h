@@ -1,0 +1,58 @@
+#pragma once
+// The audio library on Linux: libsndfile decodes, SDL2 plays. Without a
+// sound device (servers, CI) a silent output consumes the streams in real
+// time, so the play position still runs.
+
+#include <memory>
+#include <string>
+
+#include "platform/audio_library.h"
+#include "platform/linux/audio_engine.h"
+
+namespace vexl::platform {
+
+class AudioOutput;
+
+class LinuxAudioLibrary final : public AudioLibrary {
+public:
+    enum class OutputChoice {
+        automatic,  // an SDL2 device if one opens, else the silent output
+        sdl_only,   // an SDL2 device or nothing (init fails)
+        null_only,  // the silent output, SDL2 untouched
+    };
+    struct Options {
+        OutputChoice output = OutputChoice::automatic;
+        std::string sdl_driver;  // e.g. "dummy"; empty: SDL's own choice
+    };
+
+    LinuxAudioLibrary();
+    explicit LinuxAudioLibrary(Options options);
+    ~LinuxAudioLibrary() override;
+    LinuxAudioLibrary(const LinuxAudioLibrary&) = delete;
+    LinuxAudioLibrary& operator=(const LinuxAudioLibrary&) = delete;
+
+    bool init(int mixing_rate, int max_software_channels, unsigned flags) override;
+    AudioStreamHandle stream_open_file(const char* name, unsigned mode, int length) override;
+    DspHandle stream_create_dsp(AudioStreamHandle stream, DspCallback callback, int priority,
+                                void* param) override;
+    void dsp_set_active(DspHandle dsp, bool active) override;
+    int stream_play(int channel, AudioStreamHandle stream) override;
+    int stream_get_time(AudioStreamHandle stream) override;
+    bool stream_close(AudioStreamHandle stream) override;
+    void close() override;
+
+    // Which output init chose: "sdl", "null", or "" before init.
+    const char* output_name() const;
+    // The output's rate in frames per second, 0 before init.
+    int output_rate();
+    // The output's heard position in frames (for the clock benchmark).
+    double output_heard_frames();
+
+private:
+    Options options_;
+    AudioEngine engine_;
+    std::unique_ptr<AudioOutput> output_;
+    bool sdl_audio_initialised_ = false;
+};
+
+}  // namespace vexl::platform

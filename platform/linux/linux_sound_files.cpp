@@ -1,0 +1,58 @@
+#include "platform/linux/linux_sound_files.h"
+
+#include <sndfile.h>
+
+#include "platform/linux/sound_decoder.h"
+
+namespace vexl::platform {
+
+bool LinuxSoundFiles::read_mono16(const std::string& path, MonoSound& out, std::string& error)
+{
+    DecodedSound sound;
+    switch (decode_sound_file(path.c_str(), sound, error)) {
+    case DecodeResult::ok:
+        out.samples = std::move(sound.samples);
+        out.sample_rate = sound.sample_rate;
+        return true;
+    case DecodeResult::missing:
+        return false;
+    case DecodeResult::unrecognised:
+        error = "not a sound file libsndfile can read (" + error + ")";
+        return false;
+    case DecodeResult::damaged:
+        error = "damaged sound file (" + error + ")";
+        return false;
+    }
+    return false;
+}
+
+bool LinuxSoundFiles::write_wav_mono16(const std::string& path,
+                                       std::span<const std::int16_t> samples, int sample_rate,
+                                       std::string& error)
+{
+    if (sample_rate <= 0) {
+        error = "invalid sample rate";
+        return false;
+    }
+    SF_INFO info{};
+    info.samplerate = sample_rate;
+    info.channels = 1;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    if (file == nullptr) {
+        error = sf_strerror(nullptr);
+        return false;
+    }
+    const auto count = static_cast<sf_count_t>(samples.size());
+    const sf_count_t written = sf_write_short(file, samples.data(), count);
+    bool ok = written == count;
+    if (!ok)
+        error = sf_strerror(file);
+    if (sf_close(file) != 0 && ok) {
+        error = "cannot finish writing the file";
+        ok = false;
+    }
+    return ok;
+}
+
+}  // namespace vexl::platform

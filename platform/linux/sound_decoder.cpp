@@ -1,0 +1,134 @@
+#include "platform/linux/sound_decoder.h"
+
+#include <sndfile.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+namespace vexl::platform {
+namespace {
+
+struct SndfileCloser {
+    void operator()(SNDFILE* f) const { sf_close(f); }
+};
+using SndfileHandle = std::unique_ptr<SNDFILE, SndfileCloser>;
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+constexpr sf_count_t chunk_frames = 16384;
+
+// Average of the channels of one frame, in 32-bit sample units, brought
+// back to 16 bits. Floor division keeps mono files bit-exact.
+std::int16_t mix_down(const int* frame, int channels)
+{
+    std::int64_t sum = 0;
+    for (int c = 0; c < channels; ++c)
+        sum += frame[c];
+    std::int64_t mean = sum / channels;
+    if (sum % channels != 0 && sum < 0)
+        --mean;
+    return static_cast<std::int16_t>(mean >> 16);
+}
+
+bool readable_regular_file(const char* path, std::string& error)
+{
+    struct stat info {};
+    if (::stat(path, &info) != 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        error = "not a regular file";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool read_raw_sound_file(const char* path, DecodedSound& out, std::string& error)
+{
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path, "rb"));
+    if (!file) {
+        error = std::strerror(errno);
+        return false;
+    }
+    out = {};
+    out.sample_rate = raw_sample_rate;
+    out.raw = true;
+    unsigned char bytes[65536];
+    int carry = -1;  // a low byte waiting for its high byte across reads
+    for (;;) {
+        const std::size_t got = std::fread(bytes, 1, sizeof bytes, file.get());
+        std::size_t i = 0;
+        if (got > 0 && carry >= 0) {
+            out.samples.push_back(static_cast<std::int16_t>(carry | bytes[0] << 8));
+            carry = -1;
+            i = 1;
+        }
+        for (; i + 1 < got; i += 2)
+            out.samples.push_back(static_cast<std::int16_t>(bytes[i] | bytes[i + 1] << 8));
+        if (i < got)
+            carry = bytes[i];
+        if (got < sizeof bytes)
+            break;
+    }
+    if (std::ferror(file.get())) {
+        error = std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+DecodeResult decode_sound_file(const char* path, DecodedSound& out, std::string& error)
+{
+    out = {};
+    if (path == nullptr || !readable_regular_file(path, error))
+        return DecodeResult::missing;
+
+    SF_INFO info{};
+    SndfileHandle file(sf_open(path, SFM_READ, &info));
+    if (!file) {
+        // sf_open fails alike for unknown containers and unreadable files.
+        std::unique_ptr<std::FILE, FileCloser> probe(std::fopen(path, "rb"));
+        if (!probe) {
+            error = std::strerror(errno);
+            return DecodeResult::missing;
+        }
+        error = sf_strerror(nullptr);
+        return DecodeResult::unrecognised;
+    }
+    if (info.channels < 1 || info.samplerate < 1) {
+        error = "no channels or no sample rate";
+        return DecodeResult::damaged;
+    }
+    // Float data beyond full scale saturates instead of wrapping around.
+    sf_command(file.get(), SFC_SET_CLIPPING, nullptr, SF_TRUE);
+
+    out.sample_rate = info.samplerate;
+    if (info.frames > 0)
+        out.samples.reserve(static_cast<std::size_t>(std::min<sf_count_t>(info.frames, 1 << 26)));
+
+    const int channels = info.channels;
+    std::vector<int> frames(static_cast<std::size_t>(chunk_frames * channels));
+    for (;;) {
+        const sf_count_t got = sf_readf_int(file.get(), frames.data(), chunk_frames);
+        if (got <= 0)
+            break;
+        for (sf_count_t f = 0; f < got; ++f)
+            out.samples.push_back(mix_down(&frames[static_cast<std::size_t>(f * channels)], channels));
+    }
+    if (sf_error(file.get()) != SF_ERR_NO_ERROR) {
+        error = sf_strerror(file.get());
+        return DecodeResult::damaged;
+    }
+    return DecodeResult::ok;
+}
+
+}  // namespace vexl::platform
