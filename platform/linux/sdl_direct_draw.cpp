@@ -1,0 +1,285 @@
+// The DirectDraw steps over SDL: a device bound to the player's window, a
+// primary surface that is the window's renderer and a streaming texture,
+// and a back buffer in plain memory.
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "platform/linux/sdl_display.h"
+#include "platform/linux/sdl_video.h"
+
+namespace vexl::platform::sdl {
+namespace {
+
+constexpr int largest_mode_side = 4096;
+
+// The back buffer: 32-bit 0x00RRGGBB pixels, rows exactly width * 4 bytes
+// apart.
+class MemorySurface final : public DrawSurface {
+public:
+    static MemorySurface* create(int width, int height)
+    {
+        const auto count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+        std::unique_ptr<std::uint32_t[]> pixels(new (std::nothrow) std::uint32_t[count]());
+        if (pixels == nullptr)
+            return nullptr;
+        return new MemorySurface(width, height, std::move(pixels));
+    }
+
+    DrawResult get_attached_surface(std::uint32_t, DrawSurface*& out) override
+    {
+        out = nullptr;
+        return DDERR_NOTFOUND;
+    }
+
+    DrawResult lock(SurfaceDesc& desc, std::uint32_t) override
+    {
+        // Nothing else could unlock it while we wait: busy even with DDLOCK_WAIT.
+        if (locked_)
+            return DDERR_SURFACEBUSY;
+        locked_ = true;
+        desc.flags |= DDSD_LPSURFACE | DDSD_PITCH | DDSD_WIDTH | DDSD_HEIGHT;
+        desc.surface = pixels_.get();
+        desc.pitch = pitch();
+        desc.width = width_;
+        desc.height = height_;
+        return DD_OK;
+    }
+
+    DrawResult unlock() override
+    {
+        if (!locked_)
+            return DDERR_NOTLOCKED;
+        locked_ = false;
+        return DD_OK;
+    }
+
+    DrawResult flip(DrawSurface*, std::uint32_t) override { return DDERR_NOTFLIPPABLE; }
+
+    std::uint32_t release() override
+    {
+        const std::uint32_t left = --references_;
+        if (left == 0)
+            delete this;
+        return left;
+    }
+
+    void add_reference() { ++references_; }
+    bool locked() const { return locked_; }
+    const std::uint32_t* pixels() const { return pixels_.get(); }
+    int pitch() const { return width_ * 4; }
+
+private:
+    MemorySurface(int width, int height, std::unique_ptr<std::uint32_t[]> pixels)
+        : width_(width), height_(height), pixels_(std::move(pixels))
+    {
+    }
+    ~MemorySurface() = default;
+
+    std::uint32_t references_ = 1;
+    int width_;
+    int height_;
+    std::unique_ptr<std::uint32_t[]> pixels_;
+    bool locked_ = false;
+};
+
+class SdlDirectDraw;
+
+// The primary flipping surface: what the window shows. A flip copies the
+// back buffer into the streaming texture and presents it, scaled to the
+// window with nearest-pixel sampling, aspect kept, black bars around.
+class PrimarySurface final : public DrawSurface, public Repaintable {
+public:
+    PrimarySurface(SdlDirectDraw& device, std::shared_ptr<WindowCore> core, SDL_Renderer* renderer,
+                   SDL_Texture* texture, MemorySurface* back_buffer);
+
+    DrawResult get_attached_surface(std::uint32_t caps, DrawSurface*& out) override
+    {
+        if ((caps & DDSCAPS_BACKBUFFER) == 0) {
+            out = nullptr;
+            return DDERR_NOTFOUND;
+        }
+        back_buffer_->add_reference();
+        out = back_buffer_;
+        return DD_OK;
+    }
+
+    // The front picture lives in the texture, out of reach.
+    DrawResult lock(SurfaceDesc&, std::uint32_t) override { return DDERR_UNSUPPORTED; }
+    DrawResult unlock() override { return DDERR_NOTLOCKED; }
+
+    DrawResult flip(DrawSurface* target, std::uint32_t) override
+    {
+        if (target != nullptr && target != back_buffer_)
+            return DDERR_INVALIDPARAMS;
+        if (back_buffer_->locked())
+            return DDERR_SURFACEBUSY;
+        if (SDL_UpdateTexture(texture_, nullptr, back_buffer_->pixels(), back_buffer_->pitch()) != 0)
+            return DDERR_GENERIC;
+        repaint();  // the renderer was made with vsync: this waits for the display
+        return DD_OK;
+    }
+
+    void repaint() override
+    {
+        SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+        SDL_RenderClear(renderer_);  // the bars
+        SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
+        SDL_RenderPresent(renderer_);
+    }
+
+    std::uint32_t release() override
+    {
+        const std::uint32_t left = --references_;
+        if (left == 0)
+            delete this;
+        return left;
+    }
+
+private:
+    ~PrimarySurface();
+
+    std::uint32_t references_ = 1;
+    SdlDirectDraw& device_;
+    std::shared_ptr<WindowCore> core_;
+    SDL_Renderer* renderer_;
+    SDL_Texture* texture_;
+    MemorySurface* back_buffer_;  // one reference: the attachment
+};
+
+class SdlDirectDraw final : public DirectDraw {
+public:
+    bool video_up() const { return video_.up(); }
+
+    DrawResult set_cooperative_level(WindowHandle window, std::uint32_t flags) override
+    {
+        SdlWindow* w = as_sdl(window);
+        if (w == nullptr || w->core == nullptr)
+            return DDERR_INVALIDPARAMS;
+        window_ = w->core;
+        exclusive_ = (flags & (DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN)) == (DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN);
+        return DD_OK;
+    }
+
+    DrawResult set_display_mode(int width, int height, int bits_per_pixel) override
+    {
+        if (window_ == nullptr)
+            return DDERR_NOCOOPERATIVELEVELSET;
+        if (!exclusive_)
+            return DDERR_NOEXCLUSIVEMODE;
+        if (bits_per_pixel != 32 || width <= 0 || height <= 0 || width > largest_mode_side ||
+            height > largest_mode_side)
+            return DDERR_INVALIDMODE;
+        // The desktop keeps its resolution; the picture is scaled up to it.
+        if (SDL_SetWindowFullscreen(window_->window, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0)
+            return DDERR_GENERIC;
+        mode_width_ = width;
+        mode_height_ = height;
+        return DD_OK;
+    }
+
+    DrawResult create_surface(const SurfaceDesc& desc, DrawSurface*& out) override
+    {
+        out = nullptr;
+        if (mode_width_ == 0)
+            return DDERR_NOEXCLUSIVEMODE;
+        // Only what a full-screen page flipper asks for: a primary surface
+        // with one back buffer.
+        constexpr std::uint32_t flipping = DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX;
+        if ((desc.flags & (DDSD_CAPS | DDSD_BACKBUFFERCOUNT)) != (DDSD_CAPS | DDSD_BACKBUFFERCOUNT) ||
+            (desc.caps & flipping) != flipping || desc.back_buffer_count != 1)
+            return DDERR_UNSUPPORTED;
+        if (primary_exists_)
+            return DDERR_PRIMARYSURFACEALREADYEXISTS;
+
+        SDL_Renderer* renderer = SDL_CreateRenderer(window_->window, -1, SDL_RENDERER_PRESENTVSYNC);
+        if (renderer == nullptr)
+            renderer = SDL_CreateRenderer(window_->window, -1, SDL_RENDERER_SOFTWARE);
+        if (renderer == nullptr)
+            return DDERR_GENERIC;
+        SDL_Texture* texture = nullptr;
+        MemorySurface* back_buffer = nullptr;
+        if (SDL_RenderSetLogicalSize(renderer, mode_width_, mode_height_) == 0)
+            texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
+                                        mode_width_, mode_height_);
+        if (texture != nullptr && SDL_SetTextureScaleMode(texture, SDL_ScaleModeNearest) == 0 &&
+            SDL_SetTextureBlendMode(texture, SDL_BLENDMODE_NONE) == 0)
+            back_buffer = MemorySurface::create(mode_width_, mode_height_);
+        if (back_buffer == nullptr) {
+            if (texture != nullptr)
+                SDL_DestroyTexture(texture);
+            SDL_DestroyRenderer(renderer);
+            return DDERR_GENERIC;
+        }
+        out = new PrimarySurface(*this, window_, renderer, texture, back_buffer);
+        return DD_OK;
+    }
+
+    std::uint32_t release() override
+    {
+        const std::uint32_t left = --references_;
+        if (left == 0)
+            delete this;
+        return left;
+    }
+
+    // The primary holds a reference on its device, so the order in which
+    // the caller releases them does not matter.
+    void primary_created()
+    {
+        primary_exists_ = true;
+        ++references_;
+    }
+    void primary_gone()
+    {
+        primary_exists_ = false;
+        release();
+    }
+
+private:
+    std::uint32_t references_ = 1;
+    VideoReference video_;
+    std::shared_ptr<WindowCore> window_;  // the cooperative window
+    bool exclusive_ = false;
+    int mode_width_ = 0;
+    int mode_height_ = 0;
+    bool primary_exists_ = false;
+};
+
+PrimarySurface::PrimarySurface(SdlDirectDraw& device, std::shared_ptr<WindowCore> core,
+                               SDL_Renderer* renderer, SDL_Texture* texture, MemorySurface* back_buffer)
+    : device_(device), core_(std::move(core)), renderer_(renderer), texture_(texture),
+      back_buffer_(back_buffer)
+{
+    device_.primary_created();
+    core_->shown = this;
+}
+
+PrimarySurface::~PrimarySurface()
+{
+    core_->shown = nullptr;
+    back_buffer_->release();
+    SDL_DestroyTexture(texture_);
+    SDL_DestroyRenderer(renderer_);
+    device_.primary_gone();
+}
+
+}  // namespace
+}  // namespace vexl::platform::sdl
+
+namespace vexl::platform {
+
+DrawResult SdlDisplay::direct_draw_create(DirectDraw*& out)
+{
+    auto device = std::make_unique<sdl::SdlDirectDraw>();
+    if (!device->video_up()) {
+        out = nullptr;
+        return DDERR_NODIRECTDRAWSUPPORT;
+    }
+    out = device.release();
+    return DD_OK;
+}
+
+}  // namespace vexl::platform
