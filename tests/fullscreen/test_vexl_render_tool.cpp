@@ -1,0 +1,122 @@
+// vexl render, run as the built executable.
+
+#include <sys/wait.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "player/globals.h"
+#include "tests/fullscreen/png_reading.h"
+#include "tests/pack/pack_test_support.h"
+
+namespace vexl::tool {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Bytes;
+
+class VexlRenderTool : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir = fs::temp_directory_path() /
+              ("vexl-render-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        // Two whole frames and a third of 5000 bytes.
+        raw = test::sample_frames(2 * frame_bytes + 5000);
+        Bytes file{2};
+        test::append_block(file, test::compress(raw));
+        std::ofstream(dir / "in.d1", std::ios::binary)
+            .write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    // Exit status of `vexl render ARGS`, run in `dir`.
+    int render(const std::string& args) const
+    {
+        const std::string command = "cd '" + dir.string() + "' && '" VEXL_TOOL "' render " + args +
+                                    " >/dev/null 2>'" + (dir / "stderr").string() + "'";
+        const int raw_status = std::system(command.c_str());
+        return WIFEXITED(raw_status) ? WEXITSTATUS(raw_status) : -1;
+    }
+
+    // Frame n as the player shows it: a cut-short frame keeps the bytes of
+    // the frame before behind its end.
+    std::array<std::uint8_t, frame_bytes> shown_frame(std::size_t n) const
+    {
+        std::array<std::uint8_t, frame_bytes> frame{};
+        for (std::size_t k = 0; k <= n; ++k)
+            for (std::size_t i = 0; i < frame_bytes && k * frame_bytes + i < raw.size(); ++i)
+                frame[i] = raw[k * frame_bytes + i];
+        return frame;
+    }
+
+    bool shows(const fs::path& png, std::size_t n, int scale = 1, bool aspect = false) const
+    {
+        const RgbPicture expected = render_frame_picture(shown_frame(n), scale, aspect);
+        const RgbPicture got = testing::read_png(dir / png);
+        return got.width == expected.width && got.height == expected.height && got.rgb == expected.rgb;
+    }
+
+    std::size_t files() const
+    {
+        return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir), fs::directory_iterator()));
+    }
+
+    fs::path dir;
+    Bytes raw;
+};
+
+TEST_F(VexlRenderTool, DrawsTheChosenFrameAsThePlayerShowsIt)
+{
+    ASSERT_EQ(render("in.d1 first.png"), 0);
+    EXPECT_TRUE(shows("first.png", 0));
+    ASSERT_EQ(render("in.d1 second.png --frame 1 --scale 2"), 0);
+    EXPECT_TRUE(shows("second.png", 1, 2));
+    ASSERT_EQ(render("--aspect in.d1 last.png --frame 2"), 0);
+    EXPECT_TRUE(shows("last.png", 2, 1, true)) << "the partial last frame over the one before";
+}
+
+TEST_F(VexlRenderTool, WritesARangeOfFramesWholeOrNotAtAll)
+{
+    fs::create_directory(dir / "shots");
+    ASSERT_EQ(render("in.d1 shot.png --frames 1:3 --dir shots"), 0);
+    EXPECT_TRUE(shows("shots/shot-00001.png", 1));
+    EXPECT_TRUE(shows("shots/shot-00002.png", 2));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "shots"), fs::directory_iterator()), 2);
+
+    fs::create_directory(dir / "more");
+    EXPECT_EQ(render("in.d1 shot.png --frames 0:4 --dir more"), 1) << "there is no frame 3";
+    EXPECT_TRUE(fs::is_empty(dir / "more"));
+    EXPECT_EQ(render("in.d1 shot.png --frames 0:2 --dir missing"), 1);
+}
+
+TEST_F(VexlRenderTool, MissingFramesAndBadInputWriteNothing)
+{
+    std::ofstream(dir / "keep.png") << "old";
+    EXPECT_EQ(render("in.d1 keep.png --frame 3"), 1);
+    EXPECT_EQ(render("nothing.d1 keep.png"), 1);
+    std::ifstream kept(dir / "keep.png");
+    std::string content;
+    kept >> content;
+    EXPECT_EQ(content, "old") << "an existing picture stays as it was";
+    EXPECT_EQ(files(), 3u) << "in.d1, keep.png and stderr only";
+}
+
+TEST_F(VexlRenderTool, BadUsageIsRefused)
+{
+    for (const char* args : {"", "in.d1", "in.d1 a.png b.png", "in.d1 a.png --scale 9", "in.d1 a.png --scale 0",
+                             "in.d1 a.png --frame -1", "in.d1 a.png --frames 2:2 --dir .",
+                             "in.d1 a.png --frames 2 --dir .", "in.d1 a.png --frame 1 --frames 0:1 --dir .",
+                             "in.d1 a.png --dir .", "in.d1 a.png --frames 0:1", "in.d1 a.png --frame",
+                             "in.d1 a.png --bogus", "in.d1 in.d1"})
+        EXPECT_EQ(render(args), 2) << args;
+    EXPECT_EQ(files(), 2u) << "in.d1 and stderr only";
+}
+
+}  // namespace
+}  // namespace vexl::tool
