@@ -28,6 +28,15 @@ void put(Frame& frame, int row, int col, std::uint8_t ch, std::uint8_t attr)
     frame[row * frame_row_bytes + 2 * col + 1] = attr;
 }
 
+Frame random_frame(unsigned seed)
+{
+    Frame frame;
+    std::mt19937 random(seed);
+    for (auto& byte : frame)
+        byte = static_cast<std::uint8_t>(random());
+    return frame;
+}
+
 // Every pixel of cell (row, col) is `colour`.
 ::testing::AssertionResult cell_filled(const TestSurface& s, int row, int col, std::uint32_t colour)
 {
@@ -88,10 +97,7 @@ TEST(GlyphRaster, MatchesAPixelByPixelDrawingOfARandomFrame)
 {
     // The straightforward per-pixel bit test; the rasteriser's masks and
     // word stores must give the same picture on every byte value.
-    Frame frame;
-    std::mt19937 random(437);
-    for (auto& byte : frame)
-        byte = static_cast<std::uint8_t>(random());
+    const Frame frame = random_frame(437);
     TestSurface s(picture_width, picture_height, picture_width);
     draw_text_frame(frame, frame_rows, frame_cols, s.view());
     for (int i = 0; i < frame_rows; ++i)
@@ -109,10 +115,7 @@ TEST(GlyphRaster, MatchesAPixelByPixelDrawingOfARandomFrame)
 
 TEST(GlyphRaster, RowsFollowThePitchAndLeaveThePaddingAlone)
 {
-    Frame frame;
-    std::mt19937 random(865);
-    for (auto& byte : frame)
-        byte = static_cast<std::uint8_t>(random());
+    const Frame frame = random_frame(865);
     TestSurface tight(picture_width, picture_height, picture_width);
     TestSurface padded(picture_width, picture_height, picture_width + 24);
     draw_text_frame(frame, frame_rows, frame_cols, tight.view());
