@@ -1,0 +1,190 @@
+#include "platform/linux/linux_dialogs.h"
+
+#include <SDL.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "platform/linux/linux_terminal.h"
+#include "platform/linux/termination_signals.h"
+
+namespace vexl::platform {
+namespace {
+
+int default_button(std::uint32_t type)
+{
+    return type == MB_YESNO ? IDYES : IDOK;
+}
+
+const char* button_name(int button)
+{
+    switch (button) {
+    case IDYES: return "Yes";
+    case IDNO: return "No";
+    default: return "OK";
+    }
+}
+
+bool display_reachable()
+{
+    const char* x11 = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    return (x11 != nullptr && *x11 != '\0') || (wayland != nullptr && *wayland != '\0');
+}
+
+std::string lower_trimmed(const std::string& line)
+{
+    std::size_t begin = 0, end = line.size();
+    while (begin < end && std::isspace(static_cast<unsigned char>(line[begin])) != 0)
+        ++begin;
+    while (end > begin && std::isspace(static_cast<unsigned char>(line[end - 1])) != 0)
+        --end;
+    std::string out;
+    for (std::size_t i = begin; i < end; ++i)
+        out.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(line[i]))));
+    return out;
+}
+
+}  // namespace
+
+LinuxDialogs::LinuxDialogs(LinuxTerminal* console) : in_fd_(STDIN_FILENO), console_(console), use_desktop_(true)
+{
+    // The question goes where the user sees it even when stdout is
+    // redirected; stderr if there is no controlling terminal.
+    out_fd_ = ::open("/dev/tty", O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    owns_out_ = out_fd_ >= 0;
+    if (!owns_out_)
+        out_fd_ = STDERR_FILENO;
+}
+
+LinuxDialogs::LinuxDialogs(int in_fd, int out_fd, LinuxTerminal* console, bool use_desktop)
+    : in_fd_(in_fd), out_fd_(out_fd), console_(console), use_desktop_(use_desktop)
+{
+}
+
+LinuxDialogs::~LinuxDialogs()
+{
+    if (owns_out_)
+        ::close(out_fd_);
+}
+
+int LinuxDialogs::message_box(WindowHandle owner, const char* text, const char* caption,
+                              std::uint32_t type)
+{
+    if (text == nullptr)
+        text = "";
+    if (caption == nullptr)
+        caption = "";
+    // A quit request is already on its way: asking would only delay it.
+    if (TerminationSignals::pending())
+        return default_button(type);
+    const bool terminal = isatty(in_fd_) != 0;
+    // With an owner window the user looks at that window, not the terminal.
+    if (terminal && owner == nullptr)
+        return ask_on_terminal(text, caption, type);
+    const int answer = ask_on_desktop(text, caption, type);
+    if (answer != 0)
+        return answer;
+    if (terminal)
+        return ask_on_terminal(text, caption, type);
+    return answer_unasked(text, caption, type);
+}
+
+void LinuxDialogs::say(const char* text)
+{
+    std::size_t length = std::strlen(text);
+    while (length > 0) {
+        const ssize_t n = ::write(out_fd_, text, length);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return;
+        }
+        text += n;
+        length -= static_cast<std::size_t>(n);
+    }
+}
+
+int LinuxDialogs::ask_on_terminal(const char* text, const char* caption, std::uint32_t type)
+{
+    if (console_ != nullptr)
+        console_->suspend();
+    const bool yes_no = type == MB_YESNO;
+    const std::string prompt = std::string(text) + (yes_no ? " [Y/n] " : " [press Enter] ");
+    say("\n");
+    say(caption);
+    say("\n");
+    say(prompt.c_str());
+
+    std::string line;
+    for (;;) {
+        char c = 0;
+        const ssize_t n = ::read(in_fd_, &c, 1);
+        if (n < 0 && errno == EINTR && !TerminationSignals::pending())
+            continue;
+        if (n <= 0) {
+            // End of input or Ctrl+C: the default button, as Enter.
+            say("\n");
+            return default_button(type);
+        }
+        if (c != '\n') {
+            if (line.size() < 256)
+                line.push_back(c);
+            continue;
+        }
+        if (!yes_no)
+            return IDOK;
+        const std::string answer = lower_trimmed(line);
+        if (answer.empty() || answer == "y" || answer == "yes")
+            return IDYES;
+        if (answer == "n" || answer == "no")
+            return IDNO;
+        line.clear();
+        say("Please answer y or n (Enter = yes): ");
+    }
+}
+
+int LinuxDialogs::ask_on_desktop(const char* text, const char* caption, std::uint32_t type)
+{
+    if (!use_desktop_ || !display_reachable())
+        return 0;
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
+        return 0;
+    SDL_MessageBoxButtonData buttons[2] = {};
+    int count = 0;
+    if (type == MB_YESNO) {
+        buttons[count++] = {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, IDYES, "Yes"};
+        buttons[count++] = {0, IDNO, "No"};
+    } else {
+        buttons[count++] = {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT | SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT,
+                            IDOK, "OK"};
+    }
+    const SDL_MessageBoxData data = {SDL_MESSAGEBOX_INFORMATION, nullptr, caption, text,
+                                     count, buttons, nullptr};
+    int chosen = -1;
+    const int shown = SDL_ShowMessageBox(&data, &chosen);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    if (shown != 0)
+        return 0;
+    // Closing the box without a button declines the question.
+    if (chosen < 0)
+        return type == MB_YESNO ? IDNO : IDOK;
+    return chosen;
+}
+
+int LinuxDialogs::answer_unasked(const char* text, const char* caption, std::uint32_t type)
+{
+    const int answer = default_button(type);
+    std::fprintf(stderr, "%s: %s -> %s (no terminal or display to ask on)\n", caption, text,
+                 button_name(answer));
+    return answer;
+}
+
+}  // namespace vexl::platform

@@ -1,0 +1,286 @@
+#include "platform/linux/linux_terminal.h"
+
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/restore_hooks.h"
+
+namespace vexl::platform {
+namespace {
+
+// The one screen buffer a console has; handles point at it.
+char buffer_tag;
+ConsoleBuffer* const the_buffer = reinterpret_cast<ConsoleBuffer*>(&buffer_tag);
+
+int open_process_terminal(bool& owned)
+{
+    owned = false;
+    if (isatty(STDOUT_FILENO) != 0)
+        return STDOUT_FILENO;
+    const int fd = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+    owned = fd >= 0;
+    return fd;
+}
+
+void write_all(int fd, const char* data, std::size_t length)
+{
+    while (length > 0) {
+        const ssize_t n = ::write(fd, data, length);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return;  // terminal gone (hung up): nothing more to show
+        }
+        data += n;
+        length -= static_cast<std::size_t>(n);
+    }
+}
+
+}  // namespace
+
+LinuxTerminal::LinuxTerminal()
+    : painter_(detect_color_mode(std::getenv("COLORTERM"), std::getenv("TERM")))
+{
+    fd_ = open_process_terminal(owns_fd_);
+}
+
+LinuxTerminal::LinuxTerminal(int fd, ColorMode mode) : fd_(fd), painter_(mode) {}
+
+LinuxTerminal::~LinuxTerminal()
+{
+    free_console();
+    if (owns_fd_)
+        ::close(fd_);
+}
+
+bool LinuxTerminal::valid(ConsoleHandle console) const
+{
+    return allocated_ && console == the_buffer;
+}
+
+bool LinuxTerminal::alloc_console()
+{
+    if (allocated_)
+        return false;
+    allocated_ = true;
+    found_rows_ = found_cols_ = 0;
+    size_requested_ = false;
+    if (fd_ >= 0) {
+        winsize ws{};
+        if (ioctl(fd_, TIOCGWINSZ, &ws) == 0) {
+            found_rows_ = ws.ws_row;
+            found_cols_ = ws.ws_col;
+        }
+        have_termios_ = tcgetattr(fd_, &saved_) == 0;
+    }
+    enter();
+    return true;
+}
+
+ConsoleHandle LinuxTerminal::get_std_handle(StdHandle which)
+{
+    return allocated_ && which == StdHandle::output ? the_buffer : nullptr;
+}
+
+void LinuxTerminal::enter()
+{
+    if (entered_ || fd_ < 0)
+        return;
+    entered_ = true;
+    if (have_termios_) {
+        termios t = saved_;
+        // No echo of typed keys; Ctrl+S must not freeze the output (the
+        // loop would block in write). Ctrl+C keeps sending SIGINT.
+        t.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL);
+        t.c_iflag &= ~static_cast<tcflag_t>(IXON);
+        tcsetattr(fd_, TCSANOW, &t);
+    }
+    // Push the title, switch to the alternate screen.
+    std::string start = "\x1b[22;0t\x1b[?1049h";
+    if (!title_.empty())
+        start += "\x1b]0;" + title_ + "\x07";
+    if (!cursor_visible_)
+        start += "\x1b[?25l";
+    send(start);
+
+    std::string restore = "\x1b[?2026l\x1b[0m\x1b[?25h\x1b[?1049l\x1b[23;0t";
+    if (size_requested_ && found_rows_ > 0 && found_cols_ > 0)
+        restore += "\x1b[8;" + std::to_string(found_rows_) + ";" + std::to_string(found_cols_) + "t";
+    restore_length_ = std::min(restore.size(), sizeof restore_sequence_);
+    std::memcpy(restore_sequence_, restore.data(), restore_length_);
+    hook_token_ = add_restore_hook(&LinuxTerminal::restore_hook, this);
+    painter_.invalidate();
+}
+
+void LinuxTerminal::leave()
+{
+    if (!entered_)
+        return;
+    remove_restore_hook(hook_token_);
+    hook_token_ = -1;
+    restore_hook(this);
+}
+
+// Async-signal-safe: write(2) and tcsetattr(3) only.
+void LinuxTerminal::restore_hook(void* context)
+{
+    auto* self = static_cast<LinuxTerminal*>(context);
+    if (!self->entered_)
+        return;
+    self->entered_ = false;
+    write_all(self->fd_, self->restore_sequence_, self->restore_length_);
+    if (self->have_termios_)
+        tcsetattr(self->fd_, TCSAFLUSH, &self->saved_);  // typed-ahead keys go too
+}
+
+void LinuxTerminal::suspend()
+{
+    leave();
+}
+
+bool LinuxTerminal::set_title(const char* title)
+{
+    if (!allocated_ || title == nullptr)
+        return false;
+    title_ = title;
+    // Control characters would end the sequence early.
+    for (char& c : title_)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            c = ' ';
+    if (entered_)
+        send("\x1b]0;" + title_ + "\x07");
+    return true;
+}
+
+bool LinuxTerminal::set_cursor_info(ConsoleHandle console, const CursorInfo& info)
+{
+    if (!valid(console))
+        return false;
+    cursor_visible_ = info.visible;
+    if (entered_)
+        send(info.visible ? "\x1b[?25h" : "\x1b[?25l");
+    return true;
+}
+
+bool LinuxTerminal::set_screen_buffer_size(ConsoleHandle console, Coord size)
+{
+    if (!valid(console) || size.x < 0 || size.y < 0)
+        return false;
+    buffer_rows_ = size.y;
+    buffer_cols_ = size.x;
+    return true;
+}
+
+bool LinuxTerminal::set_window_info(ConsoleHandle console, bool absolute, const SmallRect& window)
+{
+    if (!valid(console) || !absolute)
+        return false;
+    const int rows = window.bottom - window.top + 1;
+    const int cols = window.right - window.left + 1;
+    if (rows <= 0 || cols <= 0)
+        return false;
+    query_size();
+    if (rows != painter_.rows() || cols != painter_.cols()) {
+        // Terminals that allow it resize their window; the others ignore
+        // the request and the output is clipped to what they have.
+        if (!size_requested_ && found_rows_ > 0 && found_cols_ > 0) {
+            size_requested_ = true;
+            const std::string put_back =
+                "\x1b[8;" + std::to_string(found_rows_) + ";" + std::to_string(found_cols_) + "t";
+            if (restore_length_ + put_back.size() <= sizeof restore_sequence_) {
+                std::memcpy(restore_sequence_ + restore_length_, put_back.data(), put_back.size());
+                restore_length_ += put_back.size();
+            }
+        }
+        if (entered_)
+            send("\x1b[8;" + std::to_string(rows) + ";" + std::to_string(cols) + "t");
+    }
+    return true;
+}
+
+void LinuxTerminal::query_size()
+{
+    winsize ws{};
+    if (fd_ >= 0 && ioctl(fd_, TIOCGWINSZ, &ws) == 0)
+        painter_.set_screen_size(ws.ws_row, ws.ws_col);
+    else
+        painter_.set_screen_size(0, 0);
+}
+
+bool LinuxTerminal::write_output(ConsoleHandle console, const CharInfo* cells, Coord buffer_size,
+                                 Coord buffer_origin, SmallRect& region)
+{
+    if (!valid(console) || cells == nullptr)
+        return false;
+    enter();
+    query_size();
+
+    // Clip the region to the screen buffer, to the terminal and to the
+    // part of the source buffer that lies behind the origin.
+    int top = region.top, left = region.left, bottom = region.bottom, right = region.right;
+    top = std::max(top, 0);
+    left = std::max(left, 0);
+    auto clip_end = [](int& end, int limit) {
+        if (limit >= 0)
+            end = std::min(end, limit - 1);
+    };
+    clip_end(bottom, buffer_rows_);
+    clip_end(right, buffer_cols_);
+    clip_end(bottom, painter_.rows());
+    clip_end(right, painter_.cols());
+    clip_end(bottom, region.top + buffer_size.y - buffer_origin.y);
+    clip_end(right, region.left + buffer_size.x - buffer_origin.x);
+    if (buffer_origin.x < 0 || buffer_origin.y < 0 || buffer_size.x <= 0 || buffer_size.y <= 0)
+        bottom = top - 1;
+
+    painter_.begin(frame_);
+    for (int y = top; y <= bottom; ++y) {
+        const int source_row = buffer_origin.y + (y - region.top);
+        for (int x = left; x <= right; ++x) {
+            const int source_col = buffer_origin.x + (x - region.left);
+            const CharInfo& c = cells[source_row * buffer_size.x + source_col];
+            painter_.put(y, x, static_cast<std::uint8_t>(c.ch), static_cast<std::uint8_t>(c.attributes));
+        }
+    }
+    if (painter_.end())
+        send(frame_);
+
+    if (bottom < top || right < left) {
+        region.right = static_cast<std::int16_t>(region.left - 1);
+        region.bottom = static_cast<std::int16_t>(region.top - 1);
+    } else {
+        region = {static_cast<std::int16_t>(left), static_cast<std::int16_t>(top),
+                  static_cast<std::int16_t>(right), static_cast<std::int16_t>(bottom)};
+    }
+    return true;
+}
+
+bool LinuxTerminal::free_console()
+{
+    if (!allocated_)
+        return false;
+    leave();
+    allocated_ = false;
+    have_termios_ = false;
+    title_.clear();
+    cursor_visible_ = true;
+    buffer_rows_ = buffer_cols_ = -1;
+    return true;
+}
+
+void LinuxTerminal::send(const std::string& bytes)
+{
+    if (fd_ < 0)
+        return;
+    write_all(fd_, bytes.data(), bytes.size());
+    bytes_written_ += bytes.size();
+}
+
+}  // namespace vexl::platform

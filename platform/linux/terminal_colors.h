@@ -1,0 +1,70 @@
+#pragma once
+// The 16 VGA text colours as terminal colour codes, in the three depths
+// terminals offer.
+
+#include <array>
+#include <cstdint>
+
+namespace vexl::platform {
+
+enum class ColorMode { truecolor, palette256, ansi16 };
+
+// COLORTERM names 24-bit support; TERM names 256 colours; else the 16.
+ColorMode detect_color_mode(const char* colorterm, const char* term);
+
+struct Rgb {
+    std::uint8_t r = 0, g = 0, b = 0;
+};
+
+// Indexed as the attribute nibble: bit 0 blue, bit 1 green, bit 2 red,
+// bit 3 bright. Brown is the VGA's AA5500, not dark yellow.
+inline constexpr std::array<Rgb, 16> vga_palette = {{
+    {0x00, 0x00, 0x00}, {0x00, 0x00, 0xAA}, {0x00, 0xAA, 0x00}, {0x00, 0xAA, 0xAA},
+    {0xAA, 0x00, 0x00}, {0xAA, 0x00, 0xAA}, {0xAA, 0x55, 0x00}, {0xAA, 0xAA, 0xAA},
+    {0x55, 0x55, 0x55}, {0x55, 0x55, 0xFF}, {0x55, 0xFF, 0x55}, {0x55, 0xFF, 0xFF},
+    {0xFF, 0x55, 0x55}, {0xFF, 0x55, 0xFF}, {0xFF, 0xFF, 0x55}, {0xFF, 0xFF, 0xFF},
+}};
+
+// Nearest colour of the xterm 256-colour cube or grey ramp (indices
+// 16-255). The first 16 indices are left out on purpose: terminals theme
+// them, so they would not give the VGA colours.
+constexpr int nearest_xterm256(Rgb c)
+{
+    constexpr int cube[6] = {0, 95, 135, 175, 215, 255};
+    auto square = [](int v) { return v * v; };
+    int best = 16, best_distance = 1 << 30;
+    for (int r = 0; r < 6; ++r)
+        for (int g = 0; g < 6; ++g)
+            for (int b = 0; b < 6; ++b) {
+                const int d = square(cube[r] - c.r) + square(cube[g] - c.g) + square(cube[b] - c.b);
+                if (d < best_distance) {
+                    best_distance = d;
+                    best = 16 + 36 * r + 6 * g + b;
+                }
+            }
+    for (int i = 0; i < 24; ++i) {
+        const int v = 8 + 10 * i;
+        const int d = square(v - c.r) + square(v - c.g) + square(v - c.b);
+        if (d < best_distance) {
+            best_distance = d;
+            best = 232 + i;
+        }
+    }
+    return best;
+}
+
+inline constexpr std::array<std::uint8_t, 16> vga_xterm256 = [] {
+    std::array<std::uint8_t, 16> table{};
+    for (int i = 0; i < 16; ++i)
+        table[i] = static_cast<std::uint8_t>(nearest_xterm256(vga_palette[i]));
+    return table;
+}();
+
+// ANSI numbers its eight colours red = 1, green = 2, blue = 4: the
+// attribute's blue and red bits swap places.
+constexpr int vga_to_ansi(int index)
+{
+    return ((index & 1) << 2) | (index & 2) | ((index & 4) >> 2);
+}
+
+}  // namespace vexl::platform

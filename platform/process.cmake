@@ -1,0 +1,5 @@
+# Process-level services: termination signals, sleep, whole-file reading.
+target_sources(vexl_platform_linux PRIVATE
+  linux/termination_signals.cpp
+  linux/linux_sleep.cpp
+  linux/linux_files.cpp)

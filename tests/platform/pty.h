@@ -1,0 +1,144 @@
+#pragma once
+// A pseudo-terminal pair for driving the real terminal code in tests.
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace vexl::testing {
+
+// The master side is read all the time on a thread of its own, as a
+// terminal does, so the code under test never blocks on a full buffer.
+class Pty {
+public:
+    int master = -1;
+    int slave = -1;
+
+    Pty(int rows, int cols)
+    {
+        winsize ws{};
+        ws.ws_row = static_cast<unsigned short>(rows);
+        ws.ws_col = static_cast<unsigned short>(cols);
+        if (openpty(&master, &slave, nullptr, nullptr, &ws) != 0) {
+            master = slave = -1;
+            return;
+        }
+        reader_ = std::thread([this] { read_master(); });
+    }
+    ~Pty()
+    {
+        stop_ = true;
+        if (reader_.joinable())
+            reader_.join();
+        if (master >= 0)
+            ::close(master);
+        if (slave >= 0)
+            ::close(slave);
+    }
+    Pty(const Pty&) = delete;
+    Pty& operator=(const Pty&) = delete;
+
+    void resize(int rows, int cols) const
+    {
+        winsize ws{};
+        ws.ws_row = static_cast<unsigned short>(rows);
+        ws.ws_col = static_cast<unsigned short>(cols);
+        ioctl(master, TIOCSWINSZ, &ws);
+    }
+
+    // Takes what arrived, once nothing more came for `quiet` (waiting up
+    // to `first` for anything at all).
+    std::string drain(std::chrono::milliseconds first = std::chrono::milliseconds(2000),
+                      std::chrono::milliseconds quiet = std::chrono::milliseconds(50))
+    {
+        const auto start = std::chrono::steady_clock::now();
+        std::size_t seen = size();
+        auto last_change = start;
+        for (;;) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            const auto now = std::chrono::steady_clock::now();
+            const std::size_t current = size();
+            if (current != seen) {
+                seen = current;
+                last_change = now;
+            }
+            if (seen > 0 ? now - last_change >= quiet : now - start >= first)
+                break;
+        }
+        std::lock_guard lock(mutex_);
+        std::string out;
+        out.swap(received_);
+        return out;
+    }
+
+    // Takes what arrived up to and including `marker` (or all, when the
+    // time is up first).
+    std::string read_until(const std::string& marker,
+                           std::chrono::milliseconds limit = std::chrono::milliseconds(10000))
+    {
+        const auto end = std::chrono::steady_clock::now() + limit;
+        for (;;) {
+            {
+                std::lock_guard lock(mutex_);
+                const std::size_t at = received_.find(marker);
+                if (at != std::string::npos || std::chrono::steady_clock::now() >= end) {
+                    const std::size_t cut = at == std::string::npos ? received_.size() : at + marker.size();
+                    std::string out = received_.substr(0, cut);
+                    received_.erase(0, cut);
+                    return out;
+                }
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    }
+
+    bool echo_on() const
+    {
+        termios t{};
+        tcgetattr(slave, &t);
+        return (t.c_lflag & ECHO) != 0;
+    }
+
+    void type(const std::string& text) const
+    {
+        [[maybe_unused]] const ssize_t n = ::write(master, text.data(), text.size());
+    }
+
+private:
+    std::size_t size()
+    {
+        std::lock_guard lock(mutex_);
+        return received_.size();
+    }
+
+    void read_master()
+    {
+        while (!stop_) {
+            pollfd p{master, POLLIN, 0};
+            if (poll(&p, 1, 10) <= 0 || (p.revents & POLLIN) == 0)
+                continue;
+            char buffer[65536];
+            const ssize_t n = ::read(master, buffer, sizeof buffer);
+            if (n <= 0)
+                continue;
+            std::lock_guard lock(mutex_);
+            received_.append(buffer, static_cast<std::size_t>(n));
+        }
+    }
+
+    std::thread reader_;
+    std::atomic<bool> stop_{false};
+    std::mutex mutex_;
+    std::string received_;
+};
+
+}  // namespace vexl::testing

@@ -1,0 +1,181 @@
+#include "platform/linux/frame_painter.h"
+
+#include <gtest/gtest.h>
+#include <iconv.h>
+
+#include <random>
+
+#include "platform/linux/cp437.h"
+#include "tests/platform/vt_screen.h"
+
+namespace vexl::platform {
+namespace {
+
+using testing::VtColor;
+using testing::VtScreen;
+
+TEST(Cp437, HighHalfMatchesTheSystemCodePageTable)
+{
+    iconv_t cd = iconv_open("UTF-8", "CP437");
+    ASSERT_NE(cd, reinterpret_cast<iconv_t>(-1));
+    for (int code = 0x80; code < 0x100; ++code) {
+        char in[1] = {static_cast<char>(code)};
+        char out[8] = {};
+        char* in_ptr = in;
+        char* out_ptr = out;
+        std::size_t in_left = 1, out_left = sizeof out;
+        ASSERT_NE(iconv(cd, &in_ptr, &in_left, &out_ptr, &out_left), static_cast<std::size_t>(-1));
+        EXPECT_EQ(std::string(out, sizeof out - out_left), std::string(cp437_utf8[code].view()))
+            << "code 0x" << std::hex << code;
+    }
+    iconv_close(cd);
+}
+
+TEST(Cp437, ControlCodesShowTheirPicturesAndNulIsBlank)
+{
+    EXPECT_EQ(cp437_unicode[0x00], U' ');
+    EXPECT_EQ(cp437_unicode[0x01], U'\u263A');  // smiling face
+    EXPECT_EQ(cp437_unicode[0x0A], U'\u25D9');  // inverse circle, not a line feed
+    EXPECT_EQ(cp437_unicode[0x1B], U'\u2190');  // arrow, not an escape
+    EXPECT_EQ(cp437_unicode[0x1E], U'\u25B2');
+    EXPECT_EQ(cp437_unicode[0x1F], U'\u25BC');
+    EXPECT_EQ(cp437_unicode[0x7F], U'\u2302');  // house
+    EXPECT_EQ(cp437_unicode['A'], U'A');
+    for (const Utf8Glyph& g : cp437_utf8)
+        for (int i = 0; i < g.length; ++i)
+            EXPECT_GE(static_cast<unsigned char>(g.bytes[i]), 0x20) << "no control byte reaches the terminal";
+}
+
+TEST(Colors, ModeFollowsColortermThenTerm)
+{
+    EXPECT_EQ(detect_color_mode("truecolor", "xterm"), ColorMode::truecolor);
+    EXPECT_EQ(detect_color_mode("24bit", nullptr), ColorMode::truecolor);
+    EXPECT_EQ(detect_color_mode(nullptr, "xterm-256color"), ColorMode::palette256);
+    EXPECT_EQ(detect_color_mode("", "tmux-256color"), ColorMode::palette256);
+    EXPECT_EQ(detect_color_mode(nullptr, "xterm"), ColorMode::ansi16);
+    EXPECT_EQ(detect_color_mode(nullptr, nullptr), ColorMode::ansi16);
+}
+
+TEST(Colors, PaletteIsTheVgaOneAnd256ColoursAvoidTheThemedSixteen)
+{
+    EXPECT_EQ(vga_palette[6].r, 0xAA);
+    EXPECT_EQ(vga_palette[6].g, 0x55);  // brown, not dark yellow
+    EXPECT_EQ(vga_palette[6].b, 0x00);
+    EXPECT_EQ(vga_palette[8].r, 0x55);
+    for (std::uint8_t index : vga_xterm256)
+        EXPECT_GE(index, 16);
+    EXPECT_EQ(vga_xterm256[0], 16);   // black
+    EXPECT_EQ(vga_xterm256[15], 231); // white
+    EXPECT_EQ(vga_xterm256[6], 130);  // brown: cube 175,95,0
+    EXPECT_EQ(vga_to_ansi(1), 4);     // attribute blue is ANSI blue
+    EXPECT_EQ(vga_to_ansi(4), 1);
+    EXPECT_EQ(vga_to_ansi(6), 3);
+}
+
+// Paints frames of random cells through the painter into a simulated
+// terminal and checks the terminal ends up showing exactly the frame.
+class PainterRoundTrip : public ::testing::TestWithParam<ColorMode> {};
+
+VtColor expected_color(ColorMode mode, int index)
+{
+    switch (mode) {
+    case ColorMode::truecolor: {
+        const Rgb c = vga_palette[index];
+        return {VtColor::rgb, c.r << 16 | c.g << 8 | c.b};
+    }
+    case ColorMode::palette256:
+        return {VtColor::index256, vga_xterm256[index]};
+    case ColorMode::ansi16:
+        return {VtColor::ansi, (index & 8) | vga_to_ansi(index & 7)};
+    }
+    return {};
+}
+
+TEST_P(PainterRoundTrip, TerminalShowsEveryFrameExactly)
+{
+    const ColorMode mode = GetParam();
+    FramePainter painter(mode);
+    painter.set_screen_size(50, 80);
+    VtScreen vt(50, 80);
+    std::mt19937 random(7);
+    std::vector<std::uint16_t> frame(4000);
+    for (auto& cell : frame)
+        cell = static_cast<std::uint16_t>(random());
+    std::string out;
+    for (int round = 0; round < 6; ++round) {
+        if (round > 0) {  // change a few cells, as consecutive frames do
+            for (int k = 0; k < 300; ++k)
+                frame[random() % 4000] = static_cast<std::uint16_t>(random());
+        }
+        painter.begin(out);
+        for (int i = 0; i < 4000; ++i)
+            painter.put(i / 80, i % 80, static_cast<std::uint8_t>(frame[i]),
+                        static_cast<std::uint8_t>(frame[i] >> 8));
+        ASSERT_TRUE(painter.end());
+        EXPECT_EQ(out.rfind("\x1b[?2026h", 0), 0u) << "frame starts with the sync mark";
+        EXPECT_TRUE(out.ends_with("\x1b[?2026l"));
+        vt.feed(out);
+        ASSERT_FALSE(vt.bad_sequence) << "only positions, colours and text are sent";
+        ASSERT_FALSE(vt.wrote_outside);
+        for (int i = 0; i < 4000; ++i) {
+            const auto ch = static_cast<std::uint8_t>(frame[i]);
+            const auto attr = static_cast<std::uint8_t>(frame[i] >> 8);
+            const testing::VtCell& shown = vt.at(i / 80, i % 80);
+            ASSERT_EQ(shown.ch, cp437_unicode[ch]) << "round " << round << " cell " << i;
+            ASSERT_EQ(shown.fg, expected_color(mode, attr & 15)) << "cell " << i;
+            ASSERT_EQ(shown.bg, expected_color(mode, attr >> 4)) << "cell " << i;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(AllModes, PainterRoundTrip,
+                         ::testing::Values(ColorMode::truecolor, ColorMode::palette256,
+                                           ColorMode::ansi16));
+
+TEST(FramePainter, UnchangedFrameSendsNothingAndOneChangeLittle)
+{
+    FramePainter painter(ColorMode::truecolor);
+    painter.set_screen_size(50, 80);
+    std::string out;
+    auto paint = [&](std::uint8_t changed_ch) {
+        painter.begin(out);
+        for (int i = 0; i < 4000; ++i)
+            painter.put(i / 80, i % 80, i == 1234 ? changed_ch : 'x', 0x1E);
+        return painter.end();
+    };
+    ASSERT_TRUE(paint('x'));
+    const std::size_t full = out.size();
+    EXPECT_FALSE(paint('x'));
+    EXPECT_TRUE(out.empty());
+    ASSERT_TRUE(paint('y'));
+    EXPECT_LT(out.size(), 80u) << out;
+    EXPECT_GT(full, 4000u);
+}
+
+TEST(FramePainter, CellsOutsideTheScreenAreDroppedAndSizeChangeRepaints)
+{
+    FramePainter painter(ColorMode::ansi16);
+    painter.set_screen_size(10, 20);
+    VtScreen vt(10, 20);
+    std::string out;
+    painter.begin(out);
+    for (int r = 0; r < 50; ++r)
+        for (int c = 0; c < 80; ++c)
+            painter.put(r, c, 'a', 0x07);
+    ASSERT_TRUE(painter.end());
+    vt.feed(out);
+    EXPECT_FALSE(vt.wrote_outside);
+    EXPECT_EQ(vt.at(9, 19).ch, U'a');
+
+    painter.begin(out);
+    painter.put(0, 0, 'a', 0x07);
+    EXPECT_FALSE(painter.end());
+    painter.set_screen_size(12, 20);
+    painter.begin(out);
+    painter.put(0, 0, 'a', 0x07);
+    EXPECT_TRUE(painter.end()) << "a new size forgets what was shown";
+    EXPECT_NE(out.find("\x1b[2J"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace vexl::platform

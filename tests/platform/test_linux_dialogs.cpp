@@ -1,0 +1,84 @@
+#include "platform/linux/linux_dialogs.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "platform/linux/linux_terminal.h"
+#include "tests/platform/pty.h"
+#include "tests/platform/vt_screen.h"
+
+namespace vexl::platform {
+namespace {
+
+using testing::Pty;
+
+int ask(Pty& pty, const std::string& typed, std::uint32_t type, std::string* shown = nullptr,
+        LinuxTerminal* console = nullptr)
+{
+    LinuxDialogs dialogs(pty.slave, pty.slave, console, false);
+    pty.type(typed);
+    const int answer = dialogs.message_box(nullptr, "Simulate PC-Speaker?", "the caption", type);
+    const std::string output = pty.drain(std::chrono::milliseconds(200));
+    if (shown != nullptr)
+        *shown = output;
+    return answer;
+}
+
+TEST(LinuxDialogs, TerminalAnswersWithEnterAsYes)
+{
+    Pty pty(24, 80);
+    std::string shown;
+    EXPECT_EQ(ask(pty, "\n", MB_YESNO, &shown), IDYES);
+    EXPECT_NE(shown.find("the caption"), std::string::npos);
+    EXPECT_NE(shown.find("Simulate PC-Speaker? [Y/n]"), std::string::npos);
+    EXPECT_EQ(ask(pty, "n\n", MB_YESNO), IDNO);
+    EXPECT_EQ(ask(pty, " No \n", MB_YESNO), IDNO);
+    EXPECT_EQ(ask(pty, "y\n", MB_YESNO), IDYES);
+    EXPECT_EQ(ask(pty, "maybe\nn\n", MB_YESNO, &shown), IDNO);
+    EXPECT_NE(shown.find("Please answer"), std::string::npos);
+    EXPECT_EQ(ask(pty, "\n", MB_OK), IDOK);
+}
+
+TEST(LinuxDialogs, TypedAheadAnswersAreTakenOneQuestionAtATime)
+{
+    Pty pty(24, 80);
+    LinuxDialogs dialogs(pty.slave, pty.slave, nullptr, false);
+    pty.type("n\ny\n");
+    EXPECT_EQ(dialogs.message_box(nullptr, "first?", "c", MB_YESNO), IDNO);
+    EXPECT_EQ(dialogs.message_box(nullptr, "second?", "c", MB_YESNO), IDYES);
+}
+
+TEST(LinuxDialogs, EndOfInputTakesTheDefault)
+{
+    int pipe_fds[2];
+    ASSERT_EQ(pipe(pipe_fds), 0);
+    ::close(pipe_fds[1]);
+    Pty pty(24, 80);
+    // Not a terminal and no desktop: the default, said on stderr.
+    LinuxDialogs dialogs(pipe_fds[0], pty.slave, nullptr, false);
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(dialogs.message_box(nullptr, "Use it?", "cap", MB_YESNO), IDYES);
+    EXPECT_EQ(dialogs.message_box(nullptr, "Loading failed.", "cap", MB_OK), IDOK);
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("Use it? -> Yes"), std::string::npos) << said;
+    EXPECT_NE(said.find("Loading failed. -> OK"), std::string::npos) << said;
+    ::close(pipe_fds[0]);
+}
+
+TEST(LinuxDialogs, QuestionOverTheConsoleIsAskedOnTheMainScreen)
+{
+    Pty pty(50, 80);
+    LinuxTerminal console(pty.slave, ColorMode::truecolor);
+    console.alloc_console();
+    pty.drain();
+    std::string shown;
+    EXPECT_EQ(ask(pty, "\n", MB_OK, &shown, &console), IDOK);
+    testing::VtScreen vt(50, 80);
+    vt.feed(shown);
+    EXPECT_FALSE(vt.private_modes[1049]) << "left the alternate screen before asking";
+    EXPECT_LT(shown.find("\x1b[?1049l"), shown.find("Simulate")) << "main screen first";
+    console.free_console();
+}
+
+}  // namespace
+}  // namespace vexl::platform
