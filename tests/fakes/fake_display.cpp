@@ -122,7 +122,10 @@ public:
         if (!alive() || display.fails(step_create_surface))
             return DDERR_OUTOFMEMORY;
         Surface* primary = display.make_surface("primary");
+        // The back buffer belongs to the primary's chain: only the
+        // reference GetAttachedSurface hands out is counted.
         Surface* back = display.make_surface("back buffer");
+        back->references = 0;
         primary->attached = back;
         display.back_pixels.assign(
             static_cast<std::size_t>(display.surface_pitch / 4) * (display.surface_height + 1), unpainted);
