@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 #include <sys/ioctl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -109,6 +111,7 @@ void LinuxTerminal::enter()
     if (!cursor_visible_)
         start += "\x1b[?25l";
     send(start);
+    capture_stderr();
 
     std::string restore = "\x1b[?2026l\x1b[0m\x1b[?25h\x1b[?1049l\x1b[23;0t";
     if (size_requested_ && found_rows_ > 0 && found_cols_ > 0)
@@ -128,7 +131,41 @@ void LinuxTerminal::leave()
     restore_hook(this);
 }
 
-// Async-signal-safe: write(2) and tcsetattr(3) only.
+void LinuxTerminal::capture_stderr()
+{
+    struct stat err {}, term {};
+    if (fstat(STDERR_FILENO, &err) != 0 || fstat(fd_, &term) != 0 || !S_ISCHR(err.st_mode) ||
+        err.st_rdev != term.st_rdev)
+        return;
+    captured_stderr_ = memfd_create("vexlade-stderr", MFD_CLOEXEC);
+    if (captured_stderr_ < 0)
+        return;
+    saved_stderr_ = fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0);
+    if (saved_stderr_ < 0 || dup2(captured_stderr_, STDERR_FILENO) < 0) {
+        if (saved_stderr_ >= 0)
+            ::close(saved_stderr_);
+        ::close(captured_stderr_);
+        saved_stderr_ = captured_stderr_ = -1;
+    }
+}
+
+// Async-signal-safe: dup2, lseek, read, write, close.
+void LinuxTerminal::release_stderr(LinuxTerminal& self)
+{
+    if (self.captured_stderr_ < 0)
+        return;
+    dup2(self.saved_stderr_, STDERR_FILENO);
+    ::close(self.saved_stderr_);
+    lseek(self.captured_stderr_, 0, SEEK_SET);
+    char buffer[4096];
+    ssize_t n;
+    while ((n = ::read(self.captured_stderr_, buffer, sizeof buffer)) > 0)
+        write_all(STDERR_FILENO, buffer, static_cast<std::size_t>(n));
+    ::close(self.captured_stderr_);
+    self.saved_stderr_ = self.captured_stderr_ = -1;
+}
+
+// Async-signal-safe: write(2), tcsetattr(3) and the above only.
 void LinuxTerminal::restore_hook(void* context)
 {
     auto* self = static_cast<LinuxTerminal*>(context);
@@ -138,6 +175,7 @@ void LinuxTerminal::restore_hook(void* context)
     write_all(self->fd_, self->restore_sequence_, self->restore_length_);
     if (self->have_termios_)
         tcsetattr(self->fd_, TCSAFLUSH, &self->saved_);  // typed-ahead keys go too
+    release_stderr(*self);
 }
 
 void LinuxTerminal::suspend()

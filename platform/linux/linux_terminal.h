@@ -48,6 +48,8 @@ private:
     void enter();
     void leave();
     void query_size();
+    void capture_stderr();
+    static void release_stderr(LinuxTerminal& self);
     void send(const std::string& bytes);
     static void restore_hook(void* self);
 
@@ -58,6 +60,11 @@ private:
     bool have_termios_ = false;
     termios saved_{};
     int hook_token_ = -1;
+    // While the console is up, whatever the process writes to stderr on
+    // the same terminal (a library's warnings) is kept aside and shown
+    // after the console is given back, instead of scrolling the picture.
+    int saved_stderr_ = -1;
+    int captured_stderr_ = -1;
 
     std::string title_;
     bool cursor_visible_ = true;

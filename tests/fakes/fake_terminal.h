@@ -3,6 +3,7 @@
 // cells of each cell write. Any step can be told to fail.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -75,6 +76,8 @@ public:
         w.buffer_origin = origin;
         w.region = region;
         writes.push_back(std::move(w));
+        if (on_write)
+            on_write();
         return !fail_write;
     }
     bool free_console() override
@@ -102,6 +105,8 @@ public:
     platform::ConsoleHandle handle = reinterpret_cast<platform::ConsoleHandle>(&handle_storage_);
     platform::ConsoleHandle cursor_console = nullptr;
     platform::ConsoleHandle write_console = nullptr;
+
+    std::function<void()> on_write;  // runs inside each cell write
 
     bool fail_alloc = false;
     bool fail_title = false;

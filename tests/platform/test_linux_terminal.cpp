@@ -162,6 +162,7 @@ TEST(LinuxTerminal, SuspendGivesTheTerminalBackUntilTheNextFrame)
 // its message queue says quit, as the player does.
 [[noreturn]] void console_until_quit(int tty, bool pump_messages)
 {
+    dup2(tty, STDERR_FILENO);  // stderr on the same terminal, as usual
     ThreadMessageQueue queue;
     TerminationSignals signals;
     queue.add_source(&signals);
@@ -172,6 +173,10 @@ TEST(LinuxTerminal, SuspendGivesTheTerminalBackUntilTheNextFrame)
         if (pump_messages && queue.peek(m, PM_NOREMOVE) && queue.get(m) == 0)
             break;
         write_frame(terminal, out, make_frame(frame));
+        if (frame == 0) {
+            const char noise[] = "library noise\n";
+            [[maybe_unused]] const ssize_t n = ::write(STDERR_FILENO, noise, sizeof noise - 1);
+        }
         timespec ms{0, 1000000};
         nanosleep(&ms, nullptr);
     }
@@ -216,6 +221,10 @@ TEST_P(RestoreOnSignal, EndsCleanlyWithTheTerminalRestored)
     EXPECT_FALSE(vt.private_modes[1049]);
     EXPECT_TRUE(vt.private_modes[25]);
     EXPECT_TRUE(pty.echo_on());
+    // Messages on stderr wait until the picture is gone.
+    const std::size_t noise = run.output.find("library noise");
+    ASSERT_NE(noise, std::string::npos);
+    EXPECT_GT(noise, run.output.rfind("\x1b[?1049l"));
 }
 
 INSTANTIATE_TEST_SUITE_P(IntTermHup, RestoreOnSignal, ::testing::Values(SIGINT, SIGTERM, SIGHUP));
@@ -238,6 +247,7 @@ TEST(RestoreOnSignal, StuckLoopIsEndedByTheThirdSignalWithTheTerminalRestored)
     vt.feed(run.output);
     EXPECT_FALSE(vt.private_modes[1049]);
     EXPECT_TRUE(pty.echo_on());
+    EXPECT_GT(run.output.find("library noise"), run.output.rfind("\x1b[?1049l"));
 }
 
 TEST(RestoreOnSignal, RestoreHooksGiveTheTerminalBackBeforeATrap)

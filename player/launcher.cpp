@@ -1,0 +1,147 @@
+#include "player/launcher.h"
+
+#include <cstdlib>
+
+#include "audio/soundtrack.h"
+#include "platform/dialogs.h"
+#include "platform/files.h"
+#include "platform/messages.h"
+#include "platform/sleep.h"
+#include "player/globals.h"
+#include "player/pack_stream.h"
+
+namespace vexl {
+
+LauncherAllocate launcher_allocate = std::malloc;
+
+namespace {
+
+// The largest file a signed 32-bit file size describes.
+constexpr std::int64_t largest_frame_file = INT32_MAX;
+
+int loading_failed()
+{
+    platform::dialogs().message_box(MainWindow, loading_failed_text, player_caption, platform::MB_OK);
+    return 1;
+}
+
+// Reads the whole frame file into FileImage. False when it is missing or
+// unreadable, too big, or there is no memory for it; nothing stays open
+// or allocated then.
+bool load_file_image()
+{
+    platform::Files& files = platform::files();
+    std::int64_t size = 0;
+    // A file that can't be examined reads as empty; the open or the read
+    // then fails below.
+    if (!files.stat_size(frame_file_name, size) || size < 0)
+        size = 0;
+    const int fd = files.open_read(frame_file_name);
+    auto* data = size <= largest_frame_file
+                     ? static_cast<std::uint8_t*>(launcher_allocate(static_cast<std::size_t>(size)))
+                     : nullptr;
+    const bool whole = data != nullptr && fd >= 0 &&
+                       files.read(fd, data, static_cast<std::uint32_t>(size)) == size;
+    if (fd >= 0)
+        files.close(fd);
+    if (!whole) {
+        std::free(data);
+        return false;
+    }
+    FileImage.data = data;
+    FileImage.size = static_cast<std::uint32_t>(size);
+    FileImage.read_pos = 0;
+    return true;
+}
+
+void free_file_image()
+{
+    std::free(FileImage.data);
+    FileImage = FileImageRecord{};
+}
+
+// Frames due at clock t: t * 25 / 22050 truncated toward zero, formed in
+// 64 bits so that no clock value can overflow it.
+std::int32_t frames_due(std::int32_t t)
+{
+    return static_cast<std::int32_t>(static_cast<std::int64_t>(t) * frames_per_second / clock_rate);
+}
+
+// Shows one frame after another as the clock makes them due, at most one
+// per pass, until the end limit, a key press or WM_QUIT.
+void playback_loop(PackStream* stream)
+{
+    platform::MessageQueue& messages = platform::messages();
+    platform::Sleeper& sleeper = platform::sleeper();
+    std::int32_t presented = 0;
+    std::int32_t t = sample_clock();
+    while (t < end_limit) {
+        platform::Message message;
+        if (messages.peek(message, platform::PM_NOREMOVE)) {
+            if (message.code == platform::WM_KEYDOWN)
+                break;  // left in the queue
+            if (messages.get(message) == 0)
+                break;  // WM_QUIT
+            messages.translate(message);
+            messages.dispatch(message);
+        }
+        sleeper.sleep(idle_sleep_ms);
+        if (presented < frames_due(t)) {
+            show_frame();
+            ++presented;
+            // Decode the next frame now, one interval ahead of its showing.
+            pack_read(stream, TextFrame, frame_read_size);
+        }
+        t = sample_clock();
+    }
+}
+
+}  // namespace
+
+int ask_settings()
+{
+    platform::Dialogs& dialogs = platform::dialogs();
+    PlayerSettings.use_console =
+        dialogs.message_box(nullptr, question_fullscreen, player_caption, platform::MB_YESNO) != platform::IDYES;
+    PlayerSettings.simulate_speaker =
+        dialogs.message_box(nullptr, question_speaker, player_caption, platform::MB_YESNO) == platform::IDYES;
+    return run_demo();
+}
+
+int run_demo()
+{
+    create_screen();
+    // Without a screen nothing could be shown.
+    if (!screen_exists())
+        return loading_failed();
+
+    if (!load_file_image()) {
+        const int code = loading_failed();
+        destroy_screen();  // gives the terminal or display back
+        return code;
+    }
+    PackStream* stream = pack_open(frame_file_name, "r");
+    if (stream == nullptr) {
+        // The file was read a moment ago but can't be opened again.
+        const int code = loading_failed();
+        free_file_image();
+        destroy_screen();
+        return code;
+    }
+    FileImage.read_pos = 1;  // the byte source starts behind the level byte
+
+    pack_read(stream, TextFrame, frame_read_size);
+    show_frame();
+    soundtrack_start();  // after the first frame is on the screen
+
+    playback_loop(stream);
+
+    soundtrack_stop();
+    pack_release(stream);
+    free_file_image();
+    std::free(stream);
+    destroy_screen();
+    return 0;
+}
+
+}  // namespace vexl

@@ -1,0 +1,46 @@
+#pragma once
+// The player's spine: the start-up questions, loading the packed frame
+// file, the playback loop paced by the soundtrack's sample clock, and the
+// teardown.
+
+#include <cstddef>
+#include <cstdint>
+
+namespace vexl {
+
+inline constexpr const char* frame_file_name = "ld_vexl.d1";  // in the current directory
+inline constexpr const char* player_caption = "lumen-drift Vexlade 2003";
+inline constexpr const char* question_fullscreen = "Use DirectDraw output (FullScreen)?";
+inline constexpr const char* question_speaker = "Simulate PC-Speaker?";
+inline constexpr const char* loading_failed_text = "Loading failed.";
+
+inline constexpr std::uint32_t frame_read_size = 8000;  // one TextFrame per read
+inline constexpr std::int32_t frames_per_second = 25;
+inline constexpr std::int32_t clock_rate = 22050;                              // samples per second
+inline constexpr std::int32_t frame_interval = clock_rate / frames_per_second;  // 882 samples
+inline constexpr std::int32_t end_limit = 15567300;  // 706 s: exactly 17650 frame intervals
+inline constexpr std::uint32_t idle_sleep_ms = 1;
+
+static_assert(end_limit == 17650 * frame_interval);
+
+// Asks the two questions into PlayerSettings, then runs the demo; returns
+// run_demo's result.
+int ask_settings();
+
+// Loads, plays and tears down. 0 after playback, 1 after a loading failure
+// (the frame file missing or unreadable, no memory for it or for the
+// screen, or the stream not opening).
+int run_demo();
+
+// The screen PlayerSettings chose; exactly one exists between these two.
+void create_screen();
+void show_frame();  // presents the TextFrame; the result is not examined
+void destroy_screen();
+bool screen_exists();
+
+// The allocator of the file image block: std::malloc, behind a pointer so
+// tests can make it fail.
+using LauncherAllocate = void* (*)(std::size_t bytes);
+extern LauncherAllocate launcher_allocate;
+
+}  // namespace vexl

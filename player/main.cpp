@@ -1,0 +1,44 @@
+// The `vexlade` executable: installs the real platform services and runs
+// the player. The command line is ignored.
+
+#include "platform/linux/linux_audio_library.h"
+#include "platform/linux/linux_diagnostics.h"
+#include "platform/linux/linux_dialogs.h"
+#include "platform/linux/linux_files.h"
+#include "platform/linux/linux_sleep.h"
+#include "platform/linux/linux_terminal.h"
+#include "platform/linux/termination_signals.h"
+#include "platform/restore_hooks.h"
+#include "platform/thread_message_queue.h"
+#include "player/launcher.h"
+
+using namespace vexl;
+
+int main(int, char**)
+{
+    platform::ScopedLinuxDiagnostics diagnostics;
+
+    platform::ThreadMessageQueue messages;
+    platform::ScopedService<platform::MessageQueue> messages_slot(messages);
+    platform::TerminationSignals signals;  // Ctrl+C, SIGTERM, SIGHUP -> WM_QUIT
+    messages.add_source(&signals);
+
+    platform::LinuxTerminal terminal;
+    platform::ScopedService<platform::Terminal> terminal_slot(terminal);
+    platform::LinuxDialogs dialogs(&terminal);
+    platform::ScopedService<platform::Dialogs> dialogs_slot(dialogs);
+    platform::LinuxSleeper sleeper;
+    platform::ScopedService<platform::Sleeper> sleeper_slot(sleeper);
+    platform::LinuxFiles files;
+    platform::ScopedService<platform::Files> files_slot(files);
+    platform::LinuxAudioLibrary audio;
+    platform::ScopedService<platform::AudioLibrary> audio_slot(audio);
+
+    const int code = ask_settings();
+
+    messages.remove_source(&signals);
+    // Whatever a path out left changed (a loading failure leaves nothing
+    // to tear down) is given back now.
+    platform::run_restore_hooks();
+    return code;
+}

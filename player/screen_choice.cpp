@@ -1,0 +1,55 @@
+// The one screen of a run, held through its concrete type: the screens'
+// destructors are not virtual, so each kind is destroyed as what it is.
+
+#include <new>
+
+#include "output/ag_console.h"
+#include "player/globals.h"
+#include "player/launcher.h"
+
+namespace vexl {
+namespace {
+
+ag_console* console_screen = nullptr;
+
+template <class Screen>
+Screen* construct()
+{
+    // No memory for the screen or its grid: no screen, which the launcher
+    // reports as a loading failure.
+    try {
+        return new (std::nothrow) Screen();
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+}  // namespace
+
+void create_screen()
+{
+    // The full-screen screen is not wired in yet: a "Yes" to the first
+    // question shows the console too.
+    console_screen = construct<ag_console>();
+}
+
+void show_frame()
+{
+    if (console_screen != nullptr)
+        console_screen->present();
+}
+
+void destroy_screen()
+{
+    if (console_screen != nullptr) {
+        delete console_screen;
+        console_screen = nullptr;
+    }
+}
+
+bool screen_exists()
+{
+    return console_screen != nullptr;
+}
+
+}  // namespace vexl
