@@ -72,6 +72,7 @@ private:
             journal_->add(std::move(call));
     }
 
+    CallJournal* journal_;
     std::string open_path;
     std::size_t position = 0;
 };

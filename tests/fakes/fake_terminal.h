@@ -2,6 +2,7 @@
 // A console that keeps what is written to it: every call in order, and the
 // cells of each cell write. Any step can be told to fail.
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -71,7 +72,10 @@ public:
         log("WriteConsoleOutput");
         write_console = console;
         Write w;
-        w.cells.assign(cells, cells + static_cast<std::ptrdiff_t>(size.x) * size.y);
+        if (keep_cells)
+            w.cells.assign(cells, cells + static_cast<std::ptrdiff_t>(size.x) * size.y);
+        else  // the first row only, enough to tell frames apart
+            w.cells.assign(cells, cells + std::max<int>(size.x, 0));
         w.buffer_size = size;
         w.buffer_origin = origin;
         w.region = region;
@@ -107,6 +111,8 @@ public:
     platform::ConsoleHandle write_console = nullptr;
 
     std::function<void()> on_write;  // runs inside each cell write
+    std::function<void(const std::string& call)> on_call;  // runs at each call
+    bool keep_cells = true;  // false: writes keep only their first row
 
     bool fail_alloc = false;
     bool fail_title = false;
@@ -117,6 +123,8 @@ private:
     {
         if (journal_ != nullptr)
             journal_->add(call);
+        if (on_call)
+            on_call(call);
         calls.push_back(std::move(call));
     }
 
