@@ -36,6 +36,22 @@ int end_of_data(PackStream* stream)
     return pack_no_data;
 }
 
+// `length` calls of mem_getc into in_buf, in one copy: the same bytes, the
+// same read_pos and at_end afterwards.
+void take_image_bytes(PackStream* stream, std::uint32_t length)
+{
+    const std::uint32_t left =
+        FileImage.read_pos < FileImage.size ? FileImage.size - FileImage.read_pos : 0;
+    const std::uint32_t take = std::min(length, left);
+    if (take != 0)
+        std::memcpy(stream->in_buf, FileImage.data + FileImage.read_pos, take);
+    FileImage.read_pos += take;
+    if (take < length) {
+        std::memset(stream->in_buf + take, 0, length - take);
+        stream->at_end = 1;
+    }
+}
+
 // Reads the next block and unpacks it into out_buf. False when it yields
 // nothing to hand out: the source ran dry in the length or the data (a cut
 // block delivers nothing), the length would overflow in_buf, or nothing
@@ -48,8 +64,11 @@ bool refill(PackStream* stream)
         length = (length << 8) | (static_cast<std::uint32_t>(stream->get_byte(stream)) & 0xFFu);
     if (stream->at_end != 0 || length > static_cast<std::uint32_t>(stream->in_size))
         return false;
-    for (std::uint32_t i = 0; i < length; ++i)
-        stream->in_buf[i] = static_cast<std::uint8_t>(stream->get_byte(stream));
+    if (stream->get_byte == mem_getc)
+        take_image_bytes(stream, length);
+    else
+        for (std::uint32_t i = 0; i < length; ++i)
+            stream->in_buf[i] = static_cast<std::uint8_t>(stream->get_byte(stream));
     if (stream->at_end != 0)
         return false;
 
@@ -102,6 +121,9 @@ PackStream* pack_open(const char* path, const char* mode)
     }
     int level = 0;
     if (reading) {
+        // The handle only ever gives this one byte: a stdio buffer would
+        // just sit in memory while the stream lives.
+        std::setvbuf(stream->file, nullptr, _IONBF, 0);
         level = std::fgetc(stream->file) & 0xFF;  // EOF (an empty file) gives 255
     } else {
         level = level_of_write_mode(mode);

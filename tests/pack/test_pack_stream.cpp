@@ -142,6 +142,38 @@ TEST(PackStream, ABlockCutShortDeliversNothing)
     EXPECT_EQ(pack_read(stream.get(), dest, sizeof dest), 0u);
 }
 
+TEST(PackStream, AnyByteSourceSeesTheSameData)
+{
+    // The image source takes a block's bytes in one copy; a source of its
+    // own goes byte by byte. Both must end up alike, damage included.
+    const Bytes raw = sample_frames(70000);
+    Bytes file = pack_in_blocks(raw, 30000);
+    append_block(file, compress(sample_frames(9000, 8)));
+    file.resize(file.size() - 3);
+    struct Result {
+        Bytes bytes;
+        std::uint32_t read_pos;
+        std::int32_t at_end;
+    };
+    auto read_with = [&file](bool own_source) {
+        OpenStream stream(file);
+        if (own_source)
+            stream->get_byte = [](PackStream* s) { return mem_getc(s); };
+        Result r{stream.read_all(), 0, 0};
+        r.read_pos = FileImage.read_pos;
+        r.at_end = stream->at_end;
+        return r;
+    };
+    const Result image = read_with(false);
+    const Result own = read_with(true);
+    EXPECT_EQ(image.bytes, raw);
+    EXPECT_EQ(own.bytes, raw);
+    EXPECT_EQ(image.read_pos, file.size());
+    EXPECT_EQ(own.read_pos, file.size());
+    EXPECT_EQ(image.at_end, 1);
+    EXPECT_EQ(own.at_end, 1);
+}
+
 TEST(PackStream, CountZeroTouchesNoByteSource)
 {
     static int calls = 0;
