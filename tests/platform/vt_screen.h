@@ -169,6 +169,10 @@ private:
             const int v = n[i];
             if (v == 0) {
                 fg_ = bg_ = VtColor{};
+            } else if (v == 39) {
+                fg_ = VtColor{};
+            } else if (v == 49) {
+                bg_ = VtColor{};
             } else if ((v == 38 || v == 48) && i + 1 < n.size()) {
                 VtColor c;
                 if (n[i + 1] == 2 && i + 4 < n.size()) {

@@ -1,0 +1,209 @@
+// The real `vexlade` in a terminal (tmux), driven as a user would: answer
+// the questions, watch the frames, press keys, Ctrl+C.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <vector>
+
+#include "player/block_writer.h"
+#include "tests/platform/vt_screen.h"
+#include "tests/player/tmux_session.h"
+
+namespace vexl {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::TmuxSession;
+using testing::VtColor;
+
+constexpr int frame_count = 3000;  // two minutes: never runs out during a test
+
+void put_text(std::vector<std::uint8_t>& frame, int row, int col, const std::string& text,
+              std::uint8_t attr)
+{
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        frame[static_cast<std::size_t>(row * 160 + 2 * (col + static_cast<int>(i)))] =
+            static_cast<std::uint8_t>(text[i]);
+        frame[static_cast<std::size_t>(row * 160 + 2 * (col + static_cast<int>(i)) + 1)] = attr;
+    }
+}
+
+std::vector<std::uint8_t> demo_frame(int k)
+{
+    std::vector<std::uint8_t> frame(8000);
+    for (std::size_t i = 0; i < frame.size(); i += 2) {
+        frame[i] = '.';
+        frame[i + 1] = 0x07;
+    }
+    put_text(frame, 0, 0, "VEXLADE E2E", 0x1E);  // yellow on blue
+    char number[16];
+    std::snprintf(number, sizeof number, "%05d", k);
+    put_text(frame, 1, 0, number, 0x0F);
+    put_text(frame, 2, 0, "\x01", 0x4E);        // smiling face, yellow on red
+    put_text(frame, 2, 1, "\xDB", 0x06);        // full block, brown
+    put_text(frame, 2, 2, std::string(1, '\0'), static_cast<std::uint8_t>(0x8F));  // blank on dark grey
+    put_text(frame, 49, 79, "\x1E", static_cast<std::uint8_t>(0xF1));  // triangle, blue on bright white
+    return frame;
+}
+
+class VexladeInTmux : public ::testing::Test {
+protected:
+    VexladeInTmux()
+    {
+        name_ = "vexl-e2e-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        dir_ = fs::temp_directory_path() / name_;
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    ~VexladeInTmux() override
+    {
+        session_.reset();
+        fs::remove_all(dir_);
+    }
+
+    void write_demo()
+    {
+        std::FILE* out = std::fopen((dir_ / "ld_vexl.d1").c_str(), "wb");
+        ASSERT_NE(out, nullptr);
+        BlockWriter writer(file_sink(out));
+        for (int k = 0; k < frame_count; ++k)
+            ASSERT_TRUE(writer.write(demo_frame(k)));
+        ASSERT_TRUE(writer.finish());
+        std::fclose(out);
+        // Ten seconds of silence as raw samples; the clock runs on past it.
+        std::ofstream(dir_ / "ld_vexl.d2", std::ios::binary) << std::string(441000, '\0');
+    }
+
+    // Runs the player; afterwards its exit code and the terminal settings
+    // it left behind are written next to the demo.
+    void start()
+    {
+        const std::string d = testing::shell_quote(dir_.string());
+        // No sound device is opened: the silent output's clock paces the frames.
+        const std::string command = "cd " + d + " && COLORTERM=truecolor SDL_AUDIODRIVER=none " +
+                                    testing::shell_quote(VEXLADE_PATH) +
+                                    "; echo $? > exit.txt; stty -a > stty.txt; sleep 600";
+        session_ = std::make_unique<TmuxSession>(name_, dir_.string(), command);
+    }
+
+    void answer_both(const std::string& first, const std::string& second)
+    {
+        ASSERT_TRUE(session_->wait_for_text("Use DirectDraw output (FullScreen)? [Y/n]")) << session_->capture();
+        session_->send_keys(first + " Enter");
+        ASSERT_TRUE(session_->wait_for_text("Simulate PC-Speaker? [Y/n]")) << session_->capture();
+        session_->send_keys(second + " Enter");
+    }
+
+    std::string read_file(const std::string& file) const
+    {
+        std::ifstream in(dir_ / file);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+
+    bool wait_for_exit() const
+    {
+        return TmuxSession::wait_for([&] { return read_file("stty.txt").find("speed") != std::string::npos; });
+    }
+
+    // The frame number shown in row 1, or -1.
+    int shown_frame() const
+    {
+        std::istringstream lines(session_->capture());
+        std::string line;
+        std::getline(lines, line);
+        if (line.rfind("VEXLADE E2E", 0) != 0 || !std::getline(lines, line))
+            return -1;
+        std::smatch m;
+        if (!std::regex_search(line, m, std::regex("^(\\d{5})")))
+            return -1;
+        return std::stoi(m[1]);
+    }
+
+    void expect_terminal_restored() const
+    {
+        EXPECT_EQ(session_->format("#{alternate_on}"), "0\n") << "main screen";
+        EXPECT_EQ(session_->format("#{cursor_flag}"), "1\n") << "cursor shown";
+        const std::string stty = read_file("stty.txt");
+        EXPECT_TRUE(std::regex_search(stty, std::regex("[ \n]echo[ \n]"))) << stty;
+        EXPECT_TRUE(std::regex_search(stty, std::regex("[ \n]ixon[ \n]"))) << stty;
+    }
+
+    std::string name_;
+    fs::path dir_;
+    std::unique_ptr<TmuxSession> session_;
+};
+
+VtColor rgb(int value) { return {VtColor::rgb, value}; }
+
+TEST_F(VexladeInTmux, PlaysInTimeIgnoresTypedKeysAndEndsCleanlyOnCtrlC)
+{
+    write_demo();
+    start();
+    answer_both("n", "n");
+    ASSERT_TRUE(session_->wait_for_text("VEXLADE E2E")) << session_->capture();
+    EXPECT_EQ(session_->format("#{alternate_on}"), "1\n");
+    EXPECT_EQ(session_->format("#{cursor_flag}"), "0\n") << "cursor hidden";
+
+    // The frame's characters and exact colours.
+    testing::VtScreen vt(50, 80);
+    std::istringstream lines(session_->capture(true));
+    std::string line;
+    for (int row = 0; row < 50 && std::getline(lines, line); ++row)
+        vt.feed("\x1b[" + std::to_string(row + 1) + "H" + line);
+    EXPECT_EQ(vt.at(0, 0).ch, U'V');
+    EXPECT_EQ(vt.at(0, 0).fg, rgb(0xFFFF55));
+    EXPECT_EQ(vt.at(0, 0).bg, rgb(0x0000AA));
+    EXPECT_EQ(vt.at(2, 0).ch, U'\u263A');
+    EXPECT_EQ(vt.at(2, 0).bg, rgb(0xAA0000));
+    EXPECT_EQ(vt.at(2, 1).ch, U'\u2588');
+    EXPECT_EQ(vt.at(2, 1).fg, rgb(0xAA5500)) << "brown, not dark yellow";
+    EXPECT_EQ(vt.at(2, 2).ch, U' ');
+    EXPECT_EQ(vt.at(2, 2).bg, rgb(0x555555)) << "bright background, no blinking";
+    EXPECT_EQ(vt.at(49, 79).ch, U'\u25B2');
+    EXPECT_EQ(vt.at(49, 79).fg, rgb(0x0000AA));
+    EXPECT_EQ(vt.at(49, 79).bg, rgb(0xFFFFFF));
+    EXPECT_EQ(vt.at(3, 5).ch, U'.');
+    EXPECT_EQ(vt.at(3, 5).fg, rgb(0xAAAAAA));
+
+    // Frames advance with the clock, and typed keys do not end the run.
+    int first = -1;
+    ASSERT_TRUE(TmuxSession::wait_for([&] { return (first = shown_frame()) >= 1; }));
+    session_->send_keys("x q Enter Escape Space");
+    int later = -1;
+    ASSERT_TRUE(TmuxSession::wait_for([&] { return (later = shown_frame()) >= first + 25; }))
+        << "still playing after the keys: " << first << " -> " << later;
+
+    session_->send_keys("C-c");
+    ASSERT_TRUE(wait_for_exit()) << session_->capture();
+    EXPECT_EQ(read_file("exit.txt"), "0\n");
+    expect_terminal_restored();
+    EXPECT_EQ(session_->capture().find("VEXLADE E2E"), std::string::npos);
+    EXPECT_NE(session_->capture().find("Simulate PC-Speaker?"), std::string::npos)
+        << "the main screen is back as it was";
+}
+
+TEST_F(VexladeInTmux, MissingFrameFileSaysLoadingFailedAndExitsWithOne)
+{
+    start();
+    answer_both("n", "Enter");  // the second answered with the default
+    ASSERT_TRUE(session_->wait_for_text("Loading failed.")) << session_->capture();
+    EXPECT_NE(session_->capture().find("lumen-drift Vexlade 2003"), std::string::npos);
+    session_->send_keys("Enter");
+    ASSERT_TRUE(wait_for_exit()) << session_->capture();
+    EXPECT_EQ(read_file("exit.txt"), "1\n");
+    expect_terminal_restored();
+    EXPECT_NE(session_->capture().find("Loading failed."), std::string::npos)
+        << "the notice stays readable after the exit";
+}
+
+}  // namespace
+}  // namespace vexl
