@@ -73,30 +73,25 @@ case "$mode" in
     ;;
   play)
     build_tree "$top/build"
-    # Until the player plays the demo: a 10-second sample frame file (a
-    # framed, scrolling colour gradient with a caption), made once, and its
-    # report.
     demo="$top/build/demo"
     mkdir -p "$demo"
-    if [ ! -s "$demo/sample.d1" ]; then
-      perl -e '
-        my @shade = (0xB0, 0xB1, 0xB2, 0xDB);
-        for my $f (0 .. 249) {
-          my $text = sprintf(" vexlade sample frame %3d ", $f);
-          my $out = "";
-          for my $r (0 .. 49) {
-            for my $c (0 .. 79) {
-              my ($ch, $at);
-              if ($r == 0 || $r == 49) { $ch = ($c == 0) ? ($r ? 0xC8 : 0xC9) : ($c == 79) ? ($r ? 0xBC : 0xBB) : 0xCD; $at = 0x1F }
-              elsif ($c == 0 || $c == 79) { $ch = 0xBA; $at = 0x1F }
-              elsif ($r == 25 && $c >= 27 && $c < 27 + length $text) { $ch = ord(substr($text, $c - 27, 1)); $at = 0x4E }
-              else { my $g = int(($c + $f) / 5) % 8; $ch = $shade[$g % 4]; $at = (($r / 7) % 8) << 4 | (8 + $g) }
-              $out .= pack("CC", $ch, $at);
-            }
-          }
-          print $out;
-        }' | "$top/build/tools/vexl" pack - "$demo/sample.d1"
+    vexl="$top/build/tools/vexl"
+    # The default demo once its generator exists; until then a minute of
+    # moving sample frames over the default soundtrack (marked, so the
+    # default demo replaces it as soon as it can be made).
+    if "$vexl" mkdemo --help >/dev/null 2>&1; then
+      if [ ! -f "$demo/ld_vexl.d1" ] || [ -f "$demo/.sample" ]; then
+        "$vexl" mkdemo "$demo"
+        rm -f "$demo/.sample"
+      fi
+    elif [ ! -f "$demo/ld_vexl.d1" ] || [ ! -f "$demo/ld_vexl.d2" ]; then
+      LC_ALL=C awk -v frames=1500 -f "$top/tools/demo/sample_frames.awk" |
+        "$vexl" pack - "$demo/ld_vexl.d1"
+      "$vexl" mksound "$demo/ld_vexl.d2"
+      touch "$demo/.sample"
     fi
-    "$top/build/tools/vexl" info "$demo/sample.d1"
+    # The player takes its files from the current directory.
+    cd "$demo"
+    exec "$top/build/player/vexlade"
     ;;
 esac
