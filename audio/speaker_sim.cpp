@@ -36,32 +36,37 @@ LadderCoefficients ladder_coefficients(float cutoff, float resonance)
     return {p, k, r};
 }
 
+namespace {
+
+// One sample through one stage. Shared by ladder_filter and the hook, so
+// the two compute exactly the same values.
+inline float ladder_step(float v, const LadderCoefficients& c, LadderMode mode, LadderState& s)
+{
+    const float x = v - c.r * s.b4;
+    const float n1 = (x + s.b0) * c.p - c.k * s.b1;
+    const float n2 = (n1 + s.b1) * c.p - c.k * s.b2;
+    const float n3 = (n2 + s.b2) * c.p - c.k * s.b3;
+    const float y = (n3 + s.b3) * c.p - c.k * s.b4;
+    const float n4 = y - y * y * y * ladder_soft_clip;
+    s = {x, n1, n2, n3, n4};
+    switch (mode) {
+    case ladder_lowpass: return n4;
+    case ladder_highpass: return x - n4;
+    case ladder_bandpass: return ladder_bandpass_gain * (n3 - n4);
+    default: return 0.0f;
+    }
+}
+
+}  // namespace
+
 void ladder_filter(float* samples, std::int32_t count, float cutoff, float resonance,
                    LadderMode mode, LadderState& state)
 {
-    const auto [p, k, r] = ladder_coefficients(cutoff, resonance);
-
-    float b0 = state.b0, b1 = state.b1, b2 = state.b2, b3 = state.b3, b4 = state.b4;
-    for (std::int32_t i = 0; i < count; ++i) {
-        const float x = samples[i] - r * b4;
-        const float n1 = (x + b0) * p - k * b1;
-        const float n2 = (n1 + b1) * p - k * b2;
-        const float n3 = (n2 + b2) * p - k * b3;
-        const float y = (n3 + b3) * p - k * b4;
-        const float n4 = y - y * y * y * ladder_soft_clip;
-        b0 = x;
-        b1 = n1;
-        b2 = n2;
-        b3 = n3;
-        b4 = n4;
-        switch (mode) {
-        case ladder_lowpass: samples[i] = n4; break;
-        case ladder_highpass: samples[i] = x - n4; break;
-        case ladder_bandpass: samples[i] = ladder_bandpass_gain * (n3 - n4); break;
-        default: samples[i] = 0.0f; break;
-        }
-    }
-    state = {b0, b1, b2, b3, b4};
+    const LadderCoefficients c = ladder_coefficients(cutoff, resonance);
+    LadderState s = state;
+    for (std::int32_t i = 0; i < count; ++i)
+        samples[i] = ladder_step(samples[i], c, mode, s);
+    state = s;
 }
 
 void* speaker_sim_dsp(void* /*source*/, void* block, int length, void* /*param*/)
@@ -75,26 +80,38 @@ void* speaker_sim_dsp(void* /*source*/, void* block, int length, void* /*param*/
     if (work == nullptr)
         return block;  // heard unprocessed rather than not at all
 
-    for (std::size_t i = 0; i < n; ++i)
-        work[i] = static_cast<float>(samples[i]) * speaker_input_scale;
-
-    // The held level is emitted before the new one is taken, so the
-    // quantised signal runs one sample late.
+    // Convert and quantise. The held level is emitted before the new one is
+    // taken, so the quantised signal runs one sample late.
     std::int32_t level = speaker_level;
     for (std::size_t i = 0; i < n; ++i) {
-        const float x = clamp_unit(work[i]);
+        const float x = clamp_unit(static_cast<float>(samples[i]) * speaker_input_scale);
         work[i] = static_cast<float>(level) * speaker_level_step - 1.0f;
         const float v = (x + 1.0f) * 0.5f;
         level = static_cast<std::int32_t>(v * speaker_level_scale + speaker_level_bias);
     }
     speaker_level = level;
 
-    for (int s = 0; s < speaker_stage_count; ++s)
-        ladder_filter(work, length, speaker_stages[s].cutoff, speaker_stages[s].resonance,
-                      speaker_stages[s].mode, speaker_filters[s]);
-
-    for (std::size_t i = 0; i < n; ++i)
-        samples[i] = speaker_output_sample(work[i]);
+    // The four stages, each over the whole block in order. Each stage sees
+    // the same sequence of values as it would running over the block on its
+    // own, so running them side by side, sample by sample, gives the same
+    // result while letting the processor overlap the stages' work.
+    LadderCoefficients c[speaker_stage_count];
+    LadderState s[speaker_stage_count];
+    for (int k = 0; k < speaker_stage_count; ++k) {
+        c[k] = ladder_coefficients(speaker_stages[k].cutoff, speaker_stages[k].resonance);
+        s[k] = speaker_filters[k];
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+        float v = work[i];
+        v = ladder_step(v, c[0], speaker_stages[0].mode, s[0]);
+        v = ladder_step(v, c[1], speaker_stages[1].mode, s[1]);
+        v = ladder_step(v, c[2], speaker_stages[2].mode, s[2]);
+        v = ladder_step(v, c[3], speaker_stages[3].mode, s[3]);
+        work[i] = v;
+        samples[i] = speaker_output_sample(v);
+    }
+    for (int k = 0; k < speaker_stage_count; ++k)
+        speaker_filters[k] = s[k];
 
     std::free(work);
     return block;

@@ -154,6 +154,12 @@ double AudioEngine::heard_frames()
     return clock_ ? clock_->heard_frames(AudioClock::Clock::now()) : 0.0;
 }
 
+std::int64_t AudioEngine::frames_handed()
+{
+    std::lock_guard lock(mutex_);
+    return clock_ ? clock_->frames_handed() : 0;
+}
+
 void AudioEngine::produce_block(AudioStream& stream, std::vector<std::int16_t>& block)
 {
     const auto& data = stream.sound.samples;
@@ -209,13 +215,14 @@ void AudioEngine::pull(AudioStream& stream, std::int16_t* out, int frames)
         std::memset(reinterpret_cast<char*>(out) + got, 0, static_cast<std::size_t>(wanted - got));
 }
 
-void AudioEngine::render(std::int16_t* out, int frames)
+void AudioEngine::render(std::int16_t* out, int frames,
+                         std::optional<AudioClock::Clock::time_point> when)
 {
     std::lock_guard lock(mutex_);
     if (frames <= 0)
         return;
     if (clock_)
-        clock_->on_block(frames, AudioClock::Clock::now());
+        clock_->on_block(frames, when.value_or(AudioClock::Clock::now()));
     mix_.assign(static_cast<std::size_t>(frames), 0);
     part_.resize(static_cast<std::size_t>(frames));
     for (auto& s : streams_) {

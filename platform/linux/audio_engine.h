@@ -75,10 +75,16 @@ public:
     std::optional<int> output_rate();
 
     // Fills `frames` mono samples for the output (the output's thread).
-    void render(std::int16_t* out, int frames);
+    // `when` is the moment the output takes them; outputs that keep their
+    // own schedule pass the scheduled time, which is exact, rather than the
+    // time their thread happened to wake up.
+    void render(std::int16_t* out, int frames,
+                std::optional<AudioClock::Clock::time_point> when = std::nullopt);
 
-    // For the clock benchmark and tests: the output's heard position.
+    // For the clock benchmark and tests: the output's heard position, and
+    // the frames it has taken so far.
     double heard_frames();
+    std::int64_t frames_handed();
 
 private:
     bool known(AudioStream* stream) const;

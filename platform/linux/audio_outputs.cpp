@@ -64,6 +64,15 @@ private:
 
 class NullOutput final : public AudioOutput {
 public:
+    // Blocks of 5 ms keep the clock fine-grained at little cost.
+    static constexpr int blocks_per_second = 200;
+    // The output works this many blocks ahead of the position it reports,
+    // like a device's buffer: its thread may wake up that late (40 ms) on a
+    // busy machine before the clock has to wait for it.
+    static constexpr int lead_blocks = 8;
+
+    static int block_frames(int rate) { return std::max(1, rate / blocks_per_second); }
+
     NullOutput(AudioEngine& engine, int rate) : engine_(engine), rate_(rate)
     {
         thread_ = std::thread([this] { run(); });
@@ -85,33 +94,33 @@ public:
     const char* name() const override { return "null"; }
 
 private:
-    // Blocks of about 5 ms keep the clock fine-grained at little cost.
-    static constexpr int blocks_per_second = 200;
-
     void run()
     {
         using Clock = std::chrono::steady_clock;
-        const int block = std::max(1, rate_ / blocks_per_second);
+        const int block = block_frames(rate_);
         std::vector<std::int16_t> sink(static_cast<std::size_t>(block));
-        // Deadlines are absolute (frames so far / rate), so a late wake-up
-        // now and then never accumulates into drift.
+        // Each block has a due time on an absolute schedule (frames so far /
+        // rate), and the clock is told that time rather than when the thread
+        // woke up: late wake-ups neither accumulate into drift nor show as
+        // jitter.
         Clock::time_point start = Clock::now();
         std::int64_t frames = 0;
         std::unique_lock lock(mutex_);
         while (!stopping_) {
-            const auto due = start + std::chrono::duration_cast<Clock::duration>(
-                                         std::chrono::duration<double>(
-                                             static_cast<double>(frames) / rate_));
+            auto due = start + std::chrono::duration_cast<Clock::duration>(
+                                   std::chrono::duration<double>(static_cast<double>(frames) / rate_));
             if (wake_.wait_until(lock, due, [this] { return stopping_; }))
                 break;
             lock.unlock();
             // After a long stall (suspended process, debugger) the lost time
             // is skipped rather than raced through.
-            if (Clock::now() - due > std::chrono::milliseconds(500)) {
-                start = Clock::now();
-                frames = 0;
+            const auto now = Clock::now();
+            if (now - due > std::chrono::milliseconds(500)) {
+                start = now - std::chrono::duration_cast<Clock::duration>(
+                                  std::chrono::duration<double>(static_cast<double>(frames) / rate_));
+                due = now;
             }
-            engine_.render(sink.data(), block);
+            engine_.render(sink.data(), block, due);
             frames += block;
             lock.lock();
         }
@@ -138,7 +147,8 @@ std::unique_ptr<AudioOutput> start_sdl_output(AudioEngine& engine, int wanted_ra
 
 std::unique_ptr<AudioOutput> start_null_output(AudioEngine& engine, int rate)
 {
-    engine.set_output(rate, 0);
+    engine.set_output(rate, static_cast<std::int64_t>(NullOutput::lead_blocks) *
+                                NullOutput::block_frames(rate));
     return std::make_unique<NullOutput>(engine, rate);
 }
 

@@ -118,4 +118,6 @@ int LinuxAudioLibrary::output_rate() { return engine_.output_rate().value_or(0);
 
 double LinuxAudioLibrary::output_heard_frames() { return engine_.heard_frames(); }
 
+std::int64_t LinuxAudioLibrary::output_frames_handed() { return engine_.frames_handed(); }
+
 }  // namespace vexl::platform

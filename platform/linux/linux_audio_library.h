@@ -45,8 +45,10 @@ public:
     const char* output_name() const;
     // The output's rate in frames per second, 0 before init.
     int output_rate();
-    // The output's heard position in frames (for the clock benchmark).
+    // The output's heard position, and the frames it has taken so far (for
+    // the clock benchmark).
     double output_heard_frames();
+    std::int64_t output_frames_handed();
 
 private:
     Options options_;
