@@ -6,7 +6,11 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <optional>
+#include <string>
 
 #include "tests/fakes/fake_messages.h"
 
@@ -193,10 +197,28 @@ TEST_F(SdlDisplayTest, WindowEventsBecomeMessagesWhileTheWindowExists)
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
-TEST_F(SdlDisplayTest, WithoutADisplayTheWindowIsEmptyAndDirectDrawCreateFails)
+// Unsets an environment variable for a scope.
+class WithoutVariable {
+public:
+    explicit WithoutVariable(const char* name) : name_(name)
+    {
+        if (const char* value = std::getenv(name))
+            saved_ = value;
+        unsetenv(name);
+    }
+    ~WithoutVariable()
+    {
+        if (saved_)
+            setenv(name_, saved_->c_str(), 1);
+    }
+
+private:
+    const char* name_;
+    std::optional<std::string> saved_;
+};
+
+void expect_no_display(SdlDisplay& display)
 {
-    use_driver("no-such-video-driver");
-    SdlDisplay display;
     WindowHandle window = display.create_window(0, 0, 640, 400);
     ASSERT_NE(window, nullptr) << "a window handle comes back, as from CreateWindowEx";
     EXPECT_EQ(sdl_window_of(window), nullptr);
@@ -209,6 +231,28 @@ TEST_F(SdlDisplayTest, WithoutADisplayTheWindowIsEmptyAndDirectDrawCreateFails)
     EXPECT_LT(display.direct_draw_create(ddraw), 0);
     EXPECT_EQ(ddraw, nullptr);
     EXPECT_TRUE(display.destroy_window(window));
+}
+
+TEST_F(SdlDisplayTest, WithoutADisplayTheWindowIsEmptyAndDirectDrawCreateFails)
+{
+    use_driver("no-such-video-driver");
+    SdlDisplay display;
+    expect_no_display(display);
+}
+
+TEST_F(SdlDisplayTest, SdlsInvisibleFallbackDriversCountAsNoDisplay)
+{
+    // With no X or Wayland display SDL would settle for its offscreen
+    // driver; a machine with a DRM device could show the picture on the
+    // console instead, so this case needs one without.
+    if (std::filesystem::exists("/dev/dri"))
+        GTEST_SKIP() << "a DRM device may be a real display";
+    SDL_ResetHint(SDL_HINT_VIDEODRIVER);
+    WithoutVariable no_driver("SDL_VIDEODRIVER");
+    WithoutVariable no_x("DISPLAY");
+    WithoutVariable no_wayland("WAYLAND_DISPLAY");
+    SdlDisplay display;
+    expect_no_display(display);
 }
 
 }  // namespace
