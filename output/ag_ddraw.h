@@ -12,7 +12,7 @@
 
 namespace vexl {
 
-class ag_ddraw : public vuvorazi::ag_screen {
+class ag_ddraw final : public vuvorazi::ag_screen {
 public:
     // Opens the window and the display, sized 50 x 80. Stops silently at the
     // first DirectDraw step that fails, keeping what it got so far; such a

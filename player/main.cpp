@@ -7,6 +7,7 @@
 #include "platform/linux/linux_files.h"
 #include "platform/linux/linux_sleep.h"
 #include "platform/linux/linux_terminal.h"
+#include "platform/linux/sdl_display.h"
 #include "platform/linux/termination_signals.h"
 #include "platform/restore_hooks.h"
 #include "platform/thread_message_queue.h"
@@ -31,6 +32,8 @@ int main(int, char**)
     platform::ScopedService<platform::Sleeper> sleeper_slot(sleeper);
     platform::LinuxFiles files;
     platform::ScopedService<platform::Files> files_slot(files);
+    platform::SdlDisplay display;
+    platform::ScopedService<platform::Display> display_slot(display);
     platform::LinuxAudioLibrary audio;
     platform::ScopedService<platform::AudioLibrary> audio_slot(audio);
 

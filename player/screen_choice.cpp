@@ -4,6 +4,7 @@
 #include <new>
 
 #include "output/ag_console.h"
+#include "output/ag_ddraw.h"
 #include "player/globals.h"
 #include "player/launcher.h"
 
@@ -11,6 +12,7 @@ namespace vexl {
 namespace {
 
 ag_console* console_screen = nullptr;
+ag_ddraw* ddraw_screen = nullptr;
 
 template <class Screen>
 Screen* construct()
@@ -28,15 +30,18 @@ Screen* construct()
 
 void create_screen()
 {
-    // The full-screen screen is not wired in yet: a "Yes" to the first
-    // question shows the console too.
-    console_screen = construct<ag_console>();
+    if (PlayerSettings.use_console)
+        console_screen = construct<ag_console>();
+    else
+        ddraw_screen = construct<ag_ddraw>();
 }
 
 void show_frame()
 {
     if (console_screen != nullptr)
         console_screen->present();
+    if (ddraw_screen != nullptr)
+        ddraw_screen->present();
 }
 
 void destroy_screen()
@@ -45,11 +50,15 @@ void destroy_screen()
         delete console_screen;
         console_screen = nullptr;
     }
+    if (ddraw_screen != nullptr) {
+        delete ddraw_screen;
+        ddraw_screen = nullptr;
+    }
 }
 
 bool screen_exists()
 {
-    return console_screen != nullptr;
+    return console_screen != nullptr || ddraw_screen != nullptr;
 }
 
 }  // namespace vexl

@@ -14,6 +14,7 @@
 #include "player/pack_stream.h"
 #include "tests/fakes/fake_audio_library.h"
 #include "tests/fakes/fake_dialogs.h"
+#include "tests/fakes/fake_display.h"
 #include "tests/fakes/fake_files.h"
 #include "tests/fakes/fake_messages.h"
 #include "tests/fakes/fake_sleeper.h"
@@ -60,6 +61,7 @@ protected:
         fs::current_path(dir_);
         std::memset(TextFrame, 0, sizeof TextFrame);
         PlayerSettings = {};
+        PlayerSettings.use_console = true;  // these tests read the console's writes
         MainWindow = nullptr;
         FileImage = {};
     }
@@ -92,12 +94,14 @@ protected:
     fakes::FakeMessageQueue messages;
     fakes::FakeAudioLibrary audio;
     platform::LinuxFiles files;
+    fakes::FakeDisplay display;
     platform::ScopedService<platform::Terminal> terminal_slot{terminal};
     platform::ScopedService<platform::Dialogs> dialogs_slot{dialogs};
     platform::ScopedService<platform::Sleeper> sleeper_slot{sleeper};
     platform::ScopedService<platform::MessageQueue> messages_slot{messages};
     platform::ScopedService<platform::AudioLibrary> audio_slot{audio};
     platform::ScopedService<platform::Files> files_slot{files};
+    platform::ScopedService<platform::Display> display_slot{display};
 
 private:
     fs::path dir_;

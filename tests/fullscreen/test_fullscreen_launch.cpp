@@ -1,0 +1,152 @@
+// The launcher with the full-screen screen chosen, against the fakes: what
+// reaches the display when the user answers "Yes" to the first question.
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+#include "platform/linux/linux_files.h"
+#include "player/block_writer.h"
+#include "player/globals.h"
+#include "player/launcher.h"
+#include "player/pack_stream.h"
+#include "tests/fakes/fake_audio_library.h"
+#include "tests/fakes/fake_dialogs.h"
+#include "tests/fakes/fake_display.h"
+#include "tests/fakes/fake_messages.h"
+#include "tests/fakes/fake_sleeper.h"
+#include "tests/fakes/fake_terminal.h"
+
+namespace vexl {
+namespace {
+
+namespace fs = std::filesystem;
+using Calls = std::vector<std::string>;
+
+class FullScreenLaunch : public ::testing::Test {
+protected:
+    FullScreenLaunch()
+    {
+        dir_ = fs::temp_directory_path() /
+               ("vexl-fullscreen-launch-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir_);
+        previous_dir_ = fs::current_path();
+        fs::current_path(dir_);
+        std::memset(TextFrame, 0, sizeof TextFrame);
+        PlayerSettings = {};
+        MainWindow = nullptr;
+        FileImage = {};
+        dialogs.answers = {platform::IDYES, platform::IDNO};
+    }
+    ~FullScreenLaunch() override
+    {
+        fs::current_path(previous_dir_);
+        fs::remove_all(dir_);
+    }
+
+    // Frames whose every cell is a full block in colour k + 1 for frame k.
+    void write_frames(int count)
+    {
+        std::vector<std::uint8_t> frames(static_cast<std::size_t>(count) * frame_bytes);
+        for (std::size_t i = 0; i < frames.size(); i += 2) {
+            frames[i] = 0xDB;
+            frames[i + 1] = static_cast<std::uint8_t>(i / frame_bytes + 1);
+        }
+        std::FILE* out = std::fopen(frame_file_name, "wb");
+        ASSERT_NE(out, nullptr);
+        BlockWriter writer(file_sink(out));
+        ASSERT_TRUE(writer.write(frames));
+        ASSERT_TRUE(writer.finish());
+        std::fclose(out);
+    }
+
+    int count(const std::string& call) const
+    {
+        return static_cast<int>(std::count(display.calls.begin(), display.calls.end(), call));
+    }
+
+    fakes::FakeTerminal terminal;
+    fakes::FakeDialogs dialogs;
+    fakes::FakeSleeper sleeper;
+    fakes::FakeMessageQueue messages;
+    fakes::FakeAudioLibrary audio;
+    fakes::FakeDisplay display;
+    platform::LinuxFiles files;
+    platform::ScopedService<platform::Terminal> terminal_slot{terminal};
+    platform::ScopedService<platform::Dialogs> dialogs_slot{dialogs};
+    platform::ScopedService<platform::Sleeper> sleeper_slot{sleeper};
+    platform::ScopedService<platform::MessageQueue> messages_slot{messages};
+    platform::ScopedService<platform::AudioLibrary> audio_slot{audio};
+    platform::ScopedService<platform::Display> display_slot{display};
+    platform::ScopedService<platform::Files> files_slot{files};
+
+private:
+    fs::path dir_;
+    fs::path previous_dir_;
+};
+
+TEST_F(FullScreenLaunch, YesShowsTheFramesFullScreenAndTearsTheDisplayDown)
+{
+    write_frames(3);
+    // 40 ms of sound per pass: from the second pass on a frame falls due
+    // every pass; the quit posted in the third is seen in the fourth.
+    sleeper.on_sleep = [&](int pass) {
+        audio.set_time_ms(audio.time_ms() + 40);
+        if (pass == 3)
+            messages.post(platform::Message{nullptr, platform::WM_QUIT, 0, 0});
+    };
+
+    EXPECT_EQ(ask_settings(), 0);
+    EXPECT_FALSE(PlayerSettings.use_console);
+    EXPECT_TRUE(terminal.writes.empty()) << "the console is not used";
+    ASSERT_GE(display.calls.size(), 11u);
+    EXPECT_EQ(display.calls[0], "CreateWindow(0,0,640,400)");
+    EXPECT_EQ(display.calls[10], "GetAttachedSurface(0x4)");
+    // The first frame before the sound starts, again when it falls due,
+    // then frame 1 (in green).
+    EXPECT_EQ(count("Flip(primary,null,0x1)"), 3);
+    EXPECT_EQ(display.pixel(0, 0), 0x00AA00u);
+    EXPECT_EQ(display.pixel(639, 399), 0x00AA00u);
+    const Calls teardown(display.calls.end() - 4, display.calls.end());
+    EXPECT_EQ(teardown, (Calls{"Release(back buffer)=0", "Release(primary)=0", "Release(DirectDraw)=0",
+                               "DestroyWindow"}));
+    EXPECT_EQ(display.live_references(), 0);
+    EXPECT_EQ(MainWindow, nullptr);
+}
+
+TEST_F(FullScreenLaunch, LoadingFailureIsOwnedByTheFullScreenWindow)
+{
+    // No frame file: the screen is up first, and owns the failure box.
+    EXPECT_EQ(ask_settings(), 1);
+    ASSERT_EQ(dialogs.shown.size(), 3u);
+    EXPECT_EQ(dialogs.shown[2].text, "Loading failed.");
+    EXPECT_EQ(dialogs.shown[2].owner, display.window());
+    EXPECT_NE(display.window(), nullptr);
+    EXPECT_EQ(display.calls.front(), "CreateWindow(0,0,640,400)");
+}
+
+TEST_F(FullScreenLaunch, WithoutADisplayTheRunStillPlaysToItsEnd)
+{
+    write_frames(2);
+    display.fail_step = fakes::FakeDisplay::step_direct_draw_create;
+    sleeper.on_sleep = [&](int pass) {
+        audio.set_time_ms(audio.time_ms() + 40);
+        if (pass == 5)
+            messages.post(platform::Message{nullptr, platform::WM_QUIT, 0, 0});
+    };
+    EXPECT_EQ(ask_settings(), 0);
+    EXPECT_EQ(count("Flip(primary,null,0x1)"), 0) << "no picture";
+    EXPECT_EQ(display.calls.back(), "DestroyWindow");
+    EXPECT_EQ(display.live_references(), 0);
+    EXPECT_FALSE(display.misuse());
+}
+
+}  // namespace
+}  // namespace vexl
