@@ -22,6 +22,16 @@ public:
             owner_.store(std::this_thread::get_id(), std::memory_order_relaxed);
     }
 
+    // Takes the lock only if no other thread holds it (re-entering is fine).
+    bool try_lock()
+    {
+        if (!mutex_.try_lock())
+            return false;
+        if (depth_++ == 0)
+            owner_.store(std::this_thread::get_id(), std::memory_order_relaxed);
+        return true;
+    }
+
     // Only the holding thread may call this.
     void unlock()
     {

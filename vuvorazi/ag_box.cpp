@@ -227,9 +227,11 @@ bool ag_box::add_child(ag_raw* widget, std::int32_t position, std::int32_t weigh
             return false;
     }
 
-    // Entering the widget's own section waits for any other thread using
-    // its tree; a count found then is this thread's own hold.
-    widget->lock_section.lock();
+    // The widget's own section must be free: a hold by another thread means
+    // its tree is in use there (and waiting for it while holding ours could
+    // deadlock), a count found after taking it is this thread's own hold.
+    if (!widget->lock_section.try_lock())
+        return false;
     const bool free_to_attach = widget->parent == nullptr && widget->lock_count == 0;
     auto* entry = free_to_attach ? new (std::nothrow) ag_child : nullptr;
     if (entry == nullptr) {

@@ -49,8 +49,8 @@ public:
     // Detaches the child (neither resized nor destroyed) and lays out again.
     bool remove_child(const ag_raw* widget);
 
-    // Attaches a widget that has no parent and whose lock this thread does
-    // not hold, before the entry at `position` (at the end when position is
+    // Attaches a widget that has no parent and whose lock nobody holds,
+    // before the entry at `position` (at the end when position is
     // negative or past the end), with a non-negative weight; then lays out.
     // The placement is used as given by an orient_none container and must
     // not be negative; the other orientations compute their own.

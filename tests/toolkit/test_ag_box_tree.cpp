@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
 #include <initializer_list>
+#include <thread>
 #include <vector>
 
 #include "tests/toolkit/toolkit_fixture.h"
@@ -66,6 +68,22 @@ TEST_F(Tree, AttachingRefusesWhatWouldBreakTheTree)
     leaf.lock();
     EXPECT_FALSE(root.add_child(&leaf, -1, 1)) << "its lock is held";
     leaf.unlock();
+    {
+        std::atomic<bool> held{false};
+        std::atomic<bool> release{false};
+        std::thread user([&] {
+            leaf.lock();
+            held = true;
+            while (!release)
+                std::this_thread::yield();
+            leaf.unlock();
+        });
+        while (!held)
+            std::this_thread::yield();
+        EXPECT_FALSE(root.add_child(&leaf, -1, 1)) << "in use on another thread";
+        release = true;
+        user.join();
+    }
     EXPECT_TRUE(root.add_child(&leaf, -1, 1));
     EXPECT_EQ(root.child_count(), 2);
     EXPECT_EQ(trap.traps, 0);
