@@ -217,8 +217,11 @@ bool ag_box::remove_child(const ag_raw* widget)
 bool ag_box::add_child(ag_raw* widget, std::int32_t position, std::int32_t weight,
                        const ag_placement& placement)
 {
-    if (widget == nullptr || weight < 0 || placement.row < 0 || placement.col < 0
-        || placement.rows < 0 || placement.cols < 0)
+    const bool placement_fits = placement.row >= 0 && placement.col >= 0 && placement.rows >= 0
+                                && placement.cols >= 0
+                                && std::int64_t{placement.row} + placement.rows <= INT32_MAX
+                                && std::int64_t{placement.col} + placement.cols <= INT32_MAX;
+    if (widget == nullptr || weight < 0 || !placement_fits)
         return false;
     ag_lock_guard guard(*this);
     // A widget can't go inside itself or inside its own subtree.

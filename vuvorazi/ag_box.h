@@ -52,8 +52,9 @@ public:
     // Attaches a widget that has no parent and whose lock nobody holds,
     // before the entry at `position` (at the end when position is
     // negative or past the end), with a non-negative weight; then lays out.
-    // The placement is used as given by an orient_none container and must
-    // not be negative; the other orientations compute their own.
+    // The placement is used as given by an orient_none container; it must
+    // not be negative nor end beyond a 32-bit index. The other orientations
+    // compute their own.
     bool add_child(ag_raw* widget, std::int32_t position, std::int32_t weight,
                    const ag_placement& placement = {});
 

@@ -2,10 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <functional>
 #include <initializer_list>
-#include <thread>
 #include <vector>
 
 #include "tests/toolkit/toolkit_fixture.h"
@@ -65,24 +63,13 @@ TEST_F(Tree, AttachingRefusesWhatWouldBreakTheTree)
     EXPECT_FALSE(other.add_child(&inner, -1, 1)) << "already has a parent";
     EXPECT_FALSE(root.add_child(&leaf, -1, -1)) << "negative weight";
     EXPECT_FALSE(root.add_child(&leaf, -1, 0, {0, 0, -1, 2})) << "negative placement";
+    EXPECT_FALSE(root.add_child(&leaf, -1, 0, {INT32_MAX, 0, 1, 1})) << "placement past any index";
     leaf.lock();
     EXPECT_FALSE(root.add_child(&leaf, -1, 1)) << "its lock is held";
     leaf.unlock();
     {
-        std::atomic<bool> held{false};
-        std::atomic<bool> release{false};
-        std::thread user([&] {
-            leaf.lock();
-            held = true;
-            while (!release)
-                std::this_thread::yield();
-            leaf.unlock();
-        });
-        while (!held)
-            std::this_thread::yield();
+        testing::held_elsewhere busy(leaf);
         EXPECT_FALSE(root.add_child(&leaf, -1, 1)) << "in use on another thread";
-        release = true;
-        user.join();
     }
     EXPECT_TRUE(root.add_child(&leaf, -1, 1));
     EXPECT_EQ(root.child_count(), 2);

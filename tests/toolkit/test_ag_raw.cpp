@@ -139,21 +139,11 @@ TEST_F(Widget, ReleaseWithoutTakeIsReportedAndHarmless)
 TEST_F(Widget, ReleasingAnotherThreadsLockIsRefused)
 {
     ag_raw widget;
-    std::atomic<bool> held{false};
-    std::atomic<bool> release{false};
-    std::thread holder([&] {
-        widget.lock();
-        held = true;
-        while (!release)
-            std::this_thread::yield();
+    {
+        testing::held_elsewhere busy(widget);
         widget.unlock();
-    });
-    while (!held)
-        std::this_thread::yield();
-    widget.unlock();
-    EXPECT_EQ(trap.traps, 1) << "not ours to release";
-    release = true;
-    holder.join();
+        EXPECT_EQ(trap.traps, 1) << "not ours to release";
+    }
     EXPECT_EQ(trap.traps, 1) << "the holder's own release still works";
 }
 

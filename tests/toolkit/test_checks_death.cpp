@@ -15,26 +15,13 @@
 #include <thread>
 
 #include "platform/linux/linux_diagnostics.h"
+#include "tests/toolkit/text_shape.h"
 #include "vuvorazi/ag_screen.h"
 
 namespace vuvorazi {
 namespace {
 
 namespace fs = std::filesystem;
-
-// True when text has the shape of pattern, in which '9' stands for any
-// digit and every other character for itself.
-inline bool has_shape(const std::string& text, const std::string& pattern)
-{
-    if (text.size() != pattern.size())
-        return false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const bool digit = text[i] >= '0' && text[i] <= '9';
-        if (pattern[i] == '9' ? !digit : text[i] != pattern[i])
-            return false;
-    }
-    return true;
-}
 
 constexpr const char earlier_runs[] = "01/01/01 00:00:00 \r\n";
 constexpr const char entry_pattern[] = "[0-9][0-9]/[0-9][0-9]/[0-9][0-9] [0-9][0-9]:[0-9][0-9]:[0-9][0-9] ";
@@ -78,7 +65,7 @@ protected:
         ASSERT_EQ(log.substr(0, prefix.size()), prefix);
         const std::string added = log.substr(prefix.size());
         ASSERT_EQ(added.size(), 18u + 2u) << added;
-        EXPECT_TRUE(has_shape(added.substr(0, 18), "99/99/99 99:99:99 ")) << added;
+        EXPECT_TRUE(vexl::testing::has_shape(added.substr(0, 18), "99/99/99 99:99:99 ")) << added;
         EXPECT_EQ(added.substr(18), "\r\n") << "the line break is the two bytes 0D 0A";
     }
 

@@ -10,25 +10,12 @@
 #include <string>
 
 #include "platform/restore_hooks.h"
+#include "tests/toolkit/text_shape.h"
 
 namespace vexl::platform {
 namespace {
 
 namespace fs = std::filesystem;
-
-// True when text has the shape of pattern, in which '9' stands for any
-// digit and every other character for itself.
-inline bool has_shape(const std::string& text, const std::string& pattern)
-{
-    if (text.size() != pattern.size())
-        return false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const bool digit = text[i] >= '0' && text[i] <= '9';
-        if (pattern[i] == '9' ? !digit : text[i] != pattern[i])
-            return false;
-    }
-    return true;
-}
 
 // Works in a directory of its own under the build tree, as the log always
 // goes to the current directory.
@@ -87,8 +74,8 @@ TEST_F(LinuxDiagnostics, ClockFormatsDateAndTimeInEightCharacters)
     StampText time;
     clock.date_text(date);
     clock.time_text(time);
-    EXPECT_TRUE(has_shape(date, "99/99/99")) << date;
-    EXPECT_TRUE(has_shape(time, "99:99:99")) << time;
+    EXPECT_TRUE(vexl::testing::has_shape(date, "99/99/99")) << date;
+    EXPECT_TRUE(vexl::testing::has_shape(time, "99:99:99")) << time;
 }
 
 TEST_F(LinuxDiagnostics, DebuggerOutputGoesToStandardError)

@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <string>
+#include <thread>
+
 #include "diag/debug_log.h"
 #include "tests/fakes/fake_diagnostics.h"
 #include "platform/service.h"
@@ -40,6 +44,35 @@ public:
 class probe_leaf : public ag_raw {
 public:
     void force_focused(bool value) { focused = value; }
+};
+
+// Holds a widget's tree lock on another thread for its own lifetime.
+class held_elsewhere {
+public:
+    explicit held_elsewhere(const ag_raw& widget)
+        : holder_([this, &widget] {
+              widget.lock();
+              held_ = true;
+              while (!release_)
+                  std::this_thread::yield();
+              widget.unlock();
+          })
+    {
+        while (!held_)
+            std::this_thread::yield();
+    }
+    ~held_elsewhere()
+    {
+        release_ = true;
+        holder_.join();
+    }
+    held_elsewhere(const held_elsewhere&) = delete;
+    held_elsewhere& operator=(const held_elsewhere&) = delete;
+
+private:
+    std::atomic<bool> held_{false};
+    std::atomic<bool> release_{false};
+    std::thread holder_;
 };
 
 // A cell that says which value it is.
