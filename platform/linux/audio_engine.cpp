@@ -186,7 +186,7 @@ void AudioEngine::produce_block(AudioStream& stream, std::vector<std::int16_t>& 
 
 void AudioEngine::pull(AudioStream& stream, std::int16_t* out, int frames)
 {
-    std::vector<std::int16_t> block;
+    std::vector<std::int16_t>& block = played_block_;
     if (stream.converter == nullptr) {
         // Same rate as the output: processed blocks wait in `ready` until
         // the output takes them.

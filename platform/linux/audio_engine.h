@@ -99,6 +99,7 @@ private:
     std::vector<std::int16_t> part_;
     std::vector<std::int16_t> source_block_;  // a block as decoded, read-only for hooks
     std::vector<std::int16_t> dsp_block_;     // the same block, rewritten by hooks
+    std::vector<std::int16_t> played_block_;  // what the last hook returned
 };
 
 }  // namespace vexl::platform
