@@ -1,0 +1,112 @@
+// Bytes the console sends to the terminal per frame (only changed cells,
+// colour changes only where needed) against repainting every cell in
+// 24-bit colour each frame.
+
+#include <benchmark/benchmark.h>
+
+#include "bench/player/sample_demo.h"
+#include "platform/linux/cp437.h"
+#include "platform/linux/frame_painter.h"
+
+#include <cstdio>
+
+namespace vexl {
+namespace {
+
+using platform::ColorMode;
+using platform::FramePainter;
+
+using Frames = std::vector<std::vector<std::uint8_t>>;
+
+const Frames& plasma()
+{
+    static const Frames all = bench::demo_frames(750, bench::plasma_frame);  // 30 s
+    return all;
+}
+
+const Frames& scene()
+{
+    static const Frames all = bench::demo_frames(750, bench::scene_frame);
+    return all;
+}
+
+// The plain way to show a frame: every cell with both of its colours in
+// 24 bits, one cursor position per row.
+std::size_t naive_repaint_bytes(const std::vector<std::uint8_t>& frame)
+{
+    std::size_t bytes = 0;
+    char sgr[64];
+    for (int i = 0; i < 50; ++i) {
+        bytes += static_cast<std::size_t>(std::snprintf(sgr, sizeof sgr, "\x1b[%d;1H", i + 1));
+        for (int j = 0; j < 80; ++j) {
+            const std::uint8_t ch = frame[static_cast<std::size_t>(i * 160 + 2 * j)];
+            const std::uint8_t attr = frame[static_cast<std::size_t>(i * 160 + 2 * j + 1)];
+            const platform::Rgb f = platform::vga_palette[attr & 15], b = platform::vga_palette[attr >> 4];
+            bytes += static_cast<std::size_t>(std::snprintf(sgr, sizeof sgr, "\x1b[38;2;%d;%d;%d;48;2;%d;%d;%dm",
+                                                            f.r, f.g, f.b, b.r, b.g, b.b));
+            bytes += platform::cp437_utf8[ch].length;
+        }
+    }
+    return bytes;
+}
+
+void BM_NaiveRepaint(benchmark::State& state, const Frames& (*demo)())
+{
+    std::uint64_t bytes = 0, painted = 0;
+    for (auto _ : state)
+        for (const auto& frame : demo()) {
+            bytes += naive_repaint_bytes(frame);
+            ++painted;
+        }
+    state.counters["bytes_per_frame"] = static_cast<double>(bytes) / static_cast<double>(painted);
+}
+
+// Paints every frame in turn; `full` forgets what is shown before each,
+// which is a full repaint of every cell.
+void paint_demo(benchmark::State& state, const Frames& (*demo)(), ColorMode mode, bool full)
+{
+    FramePainter painter(mode);
+    painter.set_screen_size(50, 80);
+    std::string out;
+    std::uint64_t bytes = 0, painted = 0;
+    for (auto _ : state) {
+        for (const auto& frame : demo()) {
+            if (full)
+                painter.invalidate();
+            painter.begin(out);
+            for (int i = 0; i < 4000; ++i)
+                painter.put(i / 80, i % 80, frame[static_cast<std::size_t>(2 * i)],
+                            frame[static_cast<std::size_t>(2 * i + 1)]);
+            painter.end();
+            bytes += out.size();
+            ++painted;
+        }
+    }
+    state.counters["bytes_per_frame"] = static_cast<double>(bytes) / static_cast<double>(painted);
+    state.counters["frames_per_second"] =
+        benchmark::Counter(static_cast<double>(painted), benchmark::Counter::kIsRate);
+}
+
+void BM_ChangedCells(benchmark::State& state, const Frames& (*demo)(), ColorMode mode)
+{
+    paint_demo(state, demo, mode, false);
+}
+
+void BM_FullRepaint(benchmark::State& state, const Frames& (*demo)(), ColorMode mode)
+{
+    paint_demo(state, demo, mode, true);
+}
+
+BENCHMARK_CAPTURE(BM_NaiveRepaint, plasma, plasma)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_FullRepaint, plasma_truecolor, plasma, ColorMode::truecolor)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ChangedCells, plasma_truecolor, plasma, ColorMode::truecolor)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ChangedCells, plasma_256, plasma, ColorMode::palette256)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ChangedCells, plasma_16, plasma, ColorMode::ansi16)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_NaiveRepaint, scene, scene)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_FullRepaint, scene_truecolor, scene, ColorMode::truecolor)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ChangedCells, scene_truecolor, scene, ColorMode::truecolor)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace vexl
+
+BENCHMARK_MAIN();
