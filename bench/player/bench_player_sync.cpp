@@ -77,7 +77,7 @@ void BM_FramePunctuality(benchmark::State& state)
     fs::create_directories(dir);
     const fs::path previous = fs::current_path();
     fs::current_path(dir);
-    bench::write_plasma_demo(frame_file_name, frames + 30);
+    bench::write_demo(frame_file_name, frames + 30);
     std::ofstream(soundtrack_file_name, std::ios::binary) << std::string(44100u * 5, '\0');
 
     int master = -1, slave = -1;

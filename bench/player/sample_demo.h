@@ -69,8 +69,9 @@ inline std::vector<std::uint8_t> scene_frame(int k)
     return frame;
 }
 
-// Writes `count` plasma frames as a packed frame file.
-inline bool write_plasma_demo(const std::string& path, int count)
+// Writes `count` frames of `make` as a packed frame file.
+inline bool write_demo(const std::string& path, int count,
+                       std::vector<std::uint8_t> (*make)(int) = plasma_frame)
 {
     std::FILE* out = std::fopen(path.c_str(), "wb");
     if (out == nullptr)
@@ -78,7 +79,7 @@ inline bool write_plasma_demo(const std::string& path, int count)
     BlockWriter writer(file_sink(out));
     bool ok = true;
     for (int k = 0; k < count && ok; ++k)
-        ok = writer.write(plasma_frame(k));
+        ok = writer.write(make(k));
     ok = ok && writer.finish();
     return std::fclose(out) == 0 && ok;
 }

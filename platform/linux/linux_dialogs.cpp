@@ -11,6 +11,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/linux/fd_write.h"
 #include "platform/linux/linux_terminal.h"
 #include "platform/linux/termination_signals.h"
 
@@ -98,17 +99,7 @@ int LinuxDialogs::message_box(WindowHandle owner, const char* text, const char* 
 
 void LinuxDialogs::say(const char* text)
 {
-    std::size_t length = std::strlen(text);
-    while (length > 0) {
-        const ssize_t n = ::write(out_fd_, text, length);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return;
-        }
-        text += n;
-        length -= static_cast<std::size_t>(n);
-    }
+    write_all(out_fd_, text, std::strlen(text));
 }
 
 int LinuxDialogs::ask_on_terminal(const char* text, const char* caption, std::uint32_t type)

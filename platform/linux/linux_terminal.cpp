@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/linux/fd_write.h"
 #include "platform/restore_hooks.h"
 
 namespace vexl::platform {
@@ -29,20 +30,6 @@ int open_process_terminal(bool& owned)
     const int fd = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
     owned = fd >= 0;
     return fd;
-}
-
-void write_all(int fd, const char* data, std::size_t length)
-{
-    while (length > 0) {
-        const ssize_t n = ::write(fd, data, length);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return;  // terminal gone (hung up): nothing more to show
-        }
-        data += n;
-        length -= static_cast<std::size_t>(n);
-    }
 }
 
 }  // namespace
