@@ -6,6 +6,17 @@ namespace vexl::platform {
 namespace {
 
 constexpr const char sync_begin[] = "\x1b[?2026h";
+
+// Blanks show only their background and a full block only its
+// foreground: the other colour is neither compared nor set.
+constexpr bool shows_foreground(std::uint8_t ch)
+{
+    return ch != 0x00 && ch != 0x20 && ch != 0xFF;
+}
+constexpr bool shows_background(std::uint8_t ch)
+{
+    return ch != 0xDB;
+}
 constexpr const char sync_end[] = "\x1b[?2026l";
 
 }  // namespace
@@ -41,7 +52,7 @@ void FramePainter::begin(std::string& out)
     // message on stderr), so neither the cursor nor the pen is trusted.
     cursor_row_ = -1;
     cursor_col_ = -1;
-    pen_ = -1;
+    pen_fg_ = pen_bg_ = -1;
     out.append(sync_begin);
     if (needs_clear_) {
         // Reset the colours first so the cleared area takes the terminal's
@@ -58,7 +69,13 @@ void FramePainter::put(int row, int col, std::uint8_t ch, std::uint8_t attr)
         return;
     const auto index = static_cast<std::size_t>(row) * static_cast<std::size_t>(cols_) +
                        static_cast<std::size_t>(col);
-    const auto value = static_cast<std::uint16_t>(attr << 8 | ch);
+    const bool fg_seen = shows_foreground(ch);
+    const bool bg_seen = shows_background(ch);
+    // Cells that look the same are the same: NUL and space draw alike,
+    // and a colour that can't be seen doesn't count.
+    const std::uint8_t look_ch = ch == 0x00 ? 0x20 : ch;
+    const auto look_attr = static_cast<std::uint8_t>((fg_seen ? attr & 0x0F : 0) | (bg_seen ? attr & 0xF0 : 0));
+    const auto value = static_cast<std::uint16_t>(look_attr << 8 | look_ch);
     if (known_[index] && shown_[index] == value)
         return;
     shown_[index] = value;
@@ -66,7 +83,7 @@ void FramePainter::put(int row, int col, std::uint8_t ch, std::uint8_t attr)
     dirty_ = true;
 
     move_to(row, col);
-    set_colors(attr);
+    set_colors(attr, fg_seen, bg_seen);
     out_->append(cp437_utf8[ch].view());
     // After the last column the cursor waits to wrap; where it really is
     // then differs between terminals, so it is taken as unknown.
@@ -112,12 +129,12 @@ void FramePainter::move_to(int row, int col)
     cursor_col_ = col;
 }
 
-void FramePainter::set_colors(std::uint8_t attr)
+void FramePainter::set_colors(std::uint8_t attr, bool fg_seen, bool bg_seen)
 {
     const int fg = attr & 0x0F;
     const int bg = attr >> 4;
-    const bool fg_changed = pen_ < 0 || (pen_ & 0x0F) != fg;
-    const bool bg_changed = pen_ < 0 || (pen_ >> 4) != bg;
+    const bool fg_changed = fg_seen && pen_fg_ != fg;
+    const bool bg_changed = bg_seen && pen_bg_ != bg;
     if (!fg_changed && !bg_changed)
         return;
     out_->append("\x1b[");
@@ -128,7 +145,10 @@ void FramePainter::set_colors(std::uint8_t attr)
     if (bg_changed)
         append_color(true, bg);
     out_->push_back('m');
-    pen_ = attr;
+    if (fg_changed)
+        pen_fg_ = fg;
+    if (bg_changed)
+        pen_bg_ = bg;
 }
 
 void FramePainter::append_color(bool background, int index)

@@ -38,14 +38,14 @@ public:
 
 private:
     void move_to(int row, int col);
-    void set_colors(std::uint8_t attr);
+    void set_colors(std::uint8_t attr, bool fg_seen, bool bg_seen);
     void append_number(int value);
     void append_color(bool background, int index);
 
     ColorMode mode_;
     int rows_ = 0;
     int cols_ = 0;
-    std::vector<std::uint16_t> shown_;  // attr << 8 | ch of each cell shown
+    std::vector<std::uint16_t> shown_;  // attr << 8 | ch of each cell's look
     std::vector<bool> known_;           // false: the terminal's cell is not known
     bool needs_clear_ = true;
 
@@ -53,7 +53,8 @@ private:
     bool dirty_ = false;
     int cursor_row_ = -1;
     int cursor_col_ = -1;
-    int pen_ = -1;  // attribute byte the terminal draws with, -1 unknown
+    int pen_fg_ = -1;  // colours the terminal draws with, -1 unknown
+    int pen_bg_ = -1;
 };
 
 }  // namespace vexl::platform
