@@ -5,16 +5,17 @@ vexl_library(vexl_demo
   SOURCES
     demo/big_font.cpp
     demo/canvas.cpp
+    demo/demo_writer.cpp
     demo/fixed_math.cpp
     demo/generator.cpp
     demo/music.cpp
     demo/palette.cpp
     demo/radial_field.cpp
-    demo/score_standin.cpp
     demo/starfield.cpp
     demo/timeline.cpp
     demo/transition.cpp
-    ${demo_effects})
+    ${demo_effects}
+  LIBS vexl_synth vexl_pack)
 
 # Developer preview of single frames (ANSI or raw); not installed.
 add_executable(demo_preview demo/preview/demo_preview.cpp)

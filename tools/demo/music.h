@@ -10,11 +10,11 @@
 #include <string_view>
 #include <vector>
 
-#include "tools/demo/score_standin.h"
+#include "tools/synth/score.h"
 
 namespace vexl::demo {
 
-namespace score = vexl::demo::standin;
+namespace score = vexl::synth;
 using score::SectionKind;
 
 inline constexpr int frames_per_second = 25;

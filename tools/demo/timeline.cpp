@@ -149,11 +149,14 @@ std::vector<Scene> scripted(const MusicMap& music)
 
     // intro + rise: the machine boots, the title builds, the stars speed up.
     b.add("boot", 0, bar("intro", 8), make_boot);
-    b.add("title", bar("intro", 8), bar("theme"),
-          [] { return make_starfield({.speed = 12, .speed_end = 90, .title = true}); }, Transition::iris, 4);
+    b.add("title", bar("intro", 8), bar("rise"),
+          [] { return make_starfield({.speed = 12, .speed_end = 24, .title = true}); }, Transition::iris, 4);
+    b.add("warp", bar("rise"), bar("theme"),
+          [] { return make_starfield({.speed = 24, .speed_end = 110, .title = true, .reveal = false}); },
+          Transition::dissolve, 2);
     // theme: the first drop.
     b.add("plasma", bar("theme"), bar("theme", 16),
-          [] { return make_plasma({.ramp = &ramps::rainbow(), .speed = 3}); }, Transition::cut, 0, 3);
+          [] { return make_plasma({.ramp = &ramps::rainbow(), .speed = 3}); }, Transition::cut, 0, 2);
     b.add("tunnel", bar("theme", 16), bar("answer"),
           [] { return make_tunnel({.ramp = &ramps::ice(), .speed = 6}); }, Transition::wipe_right, 4);
     // answer
@@ -169,7 +172,7 @@ std::vector<Scene> scripted(const MusicMap& music)
           Transition::dissolve, 4);
     // theme II
     b.add("fire", bar("theme II"), bar("theme II", 16),
-          [] { return make_fire({.ramp = &ramps::fire(), .words = fire_words}); }, Transition::cut, 0, 3);
+          [] { return make_fire({.ramp = &ramps::fire(), .words = fire_words}); }, Transition::cut, 0, 2);
     b.add("twister", bar("theme II", 16), bar("lift"), make_twister, Transition::wipe_down, 4);
     // lift
     b.add("greetings", bar("lift"), bar("lift", 16), [] { return make_greetings(greetings); },
@@ -185,7 +188,7 @@ std::vector<Scene> scripted(const MusicMap& music)
     // answer II
     b.add("pixel plasma", bar("answer II"), bar("answer II", 16),
           [] { return make_plasma({.ramp = &ramps::sunset(), .speed = 4, .half_blocks = true}); }, Transition::cut, 0,
-          3);
+          2);
     b.add("rotozoom II", bar("answer II", 16), bar("finale"), [] { return make_rotozoom({.variant = 1}); },
           Transition::wipe_right, 4);
     // finale: a new effect every four bars, each cut hit with a flash.
@@ -201,11 +204,11 @@ std::vector<Scene> scripted(const MusicMap& music)
     };
     for (int i = 0; i < 8; ++i)
         b.add("finale", bar("finale", i * 4), bar("finale", i * 4 + 4), finale[static_cast<std::size_t>(i)],
-              Transition::cut, 0, i == 0 ? 3 : 2);
+              Transition::cut, 0, 2);
     // peak: the logo returns at warp speed, then the last run.
     b.add("peak title", bar("peak"), bar("peak", 8),
           [] { return make_starfield({.speed = 120, .speed_end = 160, .title = true, .streaks = true, .reveal = false}); },
-          Transition::cut, 0, 3);
+          Transition::cut, 0, 2);
     b.add("peak metaballs", bar("peak", 8), bar("peak", 16),
           [] { return make_metaballs({.ramp = &ramps::toxic(), .balls_start = 4, .balls_end = 8}); }, Transition::cut,
           0, 2);

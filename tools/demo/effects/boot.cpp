@@ -99,7 +99,7 @@ private:
     {
         int row = 1;
         for (const Typed& c : commands) {
-            if (f < c.start - 6)
+            if (f < c.start - 6 && &c != commands)  // the first prompt waits for its command
                 break;
             const int shown = typed_chars(f - c.start, c.command);
             const std::string_view typed = c.command.substr(0, static_cast<std::size_t>(shown));

@@ -82,10 +82,14 @@ public:
         const int heading = 300 + sin_scaled(time * 3, 500);
         cam_x_ += cos_scaled(heading, 150);
         cam_z_ += sin_scaled(heading, 150);
-        const int ground = height_q8(cam_x_, cam_z_) >> 8;
-        const int target = std::max(ground, 90) + 60;
-        cam_h_ += (target * 16 - cam_h_) / 32;  // glide, do not jump
-        draw_sky(time);
+        // Keep clear of the ground ahead: climb quickly, sink slowly.
+        int ground = 90;
+        for (int ahead = 0; ahead <= 48; ahead += 8)
+            ground = std::max(ground, height_q8(cam_x_ + cos_scaled(heading, ahead << 8),
+                                                cam_z_ + sin_scaled(heading, ahead << 8)) >> 8);
+        const int target = (ground + 45) * 16;
+        cam_h_ += (target - cam_h_) / (target > cam_h_ ? 6 : 40);
+        draw_sky(time, t.beat.beat);
         std::array<int, screen_width> ybuffer{};
         ybuffer.fill(pixel_height);
         for (int x = 0; x < screen_width; ++x) {
@@ -143,14 +147,14 @@ private:
         return heights_[static_cast<std::size_t>((z & (map_size - 1)) * map_size + (x & (map_size - 1)))];
     }
 
-    void draw_sky(int time)
+    void draw_sky(int time, int beat)
     {
         for (int y = 0; y < pixel_height; ++y) {
             const int row = std::min(y, static_cast<int>(sky_rows.size()) - 1);
             for (int x = 0; x < screen_width; ++x) {
                 std::uint8_t c = sky_rows[static_cast<std::size_t>(row)];
                 if (c == black && hash2(x, y, 5) % 61 == 0)
-                    c = (hash2(x, y, time / 8) & 3) == 0 ? light_grey : white;  // twinkling stars
+                    c = (hash2(x, y, static_cast<std::uint32_t>(beat)) & 3) == 0 ? light_grey : white;  // stars twinkle on the beat
                 pixels_.at(x, y) = c;
             }
         }

@@ -71,7 +71,7 @@ public:
         const int angle = time * 9 + sin_scaled(time * 5, 600);
         // Texture steps per screen unit, 8.8 fixed point: swings between
         // close-up and far away, punched in by kicks.
-        const int zoom = 230 + sin_scaled(time * 6, 140) - t.beat.kick / 5;
+        const int zoom = 260 + sin_scaled(time * 6, 130) - t.beat.kick / 6;
         const int c = cos_scaled(angle, zoom);
         const int s = sin_scaled(angle, zoom);
         const int u0 = time * 160 + sin_scaled(time * 3, 8000);

@@ -43,12 +43,12 @@ public:
             out = screen_;
             return;
         }
-        switch_off(std::min(t.local - off_from, switch_off_frames - 1), out);
+        switch_off(std::min(t.local - off_from, switch_off_frames - 1), t.beat.since_beat < 6, out);
     }
 
 private:
     // Squash over the first half, then a line shrinking to a dot.
-    void switch_off(int f, Canvas& out) const
+    void switch_off(int f, bool on_beat_half, Canvas& out) const
     {
         out.fill({glyph::space, attr(white, black)});
         constexpr int squash = 20;
@@ -73,10 +73,10 @@ private:
                 out.put(x, cy, {glyph::h_single, attr(white, black)});
             return;
         }
-        // The dot, fading and flickering out.
+        // The dot, shrinking and flickering with the last beats.
         const int left = switch_off_frames - f;
         const std::uint8_t dot = left > 20 ? glyph::small_square : glyph::bullet_operator;
-        out.put(screen_width / 2, cy, {dot, attr((left / 3) % 2 == 0 ? white : light_grey, black)});
+        out.put(screen_width / 2, cy, {dot, attr(on_beat_half ? white : dark_grey, black)});
     }
 
     Canvas screen_;
