@@ -17,6 +17,10 @@ vexl_library(vexl_demo
     ${demo_effects}
   LIBS vexl_synth vexl_pack)
 
+# vexl mkdemo
+target_sources(vexl PRIVATE vexl/cmd_mkdemo.cpp)
+target_link_libraries(vexl PRIVATE vexl_demo)
+
 # Developer preview of single frames (ANSI or raw); not installed.
 add_executable(demo_preview demo/preview/demo_preview.cpp)
 target_link_libraries(demo_preview PRIVATE vexl_demo vexl_warnings)
