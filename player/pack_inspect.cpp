@@ -3,6 +3,7 @@
 #include <lzo/lzo1x.h>
 
 #include <cstdio>
+#include <memory>
 
 #include "player/globals.h"
 #include "player/pack_stream.h"
@@ -22,7 +23,9 @@ PackInfo inspect_pack(std::span<const std::uint8_t> image)
     info.capacity = info.level * pack_level_unit;
     info.buffer_size = pack_buffer_size(info.capacity);
 
-    std::vector<std::uint8_t> out(static_cast<std::size_t>(info.buffer_size));
+    // Not zeroed: the decompressor only writes it, and at level 255 it is 9 MB.
+    const auto out_size = static_cast<std::size_t>(info.buffer_size);
+    const auto out = std::make_unique_for_overwrite<std::uint8_t[]>(out_size);
     std::uint64_t offset = 1;
     while (offset < image.size()) {
         const std::uint64_t left = image.size() - offset;
@@ -47,9 +50,9 @@ PackInfo inspect_pack(std::span<const std::uint8_t> image)
             info.damage.push_back(damage);
             break;
         }
-        lzo_uint produced = out.size();
+        lzo_uint produced = out_size;
         damage.lzo_result =
-            lzo1x_decompress_safe(field + 4, damage.length, out.data(), &produced, nullptr);
+            lzo1x_decompress_safe(field + 4, damage.length, out.get(), &produced, nullptr);
         offset += 4 + damage.length;
         ++info.blocks;
         info.compressed_bytes += damage.length;

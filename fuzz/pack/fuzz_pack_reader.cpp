@@ -30,17 +30,25 @@ void check(bool condition, const char* what)
 
 // pack_open reads the level byte from a file, so each input's first byte
 // goes to a file of this process.
-const std::string& level_file()
+struct LevelFile {
+    std::filesystem::path path = std::filesystem::temp_directory_path() /
+                                 ("vexl-fuzz-pack-" + std::to_string(std::random_device{}()));
+    ~LevelFile()
+    {
+        std::error_code ignored;
+        std::filesystem::remove(path, ignored);
+    }
+};
+
+const char* level_file()
 {
-    static const std::string path =
-        (std::filesystem::temp_directory_path() /
-         ("vexl-fuzz-pack-" + std::to_string(std::random_device{}()))).string();
-    return path;
+    static const LevelFile file;
+    return file.path.c_str();
 }
 
 PackStream* open_image(const std::uint8_t* image, std::size_t size)
 {
-    PackStream* stream = pack_open(level_file().c_str(), "r");
+    PackStream* stream = pack_open(level_file(), "r");
     check(stream != nullptr, "pack_open failed");
     FileImage.data = const_cast<std::uint8_t*>(image);
     FileImage.size = static_cast<std::uint32_t>(size);
@@ -59,12 +67,16 @@ void close_stream(PackStream* stream)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    {
-        std::FILE* file = std::fopen(level_file().c_str(), "wb");
+    // -1 for an empty level file; rewritten only when the level changes.
+    static int level_in_file = -2;
+    const int level = size != 0 ? data[0] : -1;
+    if (level != level_in_file) {
+        std::FILE* file = std::fopen(level_file(), "wb");
         check(file != nullptr, "cannot write the level file");
-        if (size != 0)
-            std::fputc(data[0], file);
+        if (level >= 0)
+            std::fputc(level, file);
         std::fclose(file);
+        level_in_file = level;
     }
     // An exact-size heap copy, so any read past the image's end is caught.
     auto* image = static_cast<std::uint8_t*>(std::malloc(size == 0 ? 1 : size));

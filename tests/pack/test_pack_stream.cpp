@@ -244,7 +244,7 @@ TEST(PackOpen, WriteModesWriteTheLevelByte)
     const struct {
         const char* mode;
         std::uint8_t level;
-    } cases[] = {{"w7", 7}, {"w", 2}, {"wb", 2}, {"w0", 2}, {"w9", 9}, {"x1", 1}};
+    } cases[] = {{"w7", 7}, {"w", 2}, {"wb", 2}, {"w0", 2}, {"w9", 9}, {"x1", 1}, {"", 2}};
     for (const auto& c : cases) {
         TempFile file("w");
         PackStream* stream = pack_open(file.path().c_str(), c.mode);
