@@ -1,18 +1,13 @@
-// Test helper: does a screenshot (xwd's XWD dump of a window) hold exactly
-// the pixels of a PNG? Exit 0 when equal, 1 when not (the first difference
-// and the count are printed), 2 when a file cannot be read.
-//
-// usage: xwd_equals_png SHOT.xwd PICTURE.png
+#pragma once
+// Reading a screenshot taken with xwd (an XWD dump of the root window) as
+// 0x00RRGGBB pixels, for the end-to-end tests.
 
 #include <cstdint>
-#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <vector>
 
-#include "tests/fullscreen/png_reading.h"
-
-namespace {
+namespace vexl::testing {
 
 struct Screenshot {
     int width = 0;
@@ -20,13 +15,13 @@ struct Screenshot {
     std::vector<std::uint32_t> rgb;  // 0x00RRGGBB
 };
 
-std::uint32_t big_endian(const std::uint8_t* p)
+inline std::uint32_t xwd_word(const std::uint8_t* p)
 {
     return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
 }
 
 // The bits of `mask` in `pixel`, widened to 8 bits.
-std::uint32_t channel(std::uint32_t pixel, std::uint32_t mask)
+inline std::uint32_t xwd_channel(std::uint32_t pixel, std::uint32_t mask)
 {
     if (mask == 0)
         return 0;
@@ -39,7 +34,7 @@ std::uint32_t channel(std::uint32_t pixel, std::uint32_t mask)
 }
 
 // Only what Xvfb's 24-bit TrueColor screen dumps: ZPixmap, 32 bits a pixel.
-bool read_xwd(const char* path, Screenshot& shot)
+inline bool read_xwd(const char* path, Screenshot& shot)
 {
     std::ifstream in(path, std::ios::binary);
     const std::vector<std::uint8_t> data{std::istreambuf_iterator<char>(in), {}};
@@ -47,7 +42,7 @@ bool read_xwd(const char* path, Screenshot& shot)
         return false;
     std::uint32_t h[25];
     for (int i = 0; i < 25; ++i)
-        h[i] = big_endian(data.data() + 4 * i);
+        h[i] = xwd_word(data.data() + 4 * i);
     const std::uint32_t header_size = h[0], format = h[2], width = h[4], height = h[5], byte_order = h[7],
                         bits_per_pixel = h[11], bytes_per_line = h[12], red = h[14], green = h[15],
                         blue = h[16], ncolors = h[19];
@@ -66,47 +61,11 @@ bool read_xwd(const char* path, Screenshot& shot)
             const std::uint8_t* p = data.data() + pixels_at + std::size_t{y} * bytes_per_line + x * 4;
             const std::uint32_t pixel =
                 byte_order == 0 ? std::uint32_t{p[3]} << 24 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[1]} << 8 | p[0]
-                                : big_endian(p);
+                                : xwd_word(p);
             shot.rgb[std::size_t{y} * width + x] =
-                channel(pixel, red) << 16 | channel(pixel, green) << 8 | channel(pixel, blue);
+                xwd_channel(pixel, red) << 16 | xwd_channel(pixel, green) << 8 | xwd_channel(pixel, blue);
         }
     return true;
 }
 
-}  // namespace
-
-int main(int argc, char** argv)
-{
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: xwd_equals_png SHOT.xwd PICTURE.png\n");
-        return 2;
-    }
-    Screenshot shot;
-    if (!read_xwd(argv[1], shot)) {
-        std::fprintf(stderr, "%s: not a 32-bit ZPixmap XWD dump\n", argv[1]);
-        return 2;
-    }
-    const vexl::tool::RgbPicture picture = vexl::testing::read_png(argv[2]);
-    if (picture.width == 0) {
-        std::fprintf(stderr, "%s: cannot read the PNG\n", argv[2]);
-        return 2;
-    }
-    if (shot.width != picture.width || shot.height != picture.height) {
-        std::printf("sizes differ: %dx%d against %dx%d\n", shot.width, shot.height, picture.width, picture.height);
-        return 1;
-    }
-    long differing = 0;
-    for (int y = 0; y < shot.height; ++y)
-        for (int x = 0; x < shot.width; ++x) {
-            const std::uint8_t* p = picture.rgb.data() + (std::size_t(y) * picture.width + x) * 3;
-            const std::uint32_t want = std::uint32_t{p[0]} << 16 | std::uint32_t{p[1]} << 8 | p[2];
-            const std::uint32_t got = shot.rgb[std::size_t(y) * shot.width + x];
-            if (got != want && differing++ == 0)
-                std::printf("first difference at (%d, %d): screen %06X, picture %06X\n", x, y, got, want);
-        }
-    if (differing != 0) {
-        std::printf("%ld pixels differ\n", differing);
-        return 1;
-    }
-    return 0;
-}
+}  // namespace vexl::testing
