@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/linux/cp437.h"
+#include "platform/linux/linux_diagnostics.h"
 #include "platform/linux/termination_signals.h"
 #include "platform/restore_hooks.h"
 #include "platform/thread_message_queue.h"
@@ -231,6 +232,11 @@ INSTANTIATE_TEST_SUITE_P(IntTermHup, RestoreOnSignal, ::testing::Values(SIGINT, 
 
 TEST(RestoreOnSignal, StuckLoopIsEndedByTheThirdSignalWithTheTerminalRestored)
 {
+#if defined(__SANITIZE_THREAD__)
+    // ThreadSanitizer defers signal handlers, and a signal raised again
+    // from inside one never arrives: the child would hang.
+    GTEST_SKIP() << "not under ThreadSanitizer";
+#endif
     Pty pty(50, 80);
     const ChildRun run = run_child(
         pty, [&] { console_until_quit(pty.slave, false); },
@@ -250,7 +256,7 @@ TEST(RestoreOnSignal, StuckLoopIsEndedByTheThirdSignalWithTheTerminalRestored)
     EXPECT_GT(run.output.find("library noise"), run.output.rfind("\x1b[?1049l"));
 }
 
-TEST(RestoreOnSignal, RestoreHooksGiveTheTerminalBackBeforeATrap)
+TEST(RestoreOnSignal, FailedCheckTrapGivesTheTerminalBackFirst)
 {
     Pty pty(50, 80);
     const ChildRun run = run_child(
@@ -259,10 +265,9 @@ TEST(RestoreOnSignal, RestoreHooksGiveTheTerminalBackBeforeATrap)
             LinuxTerminal terminal(pty.slave, ColorMode::truecolor);
             const ConsoleHandle out = open_console(terminal);
             write_frame(terminal, out, make_frame(0));
-            // What the breakpoint trap after a failed check does.
-            run_restore_hooks();
+            // The stop after a failed toolkit check.
             signal(SIGTRAP, SIG_DFL);
-            raise(SIGTRAP);
+            LinuxBreakpointTrap().trap();
             _exit(3);
         },
         [](pid_t) {});
