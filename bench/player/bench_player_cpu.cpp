@@ -12,6 +12,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <time.h>
+
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -102,6 +104,30 @@ void BM_TerminalRunCpu(benchmark::State& state)
     state.counters["cpu_percent_of_core"] = 100.0 * cpu_seconds / wall_seconds;
     state.counters["bytes_per_frame"] = bytes_per_frame;
 }
+
+// The floor under any run: the playback loop sleeps 1 ms every pass, and
+// those wake-ups alone cost this much of a core.
+void BM_OneMillisecondSleepLoop(benchmark::State& state)
+{
+    const int seconds = static_cast<int>(state.range(0));
+    double cpu_seconds = 0, wall_seconds = 0;
+    for (auto _ : state) {
+        rusage before{}, after{};
+        getrusage(RUSAGE_THREAD, &before);
+        const auto start = Clock::now();
+        while (Clock::now() - start < std::chrono::seconds(seconds)) {
+            timespec ms{0, 1000000};
+            nanosleep(&ms, nullptr);
+        }
+        wall_seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        getrusage(RUSAGE_THREAD, &after);
+        auto secs = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; };
+        cpu_seconds = secs(after.ru_utime) - secs(before.ru_utime) + secs(after.ru_stime) - secs(before.ru_stime);
+    }
+    state.counters["cpu_percent_of_core"] = 100.0 * cpu_seconds / wall_seconds;
+}
+
+BENCHMARK(BM_OneMillisecondSleepLoop)->Arg(10)->Iterations(1)->Unit(benchmark::kSecond);
 
 // Seconds, then the content: 0 the plasma (nearly every cell changes every
 // frame), 1 the calmer scene.
