@@ -74,21 +74,9 @@ case "$mode" in
   play)
     build_tree "$top/build"
     demo="$top/build/demo"
-    mkdir -p "$demo"
-    vexl="$top/build/tools/vexl"
-    # The default demo once its generator exists; until then a minute of
-    # moving sample frames over the default soundtrack (marked, so the
-    # default demo replaces it as soon as it can be made).
-    if "$vexl" mkdemo --help >/dev/null 2>&1; then
-      if [ ! -f "$demo/ld_vexl.d1" ] || [ -f "$demo/.sample" ]; then
-        "$vexl" mkdemo "$demo"
-        rm -f "$demo/.sample"
-      fi
-    elif [ ! -f "$demo/ld_vexl.d1" ] || [ ! -f "$demo/ld_vexl.d2" ]; then
-      LC_ALL=C awk -v frames=1500 -f "$top/tools/demo/sample_frames.awk" |
-        "$vexl" pack - "$demo/ld_vexl.d1"
-      "$vexl" mksound "$demo/ld_vexl.d2"
-      touch "$demo/.sample"
+    # The default demo, made once.
+    if [ ! -f "$demo/ld_vexl.d1" ] || [ ! -f "$demo/ld_vexl.d2" ]; then
+      "$top/build/tools/vexl" mkdemo "$demo"
     fi
     # The player takes its files from the current directory.
     cd "$demo"

@@ -9,6 +9,7 @@
 #include "platform/linux/frame_painter.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace vexl {
 namespace {
@@ -27,6 +28,17 @@ const Frames& plasma()
 const Frames& scene()
 {
     static const Frames all = bench::demo_frames(750, bench::scene_frame);
+    return all;
+}
+
+// The demo named by VEXL_BENCH_DEMO (the default demo: build/demo/ld_vexl.d1),
+// all of it.
+const Frames& default_demo()
+{
+    static const Frames all = [] {
+        const char* path = std::getenv("VEXL_BENCH_DEMO");
+        return path != nullptr ? bench::file_frames(path, 17650) : Frames{};
+    }();
     return all;
 }
 
@@ -52,6 +64,10 @@ std::size_t naive_repaint_bytes(const std::vector<std::uint8_t>& frame)
 
 void BM_NaiveRepaint(benchmark::State& state, const Frames& (*demo)())
 {
+    if (demo().empty()) {
+        state.SkipWithError("set VEXL_BENCH_DEMO to a frame file");
+        return;
+    }
     std::uint64_t bytes = 0, painted = 0;
     for (auto _ : state)
         for (const auto& frame : demo()) {
@@ -65,6 +81,10 @@ void BM_NaiveRepaint(benchmark::State& state, const Frames& (*demo)())
 // which is a full repaint of every cell.
 void paint_demo(benchmark::State& state, const Frames& (*demo)(), ColorMode mode, bool full)
 {
+    if (demo().empty()) {
+        state.SkipWithError("set VEXL_BENCH_DEMO to a frame file");
+        return;
+    }
     FramePainter painter(mode);
     painter.set_screen_size(50, 80);
     std::string out;
@@ -97,6 +117,11 @@ void BM_FullRepaint(benchmark::State& state, const Frames& (*demo)(), ColorMode 
     paint_demo(state, demo, mode, true);
 }
 
+BENCHMARK_CAPTURE(BM_NaiveRepaint, default_demo, default_demo)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_FullRepaint, default_demo_truecolor, default_demo, ColorMode::truecolor)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ChangedCells, default_demo_truecolor, default_demo, ColorMode::truecolor)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ChangedCells, default_demo_256, default_demo, ColorMode::palette256)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ChangedCells, default_demo_16, default_demo, ColorMode::ansi16)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_NaiveRepaint, plasma, plasma)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_FullRepaint, plasma_truecolor, plasma, ColorMode::truecolor)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_ChangedCells, plasma_truecolor, plasma, ColorMode::truecolor)->Unit(benchmark::kMillisecond);

@@ -84,35 +84,34 @@ inline bool write_demo(const std::string& path, int count,
     return std::fclose(out) == 0 && ok;
 }
 
-// The frames of the benchmark demo: VEXL_BENCH_DEMO's, else `count`
-// frames of `make`.
-inline std::vector<std::vector<std::uint8_t>> demo_frames(
-    int count, std::vector<std::uint8_t> (*make)(int) = plasma_frame)
+// Up to `count` frames of a packed frame file; none when it can't be read.
+inline std::vector<std::vector<std::uint8_t>> file_frames(const char* path, int count)
 {
     std::vector<std::vector<std::uint8_t>> frames;
-    if (const char* path = std::getenv("VEXL_BENCH_DEMO")) {
-        std::FILE* in = std::fopen(path, "rb");
-        std::vector<std::uint8_t> file;
-        int c;
-        while (in != nullptr && (c = std::fgetc(in)) != EOF)
-            file.push_back(static_cast<std::uint8_t>(c));
-        if (in != nullptr)
-            std::fclose(in);
-        if (!file.empty()) {
-            FileImage = {file.data(), static_cast<std::uint32_t>(file.size()), 0};
-            if (PackStream* stream = pack_open(path, "r")) {
-                FileImage.read_pos = 1;
-                std::vector<std::uint8_t> frame(8000);
-                while (static_cast<int>(frames.size()) < count && pack_read(stream, frame.data(), 8000) == 8000)
-                    frames.push_back(frame);
-                pack_release(stream);
-                std::free(stream);
-            }
-            FileImage = {};
-        }
-        if (!frames.empty())
-            return frames;
+    std::FILE* in = std::fopen(path, "rb");
+    if (in == nullptr)
+        return frames;
+    std::vector<std::uint8_t> file;
+    for (int c; (c = std::fgetc(in)) != EOF;)
+        file.push_back(static_cast<std::uint8_t>(c));
+    std::fclose(in);
+    FileImage = {file.data(), static_cast<std::uint32_t>(file.size()), 0};
+    if (PackStream* stream = pack_open(path, "r")) {
+        FileImage.read_pos = 1;
+        std::vector<std::uint8_t> frame(8000);
+        while (static_cast<int>(frames.size()) < count && pack_read(stream, frame.data(), 8000) == 8000)
+            frames.push_back(frame);
+        pack_release(stream);
+        std::free(stream);
     }
+    FileImage = {};
+    return frames;
+}
+
+// `count` frames of `make`.
+inline std::vector<std::vector<std::uint8_t>> demo_frames(int count, std::vector<std::uint8_t> (*make)(int))
+{
+    std::vector<std::vector<std::uint8_t>> frames;
     for (int k = 0; k < count; ++k)
         frames.push_back(make(k));
     return frames;
