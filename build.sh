@@ -74,9 +74,12 @@ case "$mode" in
   play)
     build_tree "$top/build"
     demo="$top/build/demo"
-    # The default demo, made once.
-    if [ ! -f "$demo/ld_vexl.d1" ] || [ ! -f "$demo/ld_vexl.d2" ]; then
-      "$top/build/tools/vexl" mkdemo "$demo"
+    vexl="$top/build/tools/vexl"
+    # The default demo, made once, and again whenever vexl (and so the
+    # demo) has been rebuilt since.
+    if [ ! -f "$demo/ld_vexl.d1" ] || [ ! -f "$demo/ld_vexl.d2" ] ||
+       [ "$vexl" -nt "$demo/ld_vexl.d1" ]; then
+      "$vexl" mkdemo "$demo"
     fi
     # The player takes its files from the current directory.
     cd "$demo"

@@ -38,11 +38,12 @@ public:
         stars_.step(10);
         out.fill({glyph::space, attr(light_grey, black)});
         stars_.draw(out);
-        // Rows scrolled so far: start below the screen, end with the last
-        // line in the middle.
-        const int travel = total_rows_ + screen_height / 2;
+        // Rows scrolled so far: the first line starts low on the screen,
+        // the last one ends in the middle a bar before the scene does.
+        constexpr int first_row = screen_height * 3 / 4;
+        const int travel = total_rows_ + first_row - screen_height / 2;
         const int scrolled = std::min(travel, t.local * travel / std::max(1, t.length - 48));
-        int y = screen_height - scrolled;
+        int y = first_row - scrolled;
         for (std::string_view line : lines_) {
             draw_line(line, y, out);
             y += rows_of(line);

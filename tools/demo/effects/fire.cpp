@@ -39,53 +39,86 @@ public:
         // Embers: runs of hot and cold along the two hidden rows.
         const int stoke = t.beat.kick / 4;
         for (int x = 0; x < screen_width; ++x) {
-            if (random_.below(4) == 0)
-                ember_[static_cast<std::size_t>(x)] = random_.below(3) == 0 ? 0 : 190 + random_.below(66);
+            if (random_.below(3) == 0)
+                ember_[static_cast<std::size_t>(x)] = random_.below(4) == 0 ? 40 : 200 + random_.below(56);
             const int v = std::min(255, ember_[static_cast<std::size_t>(x)] + stoke);
             heat(x, rows - 1) = static_cast<std::uint8_t>(v);
             heat(x, rows - 2) = static_cast<std::uint8_t>(v);
         }
-        // Rise and cool.
+        // Rise and cool; the top cools faster so flames end in tongues.
         for (int y = 0; y < rows - 2; ++y)
             for (int x = 0; x < screen_width; ++x) {
                 const int sum = heat((x + screen_width - 1) % screen_width, y + 1) + heat(x, y + 1) +
                                 heat((x + 1) % screen_width, y + 1) + heat(x, y + 2);
-                const int cooling = 1 + (random_.next() & 3) / 2 + (y < 30 ? 1 : 0);
+                const int cooling = 2 + static_cast<int>(random_.next() & 3) + (y < 50 ? 1 : 0);
                 heat(x, y) = static_cast<std::uint8_t>(std::max(0, sum / 4 - cooling));
             }
-        stamp_word(t);
+        const Word word = current_word(t);
+        stamp_heat(word);
         for (int y = 0; y < pixel_height; ++y)
             for (int x = 0; x < screen_width; ++x)
                 shown_.at(x, y) = heat(x, y);
         shown_.to_cells(out, *style_.ramp, 64);
+        draw_letters(word, t, out);
     }
 
 private:
+    // The word of the current bar in cells: font pixels of `scale` cells
+    // square, the top-left at cell (x0, y0).
+    struct Word {
+        std::string_view text;
+        int scale = 0, x0 = 0, y0 = 0;
+        int in_bar = 0;
+    };
+
+    Word current_word(const FrameTime& t) const
+    {
+        Word w;
+        const int index = t.local / 48;
+        if (words_.empty() || index >= static_cast<int>(words_.size()))
+            return w;
+        w.text = words_[static_cast<std::size_t>(index)];
+        w.in_bar = t.local % 48;
+        const int width = big_text_width(w.text);
+        w.scale = width * 3 <= screen_width ? 3 : 2;
+        w.x0 = (screen_width - width * w.scale) / 2;
+        w.y0 = 14;
+        return w;
+    }
+
     std::uint8_t& heat(int x, int y) { return heat_[static_cast<std::size_t>(y * screen_width + x)]; }
 
-    void stamp_word(const FrameTime& t)
+    // The letters smoulder: their outline feeds flames that lick upwards.
+    void stamp_heat(const Word& w)
     {
-        if (words_.empty())
+        if (w.text.empty() || w.in_bar >= 40)
             return;
-        const int index = t.local / 48;
-        if (index >= static_cast<int>(words_.size()))
+        for_each_big_pixel(w.text, [&](int gx, int gy) {
+            for (int sx = 0; sx < w.scale; ++sx) {
+                const int x = w.x0 + gx * w.scale + sx;
+                const int y = (w.y0 + gy * w.scale) * 2;  // the top edge of the font pixel, in heat rows
+                if (x >= 0 && x < screen_width && y >= 0 && y < pixel_height)
+                    heat(x, y) = static_cast<std::uint8_t>(std::max<int>(heat(x, y), 150 + (random_.next() & 63)));
+            }
+        });
+    }
+
+    // The letters themselves, solid and glowing, burning away cell by cell
+    // over the last beat of their bar.
+    static void draw_letters(const Word& w, const FrameTime& t, Canvas& out)
+    {
+        if (w.text.empty())
             return;
-        const std::string_view word = words_[static_cast<std::size_t>(index)];
-        const int in_bar = t.local % 48;
-        if (in_bar > 36)
-            return;  // let the word burn away before the next bar
-        const int width = big_text_width(word);
-        const int scale = width * 3 <= screen_width ? 3 : 2;
-        const int x0 = (screen_width - width * scale) / 2;
-        const int y0 = 34;
-        const int glow = in_bar < 24 ? 255 : 255 - (in_bar - 24) * 8;
-        for_each_big_pixel(word, [&](int gx, int gy) {
-            for (int sy = 0; sy < scale * 2; ++sy)  // pixels are half as tall: double the rows
-                for (int sx = 0; sx < scale; ++sx) {
-                    const int x = x0 + gx * scale + sx;
-                    const int y = y0 + gy * scale * 2 + sy;
-                    if (x >= 0 && x < screen_width && y >= 0 && y < pixel_height)
-                        heat(x, y) = static_cast<std::uint8_t>(std::max<int>(heat(x, y), glow));
+        constexpr std::uint8_t rows_colour[] = {white, white, yellow, yellow, yellow, light_red, light_red};
+        const int burnt = std::max(0, (w.in_bar - 30) * 16);  // 0..~288 of 256
+        for_each_big_pixel(w.text, [&](int gx, int gy) {
+            for (int sy = 0; sy < w.scale; ++sy)
+                for (int sx = 0; sx < w.scale; ++sx) {
+                    const int x = w.x0 + gx * w.scale + sx, y = w.y0 + gy * w.scale + sy;
+                    if (static_cast<int>(hash2(x, y, static_cast<std::uint32_t>(t.frame / 48)) & 255) < burnt)
+                        continue;
+                    const int colour = shift_colour(rows_colour[gy], t.beat.kick > 128 ? 1 : 0);
+                    out.put(x, y, {glyph::full_block, attr(colour, black)});
                 }
         });
     }

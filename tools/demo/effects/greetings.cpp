@@ -51,19 +51,22 @@ private:
         const int index = std::min(t.local / 48, static_cast<int>(names_.size()) - 1);
         const std::string_view name = names_[static_cast<std::size_t>(index)];
         const int in_bar = t.local % 48;
-        const int w = std::max(static_cast<int>(name.size()) + 8, 30);
+        const int w = std::max(static_cast<int>(name.size()) * 2 + 8, 30);
         const int x0 = (screen_width - w) / 2;
         // A bright-background panel with a shadow.
         out.fill_rect(x0 + 2, 22, w, 7, {glyph::shade_medium, attr(black, dark_grey)});
         out.fill_rect(x0, 21, w, 7, {glyph::space, attr(black, light_grey)});
         out.box(x0, 21, w, 7, attr(white, light_grey), BoxStyle::double_line);
         out.print_centered(22, "greetings to", attr(blue, light_grey));
-        std::string shown(name);
-        for (std::size_t i = 0; i < shown.size(); ++i) {
-            // Letters settle left to right; unsettled ones spin.
-            const int settle = static_cast<int>(i) * 2;
-            if (in_bar < settle && shown[i] != ' ')
-                shown[i] = static_cast<char>('A' + hash32(static_cast<std::uint32_t>(t.frame * 37 + static_cast<int>(i))) % 26);
+        // Letters spaced out, settling left to right; unsettled ones spin.
+        std::string shown;
+        for (std::size_t i = 0; i < name.size(); ++i) {
+            char c = name[i];
+            if (in_bar < static_cast<int>(i) * 2 && c != ' ')
+                c = static_cast<char>('A' + hash32(static_cast<std::uint32_t>(t.frame * 37 + static_cast<int>(i))) % 26);
+            shown += c;
+            if (i + 1 < name.size())
+                shown += ' ';
         }
         out.print_centered(24, shown, attr(in_bar < 6 ? white : black, light_grey));
         const std::uint8_t heart_colour = t.beat.pulse > 128 ? light_red : red;

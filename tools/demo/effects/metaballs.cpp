@@ -27,9 +27,9 @@ public:
         std::array<Ball, max_balls> balls{};
         for (int i = 0; i < count; ++i) {
             // Lissajous paths in world units (pixels are 2 wide, 1 tall).
-            const int x = sin_scaled(time * (7 + i * 2) + i * 900, 56) + cos_scaled(time * 3 + i * 400, 14);
-            const int y = cos_scaled(time * (5 + i) + i * 1300, 36);
-            const int r = 18 + (i % 3) * 4 + t.beat.kick / 24;
+            const int x = sin_scaled(time * (7 + i * 2) + i * 900, 58) + cos_scaled(time * 3 + i * 400, 14);
+            const int y = cos_scaled(time * (5 + i) + i * 1300, 38);
+            const int r = 11 + (i % 3) * 3 + t.beat.pulse / 96 + t.beat.kick / 48;  // throb with the beat
             balls[static_cast<std::size_t>(i)] = {x, y, r * r};
         }
         for (int py = 0; py < pixel_height; ++py) {
@@ -43,7 +43,7 @@ public:
                     field += (b.r2 << 8) / (dx * dx + dy * dy + 1);
                 }
                 // Inside the surface bright, with a soft glow outside.
-                const int v = field >= 256 ? 200 + std::min((field - 256) / 16, 55) : field * 150 / 256;
+                const int v = field >= 256 ? 200 + std::min((field - 256) / 16, 55) : field * field * 170 / (256 * 256);
                 intensity_.at(px, py) = static_cast<std::uint8_t>(v);
             }
         }

@@ -64,10 +64,14 @@ private:
                 return;
             for (int dy = 0; dy < 2; ++dy) {
                 const int row = 2 * gy + dy;
-                const int colour = shift_colour(logo_rows[row], glow);
-                for (int dx = 0; dx < 2; ++dx)
-                    out.put(x0 + 2 * gx + dx, y0 + row,
-                            {reveal_steps[level - 1], attr(colour, level == 4 ? colour : black)});
+                for (int dx = 0; dx < 2; ++dx) {
+                    const int x = 2 * gx + dx;
+                    // A glint sweeps across the letters from every bar line.
+                    const int band = x + row * 2 - (t.beat.since_bar * 7 - 12);
+                    const int shine = band >= 0 && band < 4 ? 2 : 0;
+                    const int colour = shift_colour(logo_rows[row], glow + shine);
+                    out.put(x0 + x, y0 + row, {reveal_steps[level - 1], attr(colour, level == 4 ? colour : black)});
+                }
             }
         });
         // The name is typed from the fourth bar, the credit after it.
