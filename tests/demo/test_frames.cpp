@@ -100,6 +100,36 @@ TEST(DemoTimeline, ScenesTileTheDemoOnBarLinesAndFollowTheSections)
     EXPECT_GE(effects.size(), 8u);
 }
 
+TEST(DemoTimeline, AnotherSoundtrackGetsOneSceneASection)
+{
+    // The script is written for the default soundtrack; music whose
+    // sections differ still gets a demo that covers it, scene for section.
+    synth::BeatGrid grid = synth::default_beat_grid();
+    const std::string_view names[] = {"one", "two", "three"};
+    const int bars = static_cast<int>(grid.bars.size());
+    const int cut[] = {0, 40, 200, bars};
+    grid.sections.resize(3);
+    for (std::size_t i = 0; i < 3; ++i) {
+        synth::Section& s = grid.sections[i];
+        s.name = names[i];
+        s.kind = i == 0 ? SectionKind::intro : (i == 1 ? SectionKind::main : SectionKind::outro);
+        s.first_bar = cut[i];
+        s.bar_count = cut[i + 1] - cut[i];
+        s.start_sample = cut[i] * grid.samples_per_bar;
+        s.end_sample = i == 2 ? grid.total_samples : cut[i + 1] * grid.samples_per_bar;
+    }
+    const MusicMap music(grid);
+    DemoGenerator generator(music);
+    ASSERT_EQ(generator.scenes().size(), 3u);
+    EXPECT_EQ(generator.scenes()[1].start, 40 * 48);
+    EXPECT_EQ(generator.scenes()[2].end, demo_frames);
+    Canvas c;
+    for (int f : {0, 40 * 48 + 10, demo_frames - 1}) {
+        generator.render(f, c);
+        EXPECT_FALSE(is_blank(c)) << "frame " << f;
+    }
+}
+
 TEST(DemoFrames, NoFrameIsBlank)
 {
     const auto& blank = whole_demo().blank_frames;
