@@ -2,7 +2,7 @@
 
 add_library(vexl_warnings INTERFACE)
 target_compile_options(vexl_warnings INTERFACE
-  -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wold-style-cast
+  -Wall -Wextra -Wpedantic -Wshadow -Wold-style-cast
   -Wcast-align -Wdouble-promotion -Wformat=2 -Wimplicit-fallthrough)
 
 if(VEXL_SANITIZE)

@@ -7,10 +7,15 @@ namespace vexl::platform {
 
 void ThreadMessageQueue::pump_sources()
 {
-    // Copy: a source may remove itself (its window closed) while pumping.
-    const std::vector<MessageSource*> sources = sources_;
-    for (MessageSource* source : sources)
+    // By index, without a copy (the loop peeks a thousand times a second):
+    // a source may remove itself while pumping (its window closed), and then
+    // the next one has moved into its place.
+    for (std::size_t i = 0; i < sources_.size();) {
+        MessageSource* source = sources_[i];
         source->pump(*this);
+        if (i < sources_.size() && sources_[i] == source)
+            ++i;
+    }
 }
 
 bool ThreadMessageQueue::peek(Message& out, std::uint32_t flags)

@@ -99,9 +99,10 @@ bool ag_box::update_region(ag_raw* child, std::int32_t row, std::int32_t col,
         }
     }
 
+    // The change has been taken here whatever the parent makes of it.
     if (parent != nullptr)
-        return parent->update_region(this, entry->row + region.row, entry->col + region.col,
-                                     region.nrows, region.ncols);
+        parent->update_region(this, entry->row + region.row, entry->col + region.col,
+                              region.nrows, region.ncols);
     return true;
 }
 

@@ -17,14 +17,6 @@
 #include "vuvorazi/ag_cell.h"
 #include "vuvorazi/ag_keyhandler.h"
 
-// Every class of the tree, those derived in other folders included, is
-// destroyed through its own type by design, so the warning about virtual
-// functions without a virtual destructor would fire on each of them. It is
-// switched off for the rest of every file that builds on the toolkit.
-#if defined(__GNUC__)
-#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
-#endif
-
 namespace vuvorazi {
 
 class ag_raw;

@@ -13,6 +13,7 @@
 
 #include "platform/linux/fd_write.h"
 #include "platform/linux/linux_terminal.h"
+#include "platform/linux/sdl_display.h"
 #include "platform/linux/termination_signals.h"
 
 namespace vexl::platform {
@@ -89,7 +90,7 @@ int LinuxDialogs::message_box(WindowHandle owner, const char* text, const char* 
     // With an owner window the user looks at that window, not the terminal.
     if (terminal && owner == nullptr)
         return ask_on_terminal(text, caption, type);
-    const int answer = ask_on_desktop(text, caption, type);
+    const int answer = ask_on_desktop(owner, text, caption, type);
     if (answer != 0)
         return answer;
     if (terminal)
@@ -141,7 +142,8 @@ int LinuxDialogs::ask_on_terminal(const char* text, const char* caption, std::ui
     }
 }
 
-int LinuxDialogs::ask_on_desktop(const char* text, const char* caption, std::uint32_t type)
+int LinuxDialogs::ask_on_desktop(WindowHandle owner, const char* text, const char* caption,
+                                 std::uint32_t type)
 {
     if (!use_desktop_ || !display_reachable())
         return 0;
@@ -157,7 +159,9 @@ int LinuxDialogs::ask_on_desktop(const char* text, const char* caption, std::uin
         buttons[count++] = {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT | SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT,
                             IDOK, "OK"};
     }
-    const SDL_MessageBoxData data = {SDL_MESSAGEBOX_INFORMATION, nullptr, caption, text,
+    // Parented to the owner so the box comes up over a full-screen window
+    // instead of behind it.
+    const SDL_MessageBoxData data = {SDL_MESSAGEBOX_INFORMATION, sdl_window_of(owner), caption, text,
                                      count, buttons, nullptr};
     int chosen = -1;
     const int shown = SDL_ShowMessageBox(&data, &chosen);

@@ -27,7 +27,8 @@ public:
 
 private:
     int ask_on_terminal(const char* text, const char* caption, std::uint32_t type);
-    int ask_on_desktop(const char* text, const char* caption, std::uint32_t type);
+    int ask_on_desktop(WindowHandle owner, const char* text, const char* caption,
+                       std::uint32_t type);
     int answer_unasked(const char* text, const char* caption, std::uint32_t type);
     void say(const char* text);
 

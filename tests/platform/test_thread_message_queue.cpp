@@ -98,6 +98,30 @@ TEST(ThreadMessageQueue, SourcesArePumpedBeforeEveryPeekAndGetUntilRemoved)
     EXPECT_EQ(source.pumps, before);
 }
 
+class SelfRemovingSource : public MessageSource {
+public:
+    void pump(MessageQueue& queue) override
+    {
+        ++pumps;
+        queue.remove_source(this);
+    }
+    int pumps = 0;
+};
+
+TEST(ThreadMessageQueue, ASourceMayRemoveItselfWhilePumpedWithoutSkippingTheNext)
+{
+    ThreadMessageQueue queue;
+    SelfRemovingSource first;
+    CountingSource second;
+    queue.add_source(&first);
+    queue.add_source(&second);
+    Message m;
+    queue.peek(m, PM_NOREMOVE);
+    queue.peek(m, PM_NOREMOVE);
+    EXPECT_EQ(first.pumps, 1);
+    EXPECT_EQ(second.pumps, 2);
+}
+
 TEST(FakeMessageQueue, RecordsTranslateAndDispatchInOrder)
 {
     fakes::FakeMessageQueue queue;
