@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "player/pack_inspect.h"
+#include "player/pack_survey.h"
 #include "player/pack_stream.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "player/pack_inspect.h"
+#include "player/pack_survey.h"
 #include "tests/demo/frame_hash.h"
 #include "tests/pack/pack_test_support.h"
 #include "tools/demo/demo_writer.h"

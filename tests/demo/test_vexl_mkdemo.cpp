@@ -9,7 +9,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "player/pack_inspect.h"
+#include "player/pack_survey.h"
 #include "tests/pack/pack_test_support.h"
 #include "tools/demo/generator.h"
 

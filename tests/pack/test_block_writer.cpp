@@ -5,7 +5,7 @@
 #include <random>
 #include <stdexcept>
 
-#include "player/pack_inspect.h"
+#include "player/pack_survey.h"
 #include "tests/pack/pack_test_support.h"
 
 namespace vexl::test {

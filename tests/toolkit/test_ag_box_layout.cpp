@@ -22,7 +22,7 @@ std::ostream& operator<<(std::ostream& out, const Placed& p)
     return out << "{" << p.row << "," << p.col << " " << p.rows << "x" << p.cols << "}";
 }
 
-// A container of the given orientation and size with one child per spec:
+// A container of the given orientation and size with one child per value:
 // a positive value is a fixed extent along the axis, a negative one the
 // weight of a flexible child.
 class Column {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "player/globals.h"
-#include "player/pack_inspect.h"
+#include "player/pack_survey.h"
 #include "tools/vexl/command.h"
 #include "tools/vexl/frame_file.h"
 #include "tools/vexl/frame_picture.h"

@@ -1,4 +1,4 @@
-#include "player/pack_inspect.h"
+#include "player/pack_survey.h"
 
 #include <gtest/gtest.h>
 
