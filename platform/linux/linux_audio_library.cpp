@@ -2,9 +2,11 @@
 
 #include <SDL2/SDL.h>
 
-#include <cstdio>
+#include <cstdlib>
+#include <optional>
 
 #include "platform/linux/audio_outputs.h"
+#include "platform/linux/sdl_audio_drivers.h"
 #include "platform/linux/sound_decoder.h"
 
 namespace vexl::platform {
@@ -29,17 +31,24 @@ bool LinuxAudioLibrary::init(int mixing_rate, int /*max_software_channels*/, uns
     if (options_.output != OutputChoice::null_only) {
         // The player handles SIGINT and SIGTERM itself; SDL must not.
         SDL_SetHintWithPriority(SDL_HINT_NO_SIGNAL_HANDLERS, "1", SDL_HINT_OVERRIDE);
-        if (!options_.sdl_driver.empty())
-            SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, options_.sdl_driver.c_str(),
-                                    SDL_HINT_OVERRIDE);
-        // Only the audio subsystem, counted by SDL: the display may use SDL
-        // too, and each side shuts down only what it started.
-        std::string why;
-        if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
-            sdl_audio_initialised_ = true;
-            output_ = start_sdl_output(engine_, rate, why);
-        } else {
-            why = SDL_GetError();
+        const std::optional<std::string> drivers = sdl_audio_driver_hint(
+            options_.sdl_driver, std::getenv(SDL_HINT_AUDIODRIVER),
+            alsa_may_have_device(AlsaPlaces::of_this_system()), sdl_available_audio_drivers());
+        // An empty list: no backend could play here, so SDL is not asked.
+        if (!drivers || !drivers->empty()) {
+            if (drivers)
+                SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, drivers->c_str(), SDL_HINT_OVERRIDE);
+            // Only the audio subsystem, counted by SDL: the display may use
+            // SDL too, and each side shuts down only what it started.
+            if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
+                sdl_audio_initialised_ = true;
+                std::string why;
+                output_ = start_sdl_output(engine_, rate, why);
+            }
+            // The backend is chosen; a later SDL user starts from the
+            // user's own setting again.
+            if (drivers)
+                SDL_ResetHint(SDL_HINT_AUDIODRIVER);
         }
         if (!output_ && sdl_audio_initialised_) {
             SDL_QuitSubSystem(SDL_INIT_AUDIO);
