@@ -4,12 +4,15 @@
 //
 // The output only tells us, at each of its callbacks, how many frames it
 // has taken so far; what the listener hears at that moment lags by the
-// frames still buffered in the device. Between callbacks the position is
-// interpolated with the monotonic clock. Callback times are noisy (thread
-// wake-ups), so each callback only nudges a straight-line model towards
-// the measurement instead of snapping to it; a large error (start, stall,
-// underrun) re-anchors the model. Reads never go backwards and never run
-// past the frames actually handed to the device.
+// frames still buffered in the device. Callback times are noisy (thread
+// wake-ups, drivers that ask in bursts) and a device's speed is never quite
+// its nominal rate (its own crystal; SDL's dummy driver pacing itself with
+// millisecond sleeps). So the callbacks feed a small Kalman filter that
+// estimates both the position and the device's speed; between callbacks
+// the position runs on from the estimate with the monotonic clock. Single
+// late callbacks are clipped unless the error persists; a large one (start,
+// stall, underrun) re-anchors the estimate on the measurement. Reads never
+// go backwards and never run past the frames actually handed to the device.
 
 #include <chrono>
 #include <cstdint>
@@ -36,23 +39,44 @@ public:
     int rate() const { return rate_; }
     std::int64_t latency_frames() const { return latency_; }
     std::int64_t frames_handed() const;
+    // The device's estimated speed: frames it consumes per second over its
+    // nominal rate (1 before the estimate exists).
+    double speed() const;
+    // The device's own account, unfiltered, for measuring the estimate
+    // against: what was heard at the last callback, run on at the nominal
+    // rate for at most the block handed then.
+    double raw_frames(Clock::time_point now) const;
 
-    // Model tuning, exposed for the tests: the share of the measured error
-    // taken at each callback, and the error beyond which the model is
-    // re-anchored rather than nudged.
-    static constexpr double correction_gain = 1.0 / 16.0;
+    // Filter tuning, in seconds of sound: the spread of a callback's time
+    // around its true moment, and how fast the device's speed may wander
+    // (variance growth of the speed per second). A measurement further off
+    // than `clip_sigmas` of its expected spread counts only that far, until
+    // `believe_after` such callbacks in a row fall on the same side. A
+    // single error beyond `reanchor_seconds` moves the estimate onto the
+    // measurement at once.
+    static constexpr double callback_noise_seconds = 1e-3;
+    static constexpr double speed_wander = 3e-8;
+    static constexpr double clip_sigmas = 3.0;
+    static constexpr int believe_after = 8;
     static constexpr double reanchor_seconds = 0.1;
 
 private:
-    double predicted(Clock::time_point now) const;
+    double estimate_at(Clock::time_point now) const;  // in seconds of sound
+    void reanchor(double measured, double now_s);
 
     const int rate_;
     const std::int64_t latency_;
     mutable std::mutex mutex_;
     bool anchored_ = false;
-    Clock::time_point anchor_time_{};
-    double anchor_frames_ = 0.0;
-    std::int64_t handed_ = 0;  // frames given to the device so far
+    Clock::time_point origin_{};  // the first callback; filter times count from here
+    double time_ = 0.0;           // of the last callback, seconds since origin_
+    double position_ = 0.0;       // estimated heard position then, seconds of sound
+    double speed_ = 1.0;          // estimated seconds of sound per second
+    double p00_ = 0.0, p01_ = 0.0, p11_ = 0.0;  // covariance of (position, speed)
+    int clipped_in_a_row_ = 0;                  // signed: the side they fell on
+    std::int64_t handed_ = 0;                   // frames given to the device so far
+    Clock::time_point last_block_time_{};
+    std::int64_t last_block_frames_ = 0;
     double last_read_ = 0.0;
 };
 

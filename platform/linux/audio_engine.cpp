@@ -160,6 +160,12 @@ std::int64_t AudioEngine::frames_handed()
     return clock_ ? clock_->frames_handed() : 0;
 }
 
+double AudioEngine::raw_device_frames()
+{
+    std::lock_guard lock(mutex_);
+    return clock_ ? clock_->raw_frames(AudioClock::Clock::now()) : 0.0;
+}
+
 void AudioEngine::produce_block(AudioStream& stream, std::vector<std::int16_t>& block)
 {
     const auto& data = stream.sound.samples;

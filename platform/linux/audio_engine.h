@@ -81,10 +81,12 @@ public:
     void render(std::int16_t* out, int frames,
                 std::optional<AudioClock::Clock::time_point> when = std::nullopt);
 
-    // For the clock benchmark and tests: the output's heard position, and
-    // the frames it has taken so far.
+    // For the clock benchmark and tests: the output's heard position, the
+    // frames it has taken so far, and its own unfiltered account of what
+    // was heard (AudioClock::raw_frames).
     double heard_frames();
     std::int64_t frames_handed();
+    double raw_device_frames();
 
 private:
     bool known(AudioStream* stream) const;

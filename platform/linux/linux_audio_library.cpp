@@ -129,4 +129,6 @@ double LinuxAudioLibrary::output_heard_frames() { return engine_.heard_frames();
 
 std::int64_t LinuxAudioLibrary::output_frames_handed() { return engine_.frames_handed(); }
 
+double LinuxAudioLibrary::output_raw_frames() { return engine_.raw_device_frames(); }
+
 }  // namespace vexl::platform

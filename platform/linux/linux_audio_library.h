@@ -45,10 +45,11 @@ public:
     const char* output_name() const;
     // The output's rate in frames per second, 0 before init.
     int output_rate();
-    // The output's heard position, and the frames it has taken so far (for
-    // the clock benchmark).
+    // The output's heard position, the frames it has taken so far, and its
+    // unfiltered account of what was heard (for the clock benchmark).
     double output_heard_frames();
     std::int64_t output_frames_handed();
+    double output_raw_frames();
 
 private:
     Options options_;
