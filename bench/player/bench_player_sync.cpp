@@ -1,8 +1,8 @@
 // How punctually frames appear: the real playback loop (real sleep, real
 // message queue, the console on a pseudo-terminal) paced by the audio
-// library's silent output. For each frame the loop presents, the sample
-// clock right after its cell write is compared with the frame's due time,
-// (k + 1) x 882 samples.
+// library's silent output, then by SDL's dummy driver. For each frame the
+// loop presents, the sample clock right after its cell write is compared
+// with the frame's due time, (k + 1) x 882 samples.
 
 #include <benchmark/benchmark.h>
 #include <poll.h>
@@ -70,7 +70,7 @@ double percentile(std::vector<double> values, double p)
     return values[at];
 }
 
-void BM_FramePunctuality(benchmark::State& state)
+void measure_punctuality(benchmark::State& state, const LinuxAudioLibrary::Options& output)
 {
     const int frames = static_cast<int>(state.range(0));
     const fs::path dir = fs::temp_directory_path() / ("vexl-bench-sync-" + std::to_string(getpid()));
@@ -103,7 +103,7 @@ void BM_FramePunctuality(benchmark::State& state)
         terminal.stop_after = frames + 1;
         LinuxSleeper sleeper;
         LinuxFiles files;
-        LinuxAudioLibrary audio(LinuxAudioLibrary::Options{LinuxAudioLibrary::OutputChoice::null_only, {}});
+        LinuxAudioLibrary audio(output);
         ScopedService<MessageQueue> s1(queue);
         ScopedService<Terminal> s2(terminal);
         ScopedService<Sleeper> s3(sleeper);
@@ -132,7 +132,19 @@ void BM_FramePunctuality(benchmark::State& state)
     state.counters["late_min_ms"] = *std::min_element(lateness_ms.begin(), lateness_ms.end());
 }
 
+void BM_FramePunctuality(benchmark::State& state)
+{
+    measure_punctuality(state, {LinuxAudioLibrary::OutputChoice::null_only, {}});
+}
 BENCHMARK(BM_FramePunctuality)->Arg(500)->Iterations(1)->Unit(benchmark::kSecond);
+
+// The same paced by SDL's dummy driver: a device with callbacks of its own,
+// whose clock is estimated rather than known.
+void BM_FramePunctualitySdlDummy(benchmark::State& state)
+{
+    measure_punctuality(state, {LinuxAudioLibrary::OutputChoice::sdl_only, "dummy"});
+}
+BENCHMARK(BM_FramePunctualitySdlDummy)->Arg(500)->Iterations(1)->Unit(benchmark::kSecond);
 
 }  // namespace
 }  // namespace vexl
