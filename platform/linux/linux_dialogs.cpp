@@ -33,13 +33,6 @@ const char* button_name(int button)
     }
 }
 
-bool display_reachable()
-{
-    const char* x11 = std::getenv("DISPLAY");
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    return (x11 != nullptr && *x11 != '\0') || (wayland != nullptr && *wayland != '\0');
-}
-
 std::string lower_trimmed(const std::string& line)
 {
     std::size_t begin = 0, end = line.size();
@@ -145,7 +138,7 @@ int LinuxDialogs::ask_on_terminal(const char* text, const char* caption, std::ui
 int LinuxDialogs::ask_on_desktop(WindowHandle owner, const char* text, const char* caption,
                                  std::uint32_t type)
 {
-    if (!use_desktop_ || !display_reachable())
+    if (!use_desktop_ || !desktop_display_named())
         return 0;
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)

@@ -42,4 +42,9 @@ private:
 // for services that want it as an owner, such as a message box.
 SDL_Window* sdl_window_of(WindowHandle window);
 
+// True when the environment names a desktop display (X11 or Wayland) or a
+// video driver was asked for by name. Without one, SDL's probing finds
+// nothing and only prints complaints, so callers don't start it at all.
+bool desktop_display_named();
+
 }  // namespace vexl::platform

@@ -22,10 +22,18 @@ bool shows_nothing_unasked(const char* driver)
     return invisible && (asked == nullptr || SDL_strstr(asked, driver) == nullptr);
 }
 
+bool set_in_environment(const char* name)
+{
+    const char* value = SDL_getenv(name);
+    return value != nullptr && *value != '\0';
+}
+
 }  // namespace
 
 VideoReference::VideoReference()
 {
+    if (!desktop_display_named())
+        return;
     // The player's own handlers turn SIGINT/SIGTERM into WM_QUIT; SDL must
     // not replace them.
     SDL_SetHintWithPriority(SDL_HINT_NO_SIGNAL_HANDLERS, "1", SDL_HINT_OVERRIDE);
@@ -210,5 +218,12 @@ bool SdlDisplay::destroy_window(WindowHandle window)
 }
 
 SDL_Window* sdl_window_of(WindowHandle window) { return sdl::sdl_of(window); }
+
+bool desktop_display_named()
+{
+    const char* asked = SDL_GetHint(SDL_HINT_VIDEODRIVER);
+    return sdl::set_in_environment("DISPLAY") || sdl::set_in_environment("WAYLAND_DISPLAY") ||
+           (asked != nullptr && *asked != '\0');
+}
 
 }  // namespace vexl::platform
