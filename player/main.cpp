@@ -6,6 +6,7 @@
 #include "platform/linux/linux_dialogs.h"
 #include "platform/linux/linux_files.h"
 #include "platform/linux/linux_sleep.h"
+#include "platform/linux/job_control_signals.h"
 #include "platform/linux/linux_terminal.h"
 #include "platform/linux/sdl_display.h"
 #include "platform/linux/termination_signals.h"
@@ -24,8 +25,10 @@ int main(int, char**)
     platform::TerminationSignals signals;  // Ctrl+C, SIGTERM, SIGHUP -> WM_QUIT
     messages.add_source(&signals);
 
+    platform::JobControlSignals job_control;  // Ctrl+Z, SIGCONT, SIGWINCH
     platform::LinuxTerminal terminal;
     platform::ScopedService<platform::Terminal> terminal_slot(terminal);
+    messages.add_source(&terminal);  // follows job control between frames
     platform::LinuxDialogs dialogs(&terminal);
     platform::ScopedService<platform::Dialogs> dialogs_slot(dialogs);
     platform::LinuxSleeper sleeper;
@@ -39,6 +42,7 @@ int main(int, char**)
 
     const int code = ask_settings();
 
+    messages.remove_source(&terminal);
     messages.remove_source(&signals);
     // Whatever a path out left changed (a loading failure leaves nothing
     // to tear down) is given back now.

@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "platform/linux/fd_write.h"
+#include "platform/linux/job_control_signals.h"
 #include "platform/restore_hooks.h"
 
 namespace vexl::platform {
@@ -67,8 +68,10 @@ bool LinuxTerminal::alloc_console()
             found_rows_ = ws.ws_row;
             found_cols_ = ws.ws_col;
         }
-        have_termios_ = tcgetattr(fd_, &saved_) == 0;
     }
+    seen_continues_ = JobControlSignals::continues();
+    seen_resizes_ = JobControlSignals::resizes();
+    last_cells_.clear();
     enter();
     return true;
 }
@@ -82,22 +85,14 @@ void LinuxTerminal::enter()
 {
     if (entered_ || fd_ < 0)
         return;
+    suspended_ = false;
+    // Read afresh: the user may have changed them while the process was
+    // stopped.
+    have_termios_ = tcgetattr(fd_, &saved_) == 0;
+    take_modes();
+    // Push the title, then the console's screen.
+    send("\x1b[22;0t" + screen_modes());
     entered_ = true;
-    if (have_termios_) {
-        termios t = saved_;
-        // No echo of typed keys; Ctrl+S must not freeze the output (the
-        // loop would block in write). Ctrl+C keeps sending SIGINT.
-        t.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL);
-        t.c_iflag &= ~static_cast<tcflag_t>(IXON);
-        tcsetattr(fd_, TCSANOW, &t);
-    }
-    // Push the title, switch to the alternate screen.
-    std::string start = "\x1b[22;0t\x1b[?1049h";
-    if (!title_.empty())
-        start += "\x1b]0;" + title_ + "\x07";
-    if (!cursor_visible_)
-        start += "\x1b[?25l";
-    send(start);
     capture_stderr();
 
     std::string restore = "\x1b[?2026l\x1b[0m\x1b[?25h\x1b[?1049l\x1b[23;0t";
@@ -106,16 +101,90 @@ void LinuxTerminal::enter()
     restore_length_ = std::min(restore.size(), sizeof restore_sequence_);
     std::memcpy(restore_sequence_, restore.data(), restore_length_);
     hook_token_ = add_restore_hook(&LinuxTerminal::restore_hook, this);
+    JobControlSignals::defer_stops(true);
     painter_.invalidate();
+}
+
+void LinuxTerminal::take_modes()
+{
+    if (!have_termios_)
+        return;
+    termios t = saved_;
+    // No echo of typed keys; Ctrl+S must not freeze the output (the loop
+    // would block in write). Ctrl+C keeps sending SIGINT, Ctrl+Z SIGTSTP.
+    t.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL);
+    t.c_iflag &= ~static_cast<tcflag_t>(IXON);
+    tcsetattr(fd_, TCSANOW, &t);
+}
+
+// Alternate screen, title, cursor and window size as the console has them.
+std::string LinuxTerminal::screen_modes() const
+{
+    std::string modes = "\x1b[?1049h";
+    if (!title_.empty())
+        modes += "\x1b]0;" + title_ + "\x07";
+    if (!cursor_visible_)
+        modes += "\x1b[?25l";
+    if (size_requested_ && requested_rows_ > 0 && requested_cols_ > 0)
+        modes += "\x1b[8;" + std::to_string(requested_rows_) + ";" + std::to_string(requested_cols_) + "t";
+    return modes;
 }
 
 void LinuxTerminal::leave()
 {
     if (!entered_)
         return;
+    suspended_ = true;
     remove_restore_hook(hook_token_);
     hook_token_ = -1;
     restore_hook(this);
+}
+
+// On the main thread: between frames, never in the middle of one.
+void LinuxTerminal::follow_job_control()
+{
+    if (!allocated_ || fd_ < 0)
+        return;
+    bool repaint = false;
+    if (JobControlSignals::take_stop_request()) {
+        const bool was_entered = entered_;
+        leave();
+        JobControlSignals::stop_process();
+        seen_continues_ = JobControlSignals::continues();
+        if (was_entered) {
+            enter();
+            repaint = true;
+        }
+    }
+    const unsigned continues = JobControlSignals::continues();
+    if (continues != seen_continues_) {
+        // Stopped and continued without the console's doing (SIGSTOP, or
+        // a Ctrl+Z the handler had to take): the shell had the terminal
+        // meanwhile and may have changed its modes or written over it.
+        seen_continues_ = continues;
+        if (entered_) {
+            take_modes();
+            send(screen_modes());
+            painter_.invalidate();
+        } else if (!suspended_) {
+            enter();
+        }
+        repaint = true;
+    }
+    const unsigned resizes = JobControlSignals::resizes();
+    if (resizes != seen_resizes_) {
+        seen_resizes_ = resizes;
+        // The terminal may have reflowed or cleared the picture.
+        painter_.invalidate();
+        repaint = true;
+    }
+    if (repaint && entered_)
+        redraw();
+}
+
+void LinuxTerminal::pump(MessageQueue&)
+{
+    follow_job_control();
 }
 
 void LinuxTerminal::capture_stderr()
@@ -156,9 +225,9 @@ void LinuxTerminal::release_stderr(LinuxTerminal& self)
 void LinuxTerminal::restore_hook(void* context)
 {
     auto* self = static_cast<LinuxTerminal*>(context);
-    if (!self->entered_)
+    if (!self->entered_.exchange(false))
         return;
-    self->entered_ = false;
+    JobControlSignals::defer_stops(false);
     write_all(self->fd_, self->restore_sequence_, self->restore_length_);
     if (self->have_termios_)
         tcsetattr(self->fd_, TCSAFLUSH, &self->saved_);  // typed-ahead keys go too
@@ -224,6 +293,8 @@ bool LinuxTerminal::set_window_info(ConsoleHandle console, bool absolute, const 
                 restore_length_ += put_back.size();
             }
         }
+        requested_rows_ = rows;
+        requested_cols_ = cols;
         if (entered_)
             send("\x1b[8;" + std::to_string(rows) + ";" + std::to_string(cols) + "t");
     }
@@ -244,7 +315,40 @@ bool LinuxTerminal::write_output(ConsoleHandle console, const CharInfo* cells, C
 {
     if (!valid(console) || cells == nullptr)
         return false;
+    follow_job_control();
     enter();
+    remember(cells, buffer_size, buffer_origin, region);
+    draw(cells, buffer_size, buffer_origin, region);
+    return true;
+}
+
+// Keeps the part of the source that the region covers.
+void LinuxTerminal::remember(const CharInfo* cells, Coord buffer_size, Coord buffer_origin,
+                             const SmallRect& region)
+{
+    last_region_ = region;
+    int rows = std::min(region.bottom - region.top + 1, buffer_size.y - buffer_origin.y);
+    int cols = std::min(region.right - region.left + 1, buffer_size.x - buffer_origin.x);
+    if (buffer_origin.x < 0 || buffer_origin.y < 0 || rows <= 0 || cols <= 0)
+        rows = cols = 0;
+    last_size_ = Coord{static_cast<std::int16_t>(cols), static_cast<std::int16_t>(rows)};
+    last_cells_.resize(static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols));
+    for (int y = 0; y < rows; ++y) {
+        const CharInfo* from = cells + static_cast<std::ptrdiff_t>(buffer_origin.y + y) * buffer_size.x + buffer_origin.x;
+        std::copy(from, from + cols, last_cells_.begin() + static_cast<std::ptrdiff_t>(y) * cols);
+    }
+}
+
+void LinuxTerminal::redraw()
+{
+    if (last_cells_.empty())
+        return;
+    SmallRect region = last_region_;
+    draw(last_cells_.data(), last_size_, Coord{0, 0}, region);
+}
+
+void LinuxTerminal::draw(const CharInfo* cells, Coord buffer_size, Coord buffer_origin, SmallRect& region)
+{
     query_size();
 
     // Clip the region to the screen buffer, to the terminal and to the
@@ -284,7 +388,6 @@ bool LinuxTerminal::write_output(ConsoleHandle console, const CharInfo* cells, C
         region = {static_cast<std::int16_t>(left), static_cast<std::int16_t>(top),
                   static_cast<std::int16_t>(right), static_cast<std::int16_t>(bottom)};
     }
-    return true;
 }
 
 bool LinuxTerminal::free_console()
@@ -294,6 +397,7 @@ bool LinuxTerminal::free_console()
     leave();
     allocated_ = false;
     have_termios_ = false;
+    last_cells_.clear();
     title_.clear();
     cursor_visible_ = true;
     buffer_rows_ = buffer_cols_ = -1;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/linux/cp437.h"
+#include "platform/linux/job_control_signals.h"
 #include "platform/linux/linux_diagnostics.h"
 #include "platform/linux/termination_signals.h"
 #include "platform/restore_hooks.h"
@@ -277,6 +278,172 @@ TEST(RestoreOnSignal, FailedCheckTrapGivesTheTerminalBackFirst)
     EXPECT_FALSE(vt.private_modes[1049]);
     EXPECT_TRUE(vt.private_modes[25]);
     EXPECT_TRUE(pty.echo_on());
+}
+
+// Job control. The child runs in a process group of its own whose parent
+// (this test) is outside it, as under a shell: a group without that is
+// orphaned and the kernel drops the stop.
+
+bool shows_frame(const VtScreen& vt, const std::vector<CharInfo>& frame, int rows, int cols)
+{
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < cols; ++c)
+            if (vt.at(r, c).ch != cp437_unicode[frame[static_cast<std::size_t>(r * 80 + c)].ch & 0xFF])
+                return false;
+    return true;
+}
+
+void sleep_ms(int ms)
+{
+    timespec t{ms / 1000, (ms % 1000) * 1000000L};
+    nanosleep(&t, nullptr);
+}
+
+// Waits up to ten seconds for the child to stop on SIGTSTP.
+bool stopped(pid_t child)
+{
+    for (int waited = 0; waited < 10000; waited += 5) {
+        int status = 0;
+        const pid_t r = waitpid(child, &status, WUNTRACED | WNOHANG);
+        if (r == child)
+            return WIFSTOPPED(status) && WSTOPSIG(status) == SIGTSTP;
+        if (r < 0)
+            return false;
+        sleep_ms(5);
+    }
+    return false;
+}
+
+termios modes_of(int fd)
+{
+    termios t{};
+    tcgetattr(fd, &t);
+    return t;
+}
+
+// Shows one frame, then only looks at its messages: a picture that stands
+// still, as when the clock does not run. `pump` false: the main thread
+// never comes back to the console (a stuck loop).
+[[noreturn]] void still_picture(int tty, bool pump)
+{
+    setpgid(0, 0);
+    signal(SIGTSTP, SIG_DFL);  // whatever the test runner was started with
+    ThreadMessageQueue queue;
+    TerminationSignals signals;
+    JobControlSignals job_control;
+    LinuxTerminal terminal(tty, ColorMode::truecolor);
+    queue.add_source(&signals);
+    queue.add_source(&terminal);
+    const ConsoleHandle out = open_console(terminal);
+    write_frame(terminal, out, make_frame(5));
+    for (;;) {
+        Message m;
+        if (pump && queue.peek(m, PM_NOREMOVE) && queue.get(m) == 0)
+            break;
+        sleep_ms(1);
+    }
+    queue.remove_source(&terminal);
+    queue.remove_source(&signals);
+    terminal.free_console();
+    _exit(0);
+}
+
+TEST(JobControl, CtrlZGivesTheTerminalBackAndContinuingDrawsThePictureAgain)
+{
+    Pty pty(50, 80);
+    const termios found = modes_of(pty.slave);
+    const pid_t child = fork();
+    if (child == 0)
+        still_picture(pty.slave, true);
+    pty.read_until(frame_end);
+
+    kill(child, SIGTSTP);
+    ASSERT_TRUE(stopped(child));
+    const std::string at_stop = pty.drain();
+    VtScreen vt(50, 80);
+    vt.feed(at_stop);
+    EXPECT_FALSE(vt.private_modes[1049]) << "main screen";
+    EXPECT_TRUE(vt.private_modes[25]) << "cursor shown";
+    EXPECT_NE(at_stop.find("\x1b[23;0t"), std::string::npos) << "title popped";
+    const termios during = modes_of(pty.slave);
+    EXPECT_EQ(during.c_lflag & ECHO, found.c_lflag & ECHO);
+    EXPECT_EQ(during.c_iflag & IXON, found.c_iflag & IXON);
+
+    kill(child, SIGCONT);
+    const std::string at_continue = pty.read_until(frame_end);
+    VtScreen back(50, 80);
+    back.feed(at_continue);
+    EXPECT_TRUE(back.private_modes[1049]);
+    EXPECT_FALSE(back.private_modes[25]);
+    ASSERT_FALSE(back.titles.empty());
+    EXPECT_EQ(back.titles.back(), "a title");
+    EXPECT_FALSE(pty.echo_on());
+    EXPECT_TRUE(shows_frame(back, make_frame(5), 50, 80)) << "the whole picture, though no new frame came";
+    EXPECT_FALSE(back.bad_sequence);
+
+    // A smaller terminal: drawn again, clipped to it.
+    pty.resize(30, 60);
+    kill(child, SIGWINCH);
+    VtScreen small(30, 60);
+    small.feed(pty.read_until(frame_end));
+    EXPECT_TRUE(shows_frame(small, make_frame(5), 30, 60));
+    EXPECT_FALSE(small.wrote_outside);
+
+    kill(child, SIGINT);
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_TRUE(pty.echo_on());
+}
+
+TEST(JobControl, ContinuedAfterAStopFromElsewhereTheModesAreTakenAgain)
+{
+    Pty pty(50, 80);
+    const pid_t child = fork();
+    if (child == 0)
+        still_picture(pty.slave, true);
+    pty.read_until(frame_end);
+    kill(child, SIGSTOP);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, WUNTRACED), child);
+    // Meanwhile a shell turns echo back on and prints on the screen.
+    termios t = modes_of(pty.slave);
+    t.c_lflag |= ECHO;
+    tcsetattr(pty.slave, TCSANOW, &t);
+    kill(child, SIGCONT);
+    VtScreen vt(50, 80);
+    vt.feed(pty.read_until(frame_end));
+    EXPECT_FALSE(pty.echo_on());
+    EXPECT_TRUE(vt.private_modes[1049]);
+    EXPECT_TRUE(shows_frame(vt, make_frame(5), 50, 80));
+    kill(child, SIGINT);
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status));
+}
+
+TEST(JobControl, ASecondCtrlZStopsAStuckLoopWithTheTerminalRestored)
+{
+#if defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "ThreadSanitizer defers a signal raised inside a handler";
+#endif
+    Pty pty(50, 80);
+    const pid_t child = fork();
+    if (child == 0)
+        still_picture(pty.slave, false);
+    pty.read_until(frame_end);
+    kill(child, SIGTSTP);  // waits for a main thread that never comes
+    sleep_ms(200);         // (two signals sent at once arrive as one)
+    int status = 0;
+    EXPECT_EQ(waitpid(child, &status, WUNTRACED | WNOHANG), 0) << "not stopped yet";
+    kill(child, SIGTSTP);
+    EXPECT_TRUE(stopped(child));
+    VtScreen vt(50, 80);
+    vt.feed(pty.drain());
+    EXPECT_FALSE(vt.private_modes[1049]);
+    EXPECT_TRUE(pty.echo_on());
+    kill(child, SIGKILL);
+    waitpid(child, &status, 0);
 }
 
 }  // namespace

@@ -93,6 +93,17 @@ protected:
         session_ = std::make_unique<TmuxSession>(name_, dir_.string(), command);
     }
 
+    // An interactive shell with job control, the player started from it.
+    void start_in_shell()
+    {
+        session_ = std::make_unique<TmuxSession>(
+            name_, dir_.string(), "env PS1='$ ' bash --norc --noprofile -i");
+        session_->send_keys(testing::shell_quote("cd " + testing::shell_quote(dir_.string()) +
+                                                 " && COLORTERM=truecolor SDL_AUDIODRIVER=none " +
+                                                 testing::shell_quote(VEXLADE_PATH)) +
+                            " Enter");
+    }
+
     void answer_both(const std::string& first, const std::string& second)
     {
         ASSERT_TRUE(session_->wait_for_text("Use DirectDraw output (FullScreen)? [Y/n]")) << session_->capture();
@@ -192,6 +203,40 @@ TEST_F(VexladeInTmux, PlaysInTimeIgnoresTypedKeysAndEndsCleanlyOnCtrlC)
     EXPECT_EQ(session_->capture().find("VEXLADE E2E"), std::string::npos);
     EXPECT_NE(session_->capture().find("Simulate PC-Speaker?"), std::string::npos)
         << "the main screen is back as it was";
+}
+
+TEST_F(VexladeInTmux, CtrlZHandsTheTerminalToTheShellAndFgBringsThePictureBack)
+{
+    write_demo();
+    start_in_shell();
+    answer_both("n", "n");
+    ASSERT_TRUE(session_->wait_for_text("VEXLADE E2E")) << session_->capture();
+
+    session_->send_keys("C-z");
+    ASSERT_TRUE(session_->wait_for_text("Stopped")) << session_->capture();
+    EXPECT_EQ(session_->capture().find("VEXLADE E2E"), std::string::npos);
+    session_->send_keys("'stty -a > stty.txt' Enter");
+    ASSERT_TRUE(TmuxSession::wait_for([&] { return read_file("stty.txt").find("speed") != std::string::npos; }));
+    expect_terminal_restored();
+
+    session_->send_keys("clear Enter fg Enter");
+    ASSERT_TRUE(session_->wait_for_text("VEXLADE E2E")) << session_->capture();
+    EXPECT_EQ(session_->format("#{alternate_on}"), "1\n");
+    EXPECT_EQ(session_->format("#{cursor_flag}"), "0\n");
+    // The corner never changes between frames: only a full repaint shows it.
+    ASSERT_TRUE(TmuxSession::wait_for([&] { return session_->capture().find("\u25B2") != std::string::npos; }))
+        << session_->capture();
+    int first = -1;
+    ASSERT_TRUE(TmuxSession::wait_for([&] { return (first = shown_frame()) >= 0; }));
+    ASSERT_TRUE(TmuxSession::wait_for([&] { return shown_frame() > first; })) << "playing on";
+
+    session_->send_keys("C-c");
+    ASSERT_TRUE(session_->wait_for_text("$ ", std::chrono::seconds(10)));
+    fs::remove(dir_ / "stty.txt");
+    session_->send_keys("'echo $? > exit.txt; stty -a > stty.txt' Enter");
+    ASSERT_TRUE(wait_for_exit()) << session_->capture();
+    EXPECT_EQ(read_file("exit.txt"), "0\n");
+    expect_terminal_restored();
 }
 
 TEST_F(VexladeInTmux, MissingFrameFileSaysLoadingFailedAndExitsWithOne)
