@@ -1,11 +1,15 @@
 #include "platform/linux/frame_painter.h"
 
+#include <algorithm>
+#include <climits>
+
 #include "platform/linux/cp437.h"
 
 namespace vexl::platform {
 namespace {
 
 constexpr const char sync_begin[] = "\x1b[?2026h";
+constexpr const char sync_end[] = "\x1b[?2026l";
 
 // Blanks show only their background and a full block only its
 // foreground: the other colour is neither compared nor set.
@@ -17,9 +21,73 @@ constexpr bool shows_background(std::uint8_t ch)
 {
     return ch != 0xDB;
 }
-constexpr const char sync_end[] = "\x1b[?2026l";
+
+// How a cell looks: NUL and space draw alike, and a colour that can't be
+// seen is left out.
+constexpr std::uint16_t look_of(std::uint8_t ch, std::uint8_t attr)
+{
+    const std::uint8_t look_ch = ch == 0x00 ? 0x20 : ch;
+    const int fg = shows_foreground(ch) ? attr & 0x0F : 0;
+    const int bg = shows_background(ch) ? attr & 0xF0 : 0;
+    return static_cast<std::uint16_t>((fg | bg) << 8 | look_ch);
+}
+
+constexpr int group_of(int fg, int bg)
+{
+    return (fg + 1) * 17 + (bg + 1);
+}
+
+constexpr int digits(int value)
+{
+    int n = 1;
+    for (; value >= 10; value /= 10)
+        ++n;
+    return n;
+}
+
+// Lengths of CSI sequences: a count or a 1-based position, left out when
+// it is 1.
+constexpr int count_length(int n)
+{
+    return n == 1 ? 3 : 3 + digits(n);
+}
+constexpr int position_length(int zero_based)
+{
+    return count_length(zero_based + 1);
+}
+constexpr int cup_length(int row, int col)
+{
+    return 3 + (row > 0 ? digits(row + 1) : 0) + (col > 0 ? 1 + digits(col + 1) : 0);
+}
 
 }  // namespace
+
+FramePainter::FramePainter(ColorMode mode) : mode_(mode)
+{
+    for (int i = 0; i < 16; ++i) {
+        switch (mode_) {
+        case ColorMode::truecolor: {
+            const Rgb c = vga_palette[i];
+            const std::string rgb =
+                std::to_string(c.r) + ";" + std::to_string(c.g) + ";" + std::to_string(c.b);
+            fg_codes_[i] = "38;2;" + rgb;
+            bg_codes_[i] = "48;2;" + rgb;
+            break;
+        }
+        case ColorMode::palette256:
+            fg_codes_[i] = "38;5;" + std::to_string(vga_xterm256[i]);
+            bg_codes_[i] = "48;5;" + std::to_string(vga_xterm256[i]);
+            break;
+        case ColorMode::ansi16: {
+            // Bright colours by their own codes, never by bold or blink.
+            const int ansi = vga_to_ansi(i & 7);
+            fg_codes_[i] = std::to_string(((i & 8) != 0 ? 90 : 30) + ansi);
+            bg_codes_[i] = std::to_string(((i & 8) != 0 ? 100 : 40) + ansi);
+            break;
+        }
+        }
+    }
+}
 
 void FramePainter::set_screen_size(int rows, int cols)
 {
@@ -33,13 +101,19 @@ void FramePainter::set_screen_size(int rows, int cols)
     cols_ = cols;
     const auto cells = static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols);
     shown_.assign(cells, 0);
-    known_.assign(cells, false);
+    known_.assign(cells, 0);
+    waiting_.assign(cells, -1);
+    waiting_look_.assign(cells, 0);
+    for (auto& group : groups_)
+        group.clear();
+    group_sizes_.fill(0);
+    waiting_count_ = 0;
     needs_clear_ = true;
 }
 
 void FramePainter::invalidate()
 {
-    known_.assign(known_.size(), false);
+    std::fill(known_.begin(), known_.end(), 0);
     needs_clear_ = true;
 }
 
@@ -52,7 +126,7 @@ void FramePainter::begin(std::string& out)
     // message on stderr), so neither the cursor nor the pen is trusted.
     cursor_row_ = -1;
     cursor_col_ = -1;
-    pen_fg_ = pen_bg_ = -1;
+    pen_ = Pen{};
     out.append(sync_begin);
     if (needs_clear_) {
         // Reset the colours first so the cleared area takes the terminal's
@@ -69,22 +143,154 @@ void FramePainter::put(int row, int col, std::uint8_t ch, std::uint8_t attr)
         return;
     const auto index = static_cast<std::size_t>(row) * static_cast<std::size_t>(cols_) +
                        static_cast<std::size_t>(col);
-    const bool fg_seen = shows_foreground(ch);
-    const bool bg_seen = shows_background(ch);
-    // Cells that look the same are the same: NUL and space draw alike,
-    // and a colour that can't be seen doesn't count.
-    const std::uint8_t look_ch = ch == 0x00 ? 0x20 : ch;
-    const auto look_attr = static_cast<std::uint8_t>((fg_seen ? attr & 0x0F : 0) | (bg_seen ? attr & 0xF0 : 0));
-    const auto value = static_cast<std::uint16_t>(look_attr << 8 | look_ch);
-    if (known_[index] && shown_[index] == value)
+    if (waiting_[index] >= 0) {  // given before in this frame
+        --group_sizes_[static_cast<std::size_t>(waiting_[index])];
+        --waiting_count_;
+        waiting_[index] = -1;
+    }
+    const std::uint16_t look = look_of(ch, attr);
+    if (known_[index] != 0 && shown_[index] == look)
         return;
-    shown_[index] = value;
-    known_[index] = true;
-    dirty_ = true;
+    const int group = group_of(shows_foreground(ch) ? attr & 0x0F : no_color,
+                               shows_background(ch) ? attr >> 4 : no_color);
+    waiting_[index] = static_cast<std::int16_t>(group);
+    waiting_look_[index] = look;
+    groups_[static_cast<std::size_t>(group)].push_back(static_cast<std::uint32_t>(index));
+    ++group_sizes_[static_cast<std::size_t>(group)];
+    ++waiting_count_;
+}
 
+bool FramePainter::end()
+{
+    if (waiting_count_ == 0 && !dirty_) {
+        out_->clear();
+        out_ = nullptr;
+        return false;
+    }
+    while (waiting_count_ > 0) {
+        const Pen pen = choose_pen();
+        if (cells_served(pen) == 0)
+            break;  // (the counts went wrong: better a stale cell than no end)
+        set_pen(pen);
+        paint_pass();
+    }
+    out_->append(sync_end);
+    out_ = nullptr;
+    return true;
+}
+
+// The next colours: the ones that draw the most waiting cells; of those,
+// the ones cheapest to change to. Only one colour changes when the cells
+// of one group need only one.
+FramePainter::Pen FramePainter::choose_pen() const
+{
+    Pen best;
+    int best_served = 0, best_cost = 0;
+    for (int group = 0; group < group_count; ++group) {
+        if (group_sizes_[static_cast<std::size_t>(group)] == 0)
+            continue;
+        const int need_fg = group / 17 - 1, need_bg = group % 17 - 1;
+        const Pen pen{need_fg != no_color ? need_fg : pen_.fg, need_bg != no_color ? need_bg : pen_.bg};
+        const int served = cells_served(pen);
+        const int cost = sgr_length(pen);
+        if (served > best_served || (served == best_served && cost < best_cost)) {
+            best = pen;
+            best_served = served;
+            best_cost = cost;
+        }
+    }
+    return best;
+}
+
+// The waiting cells that `pen` draws: those that need its two colours,
+// and those that need only one of them.
+int FramePainter::cells_served(Pen pen) const
+{
+    auto size = [&](int fg, int bg) { return group_sizes_[static_cast<std::size_t>(group_of(fg, bg))]; };
+    int served = 0;
+    if (pen.bg != no_color)
+        served += size(no_color, pen.bg);
+    if (pen.fg != no_color)
+        served += size(pen.fg, no_color);
+    if (pen.fg != no_color && pen.bg != no_color)
+        served += size(pen.fg, pen.bg);
+    return served;
+}
+
+int FramePainter::sgr_length(Pen pen) const
+{
+    const bool fg = pen.fg != no_color && pen.fg != pen_.fg;
+    const bool bg = pen.bg != no_color && pen.bg != pen_.bg;
+    if (!fg && !bg)
+        return 0;
+    return 3 + (fg ? static_cast<int>(fg_codes_[static_cast<std::size_t>(pen.fg)].size()) : 0) +
+           (bg ? static_cast<int>(bg_codes_[static_cast<std::size_t>(pen.bg)].size()) : 0) + (fg && bg ? 1 : 0);
+}
+
+void FramePainter::set_pen(Pen pen)
+{
+    const bool fg = pen.fg != no_color && pen.fg != pen_.fg;
+    const bool bg = pen.bg != no_color && pen.bg != pen_.bg;
+    if (!fg && !bg)
+        return;
+    out_->append("\x1b[");
+    if (fg)
+        out_->append(fg_codes_[static_cast<std::size_t>(pen.fg)]);
+    if (fg && bg)
+        out_->push_back(';');
+    if (bg)
+        out_->append(bg_codes_[static_cast<std::size_t>(pen.bg)]);
+    out_->push_back('m');
+    if (fg)
+        pen_.fg = pen.fg;
+    if (bg)
+        pen_.bg = pen.bg;
+}
+
+// Draws every waiting cell the current colours can draw, in screen order.
+void FramePainter::paint_pass()
+{
+    pass_.clear();
+    // A group keeps its cells in the order they were given, which is
+    // screen order when a frame comes row by row: then merging the groups
+    // is all the sorting needed.
+    auto take = [&](int fg, int bg) {
+        const int group = group_of(fg, bg);
+        auto& cells = groups_[static_cast<std::size_t>(group)];
+        const auto start = static_cast<std::ptrdiff_t>(pass_.size());
+        for (const std::uint32_t index : cells)
+            if (waiting_[index] == group)  // not given again since
+                pass_.push_back(index);
+        cells.clear();
+        group_sizes_[static_cast<std::size_t>(group)] = 0;
+        if (!std::is_sorted(pass_.begin() + start, pass_.end()))
+            std::sort(pass_.begin() + start, pass_.end());
+        std::inplace_merge(pass_.begin(), pass_.begin() + start, pass_.end());
+    };
+    if (pen_.bg != no_color)
+        take(no_color, pen_.bg);
+    if (pen_.fg != no_color)
+        take(pen_.fg, no_color);
+    if (pen_.fg != no_color && pen_.bg != no_color)
+        take(pen_.fg, pen_.bg);
+    for (const std::uint32_t index : pass_)
+        if (waiting_[index] >= 0)
+            paint_cell(index);
+}
+
+void FramePainter::paint_cell(std::uint32_t index)
+{
+    if (erase_run(index))
+        return;
+    const int row = static_cast<int>(index) / cols_;
+    const int col = static_cast<int>(index) % cols_;
     move_to(row, col);
-    set_colors(attr, fg_seen, bg_seen);
-    out_->append(cp437_utf8[ch].view());
+    shown_[index] = waiting_look_[index];
+    out_->append(cp437_utf8[shown_[index] & 0xFF].view());
+    known_[index] = 1;
+    waiting_[index] = -1;
+    --waiting_count_;
+    dirty_ = true;
     // After the last column the cursor waits to wrap; where it really is
     // then differs between terminals, so it is taken as unknown.
     if (col + 1 < cols_)
@@ -93,29 +299,117 @@ void FramePainter::put(int row, int col, std::uint8_t ch, std::uint8_t attr)
         cursor_row_ = cursor_col_ = -1;
 }
 
-bool FramePainter::end()
+// A blank that starts a run of blanks in the current background is erased
+// together with them in one ECH when that is shorter than spaces. The run
+// may span cells that already show that blank and cells still waiting for
+// another colour (those are drawn later anyway). The cursor stays put.
+bool FramePainter::erase_run(std::uint32_t index)
 {
-    if (!dirty_) {
-        out_->clear();
-        out_ = nullptr;
+    const std::uint16_t blank = waiting_look_[index];
+    if ((blank & 0xFF) != 0x20)
         return false;
+    const int row = static_cast<int>(index) / cols_;
+    const int col = static_cast<int>(index) % cols_;
+    int last = col;
+    int blanks = 1;
+    for (int c = col + 1; c < cols_; ++c) {
+        const std::size_t i = index + static_cast<std::size_t>(c - col);
+        if (waiting_[i] >= 0) {
+            if (waiting_look_[i] == blank) {
+                ++blanks;
+                last = c;
+            }
+            continue;
+        }
+        if (known_[i] == 0 || shown_[i] != blank)
+            break;
     }
-    out_->append(sync_end);
-    out_ = nullptr;
+    const int length = last - col + 1;
+    // The cursor stays at the run's start, so the next cell may cost a
+    // move that spaces would have saved: ECH must be shorter.
+    if (blanks <= count_length(length))
+        return false;
+    move_to(row, col);
+    out_->append("\x1b[");
+    if (length > 1)
+        append_number(length);
+    out_->push_back('X');
+    for (int c = col; c <= last; ++c) {
+        const std::size_t i = index + static_cast<std::size_t>(c - col);
+        if (waiting_[i] >= 0 && waiting_look_[i] == blank) {
+            shown_[i] = blank;
+            known_[i] = 1;
+            waiting_[i] = -1;
+            --waiting_count_;
+        }
+    }
+    dirty_ = true;
     return true;
 }
 
+bool FramePainter::fits_pen(std::uint16_t look) const
+{
+    const auto ch = static_cast<std::uint8_t>(look);
+    const int attr = look >> 8;
+    return (!shows_foreground(ch) || (attr & 0x0F) == pen_.fg) && (!shows_background(ch) || (attr >> 4) == pen_.bg);
+}
+
+// Moving right by a few cells: writing them again (or, for cells still
+// waiting for other colours, a space that is drawn over later) may be
+// shorter than a cursor move.
+bool FramePainter::write_over_gap(int row, int col)
+{
+    const int gap = col - cursor_col_;
+    // A move is at least 3 bytes and a cell at least 1.
+    if (row != cursor_row_ || gap < 1 || gap > 3)
+        return false;
+    const std::size_t first = static_cast<std::size_t>(row) * static_cast<std::size_t>(cols_) +
+                              static_cast<std::size_t>(cursor_col_);
+    int length = 0;
+    for (std::size_t i = first; i < first + static_cast<std::size_t>(gap); ++i) {
+        if (waiting_[i] >= 0)
+            length += 1;
+        else if (known_[i] != 0 && fits_pen(shown_[i]))
+            length += cp437_utf8[shown_[i] & 0xFF].length;
+        else
+            return false;
+    }
+    if (length >= count_length(gap))
+        return false;
+    for (std::size_t i = first; i < first + static_cast<std::size_t>(gap); ++i)
+        out_->append(waiting_[i] >= 0 ? std::string_view(" ") : cp437_utf8[shown_[i] & 0xFF].view());
+    cursor_col_ = col;
+    return true;
+}
+
+// The shortest of the absolute position, the moves relative to a known
+// cursor and their mixes.
 void FramePainter::move_to(int row, int col)
 {
     if (row == cursor_row_ && col == cursor_col_)
         return;
-    if (row == cursor_row_ && cursor_col_ >= 0 && col > cursor_col_) {
-        // Forward on the same row: shorter than a full position.
-        out_->append("\x1b[");
-        if (col - cursor_col_ > 1)
-            append_number(col - cursor_col_);
-        out_->push_back('C');
-    } else {
+    const bool known = cursor_row_ >= 0 && cursor_col_ >= 0;
+    if (known && write_over_gap(row, col))
+        return;
+    enum class Way { none, relative, absolute };
+    Way vertical = Way::absolute, horizontal = Way::absolute;
+    int best = cup_length(row, col);
+    bool use_cup = true;
+    if (known) {
+        const int dr = row - cursor_row_, dc = col - cursor_col_;
+        const int v_rel = dr != 0 ? count_length(dr > 0 ? dr : -dr) : 0;
+        const int v_abs = dr != 0 ? position_length(row) : 0;
+        const int h_rel = dc != 0 ? count_length(dc > 0 ? dc : -dc) : 0;
+        const int h_abs = dc != 0 ? position_length(col) : 0;
+        const int v = std::min(v_rel, v_abs), h = std::min(h_rel, h_abs);
+        if (v + h < best) {
+            best = v + h;
+            use_cup = false;
+            vertical = dr == 0 ? Way::none : v_rel <= v_abs ? Way::relative : Way::absolute;
+            horizontal = dc == 0 ? Way::none : h_rel <= h_abs ? Way::relative : Way::absolute;
+        }
+    }
+    if (use_cup) {
         out_->append("\x1b[");
         if (row > 0)
             append_number(row + 1);
@@ -124,69 +418,37 @@ void FramePainter::move_to(int row, int col)
             append_number(col + 1);
         }
         out_->push_back('H');
+    } else {
+        auto sequence = [&](int n, char final) {
+            out_->append("\x1b[");
+            if (n != 1)
+                append_number(n);
+            out_->push_back(final);
+        };
+        const int dr = row - cursor_row_, dc = col - cursor_col_;
+        if (vertical == Way::relative)
+            sequence(dr > 0 ? dr : -dr, dr > 0 ? 'B' : 'A');
+        else if (vertical == Way::absolute)
+            sequence(row + 1, 'd');
+        if (horizontal == Way::relative)
+            sequence(dc > 0 ? dc : -dc, dc > 0 ? 'C' : 'D');
+        else if (horizontal == Way::absolute)
+            sequence(col + 1, 'G');
     }
     cursor_row_ = row;
     cursor_col_ = col;
 }
 
-void FramePainter::set_colors(std::uint8_t attr, bool fg_seen, bool bg_seen)
-{
-    const int fg = attr & 0x0F;
-    const int bg = attr >> 4;
-    const bool fg_changed = fg_seen && pen_fg_ != fg;
-    const bool bg_changed = bg_seen && pen_bg_ != bg;
-    if (!fg_changed && !bg_changed)
-        return;
-    out_->append("\x1b[");
-    if (fg_changed)
-        append_color(false, fg);
-    if (fg_changed && bg_changed)
-        out_->push_back(';');
-    if (bg_changed)
-        append_color(true, bg);
-    out_->push_back('m');
-    if (fg_changed)
-        pen_fg_ = fg;
-    if (bg_changed)
-        pen_bg_ = bg;
-}
-
-void FramePainter::append_color(bool background, int index)
-{
-    switch (mode_) {
-    case ColorMode::truecolor: {
-        const Rgb c = vga_palette[index];
-        out_->append(background ? "48;2;" : "38;2;");
-        append_number(c.r);
-        out_->push_back(';');
-        append_number(c.g);
-        out_->push_back(';');
-        append_number(c.b);
-        break;
-    }
-    case ColorMode::palette256:
-        out_->append(background ? "48;5;" : "38;5;");
-        append_number(vga_xterm256[index]);
-        break;
-    case ColorMode::ansi16: {
-        // Bright colours by their own codes, never by bold or blink.
-        const int base = (index & 8) != 0 ? (background ? 100 : 90) : (background ? 40 : 30);
-        append_number(base + vga_to_ansi(index & 7));
-        break;
-    }
-    }
-}
-
 void FramePainter::append_number(int value)
 {
-    char digits[12];
+    char digits_buffer[12];
     int n = 0;
     do {
-        digits[n++] = static_cast<char>('0' + value % 10);
+        digits_buffer[n++] = static_cast<char>('0' + value % 10);
         value /= 10;
     } while (value > 0);
     while (n > 0)
-        out_->push_back(digits[--n]);
+        out_->push_back(digits_buffer[--n]);
 }
 
 ColorMode detect_color_mode(const char* colorterm, const char* term)

@@ -72,8 +72,10 @@ TEST(Colors, PaletteIsTheVgaOneAnd256ColoursAvoidTheThemedSixteen)
     EXPECT_EQ(vga_to_ansi(6), 3);
 }
 
-// Paints frames of random cells through the painter into a simulated
-// terminal and checks the terminal ends up showing exactly the frame.
+// Paints frames through the painter into a simulated terminal and checks
+// the terminal ends up showing exactly the frame: the cells go out colour
+// by colour, not in screen order, with erases and written-over gaps, and
+// none of that may show.
 class PainterRoundTrip : public ::testing::TestWithParam<ColorMode> {};
 
 VtColor expected_color(ColorMode mode, int index)
@@ -91,51 +93,133 @@ VtColor expected_color(ColorMode mode, int index)
     return {};
 }
 
-TEST_P(PainterRoundTrip, TerminalShowsEveryFrameExactly)
+using Frame = std::vector<std::uint16_t>;  // 80x50 cells, attr << 8 | ch
+
+// Paints `frame` and checks every cell the terminal shows.
+void paint_and_check(FramePainter& painter, VtScreen& vt, const Frame& frame, int round)
 {
-    const ColorMode mode = GetParam();
-    FramePainter painter(mode);
+    std::string out;
+    painter.begin(out);
+    for (int i = 0; i < 4000; ++i)
+        painter.put(i / 80, i % 80, static_cast<std::uint8_t>(frame[i]), static_cast<std::uint8_t>(frame[i] >> 8));
+    if (!painter.end())
+        return;
+    EXPECT_EQ(out.rfind("\x1b[?2026h", 0), 0u) << "frame starts with the sync mark";
+    EXPECT_TRUE(out.ends_with("\x1b[?2026l"));
+    vt.feed(out);
+    ASSERT_FALSE(vt.bad_sequence) << "only positions, erases, colours and text are sent";
+    ASSERT_FALSE(vt.wrote_outside);
+    for (int i = 0; i < 4000; ++i) {
+        const auto ch = static_cast<std::uint8_t>(frame[i]);
+        const auto attr = static_cast<std::uint8_t>(frame[i] >> 8);
+        const testing::VtCell& shown = vt.at(i / 80, i % 80);
+        ASSERT_EQ(shown.ch, cp437_unicode[ch]) << "round " << round << " cell " << i;
+        // Blanks show no foreground, full blocks no background.
+        if (ch != 0x00 && ch != 0x20 && ch != 0xFF) {
+            ASSERT_EQ(shown.fg, expected_color(painter.mode(), attr & 15)) << "round " << round << " cell " << i;
+        }
+        if (ch != 0xDB) {
+            ASSERT_EQ(shown.bg, expected_color(painter.mode(), attr >> 4)) << "round " << round << " cell " << i;
+        }
+    }
+}
+
+TEST_P(PainterRoundTrip, RandomCellsShowExactly)
+{
+    FramePainter painter(GetParam());
     painter.set_screen_size(50, 80);
     VtScreen vt(50, 80);
     std::mt19937 random(7);
-    std::vector<std::uint16_t> frame(4000);
+    Frame frame(4000);
     for (auto& cell : frame)
         cell = static_cast<std::uint16_t>(random());
-    std::string out;
     for (int round = 0; round < 6; ++round) {
         if (round > 0) {  // change a few cells, as consecutive frames do
             for (int k = 0; k < 300; ++k)
                 frame[random() % 4000] = static_cast<std::uint16_t>(random());
         }
-        painter.begin(out);
-        for (int i = 0; i < 4000; ++i)
-            painter.put(i / 80, i % 80, static_cast<std::uint8_t>(frame[i]),
-                        static_cast<std::uint8_t>(frame[i] >> 8));
-        ASSERT_TRUE(painter.end());
-        EXPECT_EQ(out.rfind("\x1b[?2026h", 0), 0u) << "frame starts with the sync mark";
-        EXPECT_TRUE(out.ends_with("\x1b[?2026l"));
-        vt.feed(out);
-        ASSERT_FALSE(vt.bad_sequence) << "only positions, colours and text are sent";
-        ASSERT_FALSE(vt.wrote_outside);
-        for (int i = 0; i < 4000; ++i) {
-            const auto ch = static_cast<std::uint8_t>(frame[i]);
-            const auto attr = static_cast<std::uint8_t>(frame[i] >> 8);
-            const testing::VtCell& shown = vt.at(i / 80, i % 80);
-            ASSERT_EQ(shown.ch, cp437_unicode[ch]) << "round " << round << " cell " << i;
-            // Blanks show no foreground, full blocks no background.
-            if (ch != 0x00 && ch != 0x20 && ch != 0xFF) {
-                ASSERT_EQ(shown.fg, expected_color(mode, attr & 15)) << "cell " << i;
+        ASSERT_NO_FATAL_FAILURE(paint_and_check(painter, vt, frame, round));
+    }
+}
+
+// Frames as demos draw them: bands of a few colour pairs in shades and
+// blocks, blank areas, text, a scroller; each frame repaints some areas
+// (blank ones too) and moves some rows. The terminal is wider and taller
+// than the frame, so that erases must stop at the frame's edge.
+TEST_P(PainterRoundTrip, DemoLikeFramesShowExactly)
+{
+    constexpr std::uint8_t glyphs[] = {0xB0, 0xB1, 0xB2, 0xDB, 0x20, 0x00, 0xFF, 'a', 'Z', 0xDC, 0x01};
+    for (unsigned seed = 1; seed <= 3; ++seed) {
+        std::mt19937 random(seed);
+        auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+        std::uint8_t attrs[5];
+        for (auto& a : attrs)
+            a = static_cast<std::uint8_t>(random());
+        auto fill = [&](Frame& f, int row, int col, int length) {
+            const auto cell = static_cast<std::uint16_t>(attrs[pick(5)] << 8 | glyphs[pick(11)]);
+            for (int c = col; c < std::min(col + length, 80); ++c)
+                f[static_cast<std::size_t>(row * 80 + c)] = cell;
+        };
+        Frame frame(4000);
+        for (int row = 0; row < 50; ++row)
+            for (int col = 0; col < 80; col += 1 + pick(12))
+                fill(frame, row, col, 1 + pick(12));
+        FramePainter painter(GetParam());
+        painter.set_screen_size(52, 90);
+        VtScreen vt(52, 90);
+        for (int round = 0; round < 12; ++round) {
+            for (int k = 0; k < 6; ++k) {  // areas drawn anew
+                const int top = pick(50), left = pick(80), height = 1 + pick(8);
+                for (int row = top; row < std::min(top + height, 50); ++row)
+                    fill(frame, row, left, 1 + pick(40));
             }
-            if (ch != 0xDB) {
-                ASSERT_EQ(shown.bg, expected_color(mode, attr >> 4)) << "cell " << i;
-            }
+            for (int k = 0; k < 40; ++k)  // a sparkle here and there
+                fill(frame, pick(50), pick(80), 1);
+            const int scrolled = pick(50);  // a scroller moves one cell left
+            std::rotate(frame.begin() + scrolled * 80, frame.begin() + scrolled * 80 + 1,
+                        frame.begin() + scrolled * 80 + 80);
+            ASSERT_NO_FATAL_FAILURE(paint_and_check(painter, vt, frame, round)) << "seed " << seed;
+            for (int row = 0; row < 52; ++row)
+                for (int col = row < 50 ? 80 : 0; col < 90; ++col)
+                    ASSERT_EQ(vt.at(row, col), testing::VtCell{}) << "nothing beside the frame";
         }
+        EXPECT_GT(vt.erases, 0) << "blank runs were erased, not written";
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(AllModes, PainterRoundTrip,
                          ::testing::Values(ColorMode::truecolor, ColorMode::palette256,
                                            ColorMode::ansi16));
+
+TEST(FramePainter, ACellGivenTwiceInAFrameTakesTheLaterValue)
+{
+    FramePainter painter(ColorMode::ansi16);
+    painter.set_screen_size(1, 3);
+    VtScreen vt(1, 3);
+    std::string out;
+    painter.begin(out);
+    for (int c = 0; c < 3; ++c)
+        painter.put(0, c, 'a', 0x07);
+    ASSERT_TRUE(painter.end());
+    vt.feed(out);
+    painter.begin(out);
+    painter.put(0, 0, 'b', 0x07);
+    painter.put(0, 0, 'a', 0x07);  // back to what is shown
+    painter.put(0, 1, 'b', 0x07);
+    painter.put(0, 1, 'c', 0x1E);
+    painter.put(0, 2, 'b', 0x07);
+    painter.put(0, 2, 'b', 0x07);
+    ASSERT_TRUE(painter.end());
+    vt.feed(out);
+    EXPECT_EQ(vt.at(0, 0).ch, U'a');
+    EXPECT_EQ(vt.at(0, 1).ch, U'c');
+    EXPECT_EQ(vt.at(0, 1).bg, (VtColor{VtColor::ansi, 4}));
+    EXPECT_EQ(vt.at(0, 2).ch, U'b');
+    painter.begin(out);
+    for (int c = 0; c < 3; ++c)
+        painter.put(0, c, c == 1 ? 'c' : c == 0 ? 'a' : 'b', c == 1 ? 0x1E : 0x07);
+    EXPECT_FALSE(painter.end()) << "the painter knows what it showed";
+}
 
 TEST(FramePainter, UnchangedFrameSendsNothingAndOneChangeLittle)
 {

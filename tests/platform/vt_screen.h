@@ -1,8 +1,11 @@
 #pragma once
 // Just enough of a terminal to check what the console sends: cursor
-// positioning (CUP, CUF), colours (SGR 0, 30-37, 38;2, 38;5, 40-47, 48;2,
-// 48;5, 90-97, 100-107), erase display, UTF-8 text, and the private modes
-// that are switched (alternate screen, cursor, synchronized output).
+// positioning (CUP, VPA, CHA, and CUU, CUD, CUF, CUB stopping at the
+// edges), colours (SGR 0, 30-37, 38;2, 38;5, 40-47, 48;2, 48;5, 90-97,
+// 100-107), erase display and erase characters (both filling with the
+// current background, as xterm, tmux, VTE, kitty and alacritty do), UTF-8
+// text with xterm's deferred wrap, and the private modes that are switched
+// (alternate screen, cursor, synchronized output).
 
 #include <cstdint>
 #include <map>
@@ -41,8 +44,9 @@ public:
     std::map<int, bool> private_modes;  // last h/l seen per private mode
     std::vector<std::string> titles;    // OSC 0 texts
     int sync_frames = 0;                // ?2026l seen
+    int erases = 0;                     // ECH seen
     bool bad_sequence = false;          // something this parser does not know
-    bool wrote_outside = false;         // a character beyond the screen
+    bool wrote_outside = false;         // a character or a move beyond the screen
 
 private:
     void feed_byte(unsigned char b)
@@ -102,6 +106,19 @@ private:
         }
     }
 
+    static int first_or_one(const std::vector<int>& n, std::size_t i)
+    {
+        return i < n.size() && n[i] > 0 ? n[i] : 1;
+    }
+    // Terminals stop the cursor at the edges; the console never relies on
+    // that, so a move past an edge counts as a fault.
+    int clamp(int value, int size)
+    {
+        if (value < 0 || value >= size)
+            wrote_outside = true;
+        return value < 0 ? 0 : value >= size ? size - 1 : value;
+    }
+
     std::vector<int> numbers() const
     {
         std::vector<int> out;
@@ -130,12 +147,39 @@ private:
         const bool is_private = !params_.empty() && params_[0] == '?';
         switch (final) {
         case 'H':
-            row_ = (n.size() > 0 && n[0] > 0 ? n[0] : 1) - 1;
-            col_ = (n.size() > 1 && n[1] > 0 ? n[1] : 1) - 1;
+            row_ = clamp(first_or_one(n, 0) - 1, rows_);
+            col_ = clamp(first_or_one(n, 1) - 1, cols_);
+            pending_wrap_ = false;
+            break;
+        case 'd':
+            row_ = clamp(first_or_one(n, 0) - 1, rows_);
+            pending_wrap_ = false;
+            break;
+        case 'G':
+            col_ = clamp(first_or_one(n, 0) - 1, cols_);
+            pending_wrap_ = false;
+            break;
+        case 'A':
+            row_ = clamp(row_ - first_or_one(n, 0), rows_);
+            pending_wrap_ = false;
+            break;
+        case 'B':
+            row_ = clamp(row_ + first_or_one(n, 0), rows_);
             pending_wrap_ = false;
             break;
         case 'C':
-            col_ += n[0] > 0 ? n[0] : 1;
+            col_ = clamp(col_ + first_or_one(n, 0), cols_);
+            pending_wrap_ = false;
+            break;
+        case 'D':
+            col_ = clamp(col_ - first_or_one(n, 0), cols_);
+            pending_wrap_ = false;
+            break;
+        case 'X':
+            // The cursor stays; the count stops at the right edge.
+            for (int c = col_; c < cols_ && c < col_ + first_or_one(n, 0); ++c)
+                cells_[static_cast<std::size_t>(row_ * cols_ + c)] = VtCell{U' ', {}, bg_};
+            ++erases;
             pending_wrap_ = false;
             break;
         case 'J':

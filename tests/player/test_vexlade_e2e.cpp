@@ -49,6 +49,7 @@ std::vector<std::uint8_t> demo_frame(int k)
     put_text(frame, 2, 1, "\xDB", 0x06);        // full block, brown
     put_text(frame, 2, 2, std::string(1, '\0'), static_cast<std::uint8_t>(0x8F));  // blank on dark grey
     put_text(frame, 49, 79, "\x1E", static_cast<std::uint8_t>(0xF1));  // triangle, blue on bright white
+    put_text(frame, 3, 10, std::string(30, ' '), 0x50);  // a run of blanks on magenta (erased, not written)
     return frame;
 }
 
@@ -187,6 +188,11 @@ TEST_F(VexladeInTmux, PlaysInTimeIgnoresTypedKeysAndEndsCleanlyOnCtrlC)
     EXPECT_EQ(vt.at(49, 79).bg, rgb(0xFFFFFF));
     EXPECT_EQ(vt.at(3, 5).ch, U'.');
     EXPECT_EQ(vt.at(3, 5).fg, rgb(0xAAAAAA));
+    for (int col = 10; col < 40; ++col) {
+        EXPECT_EQ(vt.at(3, col).ch, U' ') << col;
+        EXPECT_EQ(vt.at(3, col).bg, rgb(0xAA00AA)) << col;
+    }
+    EXPECT_EQ(vt.at(3, 40).ch, U'.') << "the erase stops where the run does";
 
     // Frames advance with the clock, and typed keys do not end the run.
     int first = -1;
