@@ -3,52 +3,23 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdio>
-#include <cstring>
-#include <filesystem>
 #include <vector>
 
-#include "platform/linux/linux_files.h"
-#include "player/block_writer.h"
 #include "player/globals.h"
 #include "player/launcher.h"
-#include "player/pack_stream.h"
-#include "tests/fakes/fake_audio_library.h"
-#include "tests/fakes/fake_dialogs.h"
-#include "tests/fakes/fake_display.h"
-#include "tests/fakes/fake_messages.h"
-#include "tests/fakes/fake_sleeper.h"
-#include "tests/fakes/fake_terminal.h"
+#include "tests/player/launcher_fixture.h"
 
 namespace vexl {
 namespace {
 
-namespace fs = std::filesystem;
 using Calls = std::vector<std::string>;
 
-class FullScreenLaunch : public ::testing::Test {
+class FullScreenLaunch : public testing::LauncherFixture {
 protected:
-    FullScreenLaunch()
+    FullScreenLaunch() : LauncherFixture("vexl-fullscreen-launch")
     {
-        dir_ = fs::temp_directory_path() /
-               ("vexl-fullscreen-launch-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir_);
-        previous_dir_ = fs::current_path();
-        fs::current_path(dir_);
-        std::memset(TextFrame, 0, sizeof TextFrame);
-        PlayerSettings = {};
-        MainWindow = nullptr;
-        FileImage = {};
         dialogs.answers = {platform::IDYES, platform::IDNO};
-    }
-    ~FullScreenLaunch() override
-    {
-        fs::current_path(previous_dir_);
-        fs::remove_all(dir_);
     }
 
     // Frames whose every cell is a full block in colour k + 1 for frame k.
@@ -59,37 +30,13 @@ protected:
             frames[i] = 0xDB;
             frames[i + 1] = static_cast<std::uint8_t>(i / frame_bytes + 1);
         }
-        std::FILE* out = std::fopen(frame_file_name, "wb");
-        ASSERT_NE(out, nullptr);
-        BlockWriter writer(file_sink(out));
-        ASSERT_TRUE(writer.write(frames));
-        ASSERT_TRUE(writer.finish());
-        std::fclose(out);
+        write_frame_file(frames);
     }
 
     int count(const std::string& call) const
     {
         return static_cast<int>(std::count(display.calls.begin(), display.calls.end(), call));
     }
-
-    fakes::FakeTerminal terminal;
-    fakes::FakeDialogs dialogs;
-    fakes::FakeSleeper sleeper;
-    fakes::FakeMessageQueue messages;
-    fakes::FakeAudioLibrary audio;
-    fakes::FakeDisplay display;
-    platform::LinuxFiles files;
-    platform::ScopedService<platform::Terminal> terminal_slot{terminal};
-    platform::ScopedService<platform::Dialogs> dialogs_slot{dialogs};
-    platform::ScopedService<platform::Sleeper> sleeper_slot{sleeper};
-    platform::ScopedService<platform::MessageQueue> messages_slot{messages};
-    platform::ScopedService<platform::AudioLibrary> audio_slot{audio};
-    platform::ScopedService<platform::Display> display_slot{display};
-    platform::ScopedService<platform::Files> files_slot{files};
-
-private:
-    fs::path dir_;
-    fs::path previous_dir_;
 };
 
 TEST_F(FullScreenLaunch, YesShowsTheFramesFullScreenAndTearsTheDisplayDown)

@@ -2,28 +2,17 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <filesystem>
 #include <vector>
 
-#include "platform/linux/linux_files.h"
-#include "player/block_writer.h"
 #include "player/globals.h"
 #include "player/pack_stream.h"
-#include "tests/fakes/fake_audio_library.h"
-#include "tests/fakes/fake_dialogs.h"
-#include "tests/fakes/fake_display.h"
 #include "tests/fakes/fake_files.h"
-#include "tests/fakes/fake_messages.h"
-#include "tests/fakes/fake_sleeper.h"
-#include "tests/fakes/fake_terminal.h"
+#include "tests/player/launcher_fixture.h"
 
 namespace vexl {
 namespace {
 
-namespace fs = std::filesystem;
 using platform::Message;
 
 constexpr int ms_per_frame = 40;  // 882 samples at 22050 Hz
@@ -48,37 +37,11 @@ int frame_number(const fakes::FakeTerminal::Write& w)
     return w.cells[0].ch | w.cells[1].ch << 8;
 }
 
-// A run of the launcher against fakes, in a directory of its own that
-// holds the frame file.
-class Launcher : public ::testing::Test {
+class Launcher : public testing::LauncherFixture {
 protected:
-    Launcher()
+    Launcher() : LauncherFixture("vexl-launcher")
     {
-        dir_ = fs::temp_directory_path() / ("vexl-launcher-" + std::to_string(::getpid()) + "-" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir_);
-        previous_dir_ = fs::current_path();
-        fs::current_path(dir_);
-        std::memset(TextFrame, 0, sizeof TextFrame);
-        PlayerSettings = {};
         PlayerSettings.use_console = true;  // these tests read the console's writes
-        MainWindow = nullptr;
-        FileImage = {};
-    }
-    ~Launcher() override
-    {
-        fs::current_path(previous_dir_);
-        fs::remove_all(dir_);
-    }
-
-    void write_frame_file(const std::vector<std::uint8_t>& frames)
-    {
-        std::FILE* out = std::fopen(frame_file_name, "wb");
-        ASSERT_NE(out, nullptr);
-        BlockWriter writer(file_sink(out));
-        ASSERT_TRUE(writer.write(frames));
-        ASSERT_TRUE(writer.finish());
-        std::fclose(out);
     }
 
     // Each pass's sleep moves the play position on by `ms`.
@@ -86,26 +49,6 @@ protected:
     {
         sleeper.on_sleep = [this, ms](int) { audio.set_time_ms(audio.time_ms() + ms); };
     }
-
-    fakes::CallJournal journal;
-    fakes::FakeTerminal terminal{&journal};
-    fakes::FakeDialogs dialogs{&journal};
-    fakes::FakeSleeper sleeper;
-    fakes::FakeMessageQueue messages;
-    fakes::FakeAudioLibrary audio;
-    platform::LinuxFiles files;
-    fakes::FakeDisplay display;
-    platform::ScopedService<platform::Terminal> terminal_slot{terminal};
-    platform::ScopedService<platform::Dialogs> dialogs_slot{dialogs};
-    platform::ScopedService<platform::Sleeper> sleeper_slot{sleeper};
-    platform::ScopedService<platform::MessageQueue> messages_slot{messages};
-    platform::ScopedService<platform::AudioLibrary> audio_slot{audio};
-    platform::ScopedService<platform::Files> files_slot{files};
-    platform::ScopedService<platform::Display> display_slot{display};
-
-private:
-    fs::path dir_;
-    fs::path previous_dir_;
 };
 
 TEST_F(Launcher, FrameKIsPresentedWhenTheClockFirstReachesItsTime)
