@@ -1,7 +1,8 @@
 // Whole-process cost of playing in a terminal: the real `vexlade` on a
 // pseudo-terminal for 30 seconds of a moving demo with the silent audio
 // output, then Ctrl+C. Reports its CPU time (all threads, user + system)
-// as a share of one core, and the bytes it wrote per frame.
+// as a share of one core, and the bytes it wrote per frame. VEXL_BENCH_VEXLADE
+// names another build of the player to measure (an older one, side by side).
 
 #include <benchmark/benchmark.h>
 #include <poll.h>
@@ -15,6 +16,7 @@
 #include <time.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -72,7 +74,8 @@ void BM_TerminalRunCpu(benchmark::State& state)
                 _exit(127);
             setenv("COLORTERM", "truecolor", 1);
             setenv("SDL_AUDIODRIVER", "none", 1);  // the silent output
-            execl(VEXLADE_PATH, "vexlade", static_cast<char*>(nullptr));
+            const char* other = std::getenv("VEXL_BENCH_VEXLADE");
+            execl(other != nullptr ? other : VEXLADE_PATH, "vexlade", static_cast<char*>(nullptr));
             _exit(127);
         }
         std::string seen;
