@@ -1,7 +1,7 @@
 #include "platform/linux/frame_painter.h"
 
 #include <algorithm>
-#include <climits>
+#include <cstdlib>
 
 #include "platform/linux/cp437.h"
 
@@ -330,10 +330,7 @@ bool FramePainter::erase_run(std::uint32_t index)
     if (blanks <= count_length(length))
         return false;
     move_to(row, col);
-    out_->append("\x1b[");
-    if (length > 1)
-        append_number(length);
-    out_->push_back('X');
+    append_sequence(length, 'X');
     for (int c = col; c <= last; ++c) {
         const std::size_t i = index + static_cast<std::size_t>(c - col);
         if (waiting_[i] >= 0 && waiting_look_[i] == blank) {
@@ -382,8 +379,8 @@ bool FramePainter::write_over_gap(int row, int col)
     return true;
 }
 
-// The shortest of the absolute position, the moves relative to a known
-// cursor and their mixes.
+// The shortest way there: each direction moved relative to a known cursor
+// (CUU, CUD, CUB, CUF) or to a position (VPA, CHA), or both at once (CUP).
 void FramePainter::move_to(int row, int col)
 {
     if (row == cursor_row_ && col == cursor_col_)
@@ -391,25 +388,25 @@ void FramePainter::move_to(int row, int col)
     const bool known = cursor_row_ >= 0 && cursor_col_ >= 0;
     if (known && write_over_gap(row, col))
         return;
-    enum class Way { none, relative, absolute };
-    Way vertical = Way::absolute, horizontal = Way::absolute;
-    int best = cup_length(row, col);
-    bool use_cup = true;
-    if (known) {
-        const int dr = row - cursor_row_, dc = col - cursor_col_;
-        const int v_rel = dr != 0 ? count_length(dr > 0 ? dr : -dr) : 0;
-        const int v_abs = dr != 0 ? position_length(row) : 0;
-        const int h_rel = dc != 0 ? count_length(dc > 0 ? dc : -dc) : 0;
-        const int h_abs = dc != 0 ? position_length(col) : 0;
-        const int v = std::min(v_rel, v_abs), h = std::min(h_rel, h_abs);
-        if (v + h < best) {
-            best = v + h;
-            use_cup = false;
-            vertical = dr == 0 ? Way::none : v_rel <= v_abs ? Way::relative : Way::absolute;
-            horizontal = dc == 0 ? Way::none : h_rel <= h_abs ? Way::relative : Way::absolute;
+    const int down = row - cursor_row_, right = col - cursor_col_;
+    const bool down_relative = count_length(std::abs(down)) <= position_length(row);
+    const bool right_relative = count_length(std::abs(right)) <= position_length(col);
+    const int vertical = down == 0 ? 0 : down_relative ? count_length(std::abs(down)) : position_length(row);
+    const int horizontal = right == 0 ? 0 : right_relative ? count_length(std::abs(right)) : position_length(col);
+    if (known && vertical + horizontal < cup_length(row, col)) {
+        if (down != 0) {
+            if (down_relative)
+                append_sequence(std::abs(down), down > 0 ? 'B' : 'A');
+            else
+                append_sequence(row + 1, 'd');
         }
-    }
-    if (use_cup) {
+        if (right != 0) {
+            if (right_relative)
+                append_sequence(std::abs(right), right > 0 ? 'C' : 'D');
+            else
+                append_sequence(col + 1, 'G');
+        }
+    } else {
         out_->append("\x1b[");
         if (row > 0)
             append_number(row + 1);
@@ -418,25 +415,18 @@ void FramePainter::move_to(int row, int col)
             append_number(col + 1);
         }
         out_->push_back('H');
-    } else {
-        auto sequence = [&](int n, char final) {
-            out_->append("\x1b[");
-            if (n != 1)
-                append_number(n);
-            out_->push_back(final);
-        };
-        const int dr = row - cursor_row_, dc = col - cursor_col_;
-        if (vertical == Way::relative)
-            sequence(dr > 0 ? dr : -dr, dr > 0 ? 'B' : 'A');
-        else if (vertical == Way::absolute)
-            sequence(row + 1, 'd');
-        if (horizontal == Way::relative)
-            sequence(dc > 0 ? dc : -dc, dc > 0 ? 'C' : 'D');
-        else if (horizontal == Way::absolute)
-            sequence(col + 1, 'G');
     }
     cursor_row_ = row;
     cursor_col_ = col;
+}
+
+// CSI n `final`, with n left out when it is 1.
+void FramePainter::append_sequence(int n, char final)
+{
+    out_->append("\x1b[");
+    if (n != 1)
+        append_number(n);
+    out_->push_back(final);
 }
 
 void FramePainter::append_number(int value)

@@ -67,6 +67,7 @@ private:
     void move_to(int row, int col);
     bool write_over_gap(int row, int col);
     int sgr_length(Pen pen) const;
+    void append_sequence(int n, char final);
     void append_number(int value);
 
     ColorMode mode_;
