@@ -191,17 +191,25 @@ INSTANTIATE_TEST_SUITE_P(AllModes, PainterRoundTrip,
                          ::testing::Values(ColorMode::truecolor, ColorMode::palette256,
                                            ColorMode::ansi16));
 
+// A frame of `rows` x `cols` cells all 'a', grey on black, into `vt`.
+void paint_letters(FramePainter& painter, VtScreen& vt, int rows, int cols)
+{
+    std::string out;
+    painter.begin(out);
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < cols; ++c)
+            painter.put(r, c, 'a', 0x07);
+    ASSERT_TRUE(painter.end());
+    vt.feed(out);
+}
+
 TEST(FramePainter, ACellGivenTwiceInAFrameTakesTheLaterValue)
 {
     FramePainter painter(ColorMode::ansi16);
     painter.set_screen_size(1, 3);
     VtScreen vt(1, 3);
+    ASSERT_NO_FATAL_FAILURE(paint_letters(painter, vt, 1, 3));
     std::string out;
-    painter.begin(out);
-    for (int c = 0; c < 3; ++c)
-        painter.put(0, c, 'a', 0x07);
-    ASSERT_TRUE(painter.end());
-    vt.feed(out);
     painter.begin(out);
     painter.put(0, 0, 'b', 0x07);
     painter.put(0, 0, 'a', 0x07);  // back to what is shown
@@ -268,16 +276,11 @@ TEST(FramePainter, CellsOutsideTheScreenAreDroppedAndSizeChangeRepaints)
     FramePainter painter(ColorMode::ansi16);
     painter.set_screen_size(10, 20);
     VtScreen vt(10, 20);
-    std::string out;
-    painter.begin(out);
-    for (int r = 0; r < 50; ++r)
-        for (int c = 0; c < 80; ++c)
-            painter.put(r, c, 'a', 0x07);
-    ASSERT_TRUE(painter.end());
-    vt.feed(out);
+    ASSERT_NO_FATAL_FAILURE(paint_letters(painter, vt, 50, 80));
     EXPECT_FALSE(vt.wrote_outside);
     EXPECT_EQ(vt.at(9, 19).ch, U'a');
 
+    std::string out;
     painter.begin(out);
     painter.put(0, 0, 'a', 0x07);
     EXPECT_FALSE(painter.end());
