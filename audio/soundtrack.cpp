@@ -1,7 +1,7 @@
 #include "audio/soundtrack.h"
 
 #include "audio/speaker_sim.h"
-#include "player/globals.h"
+#include "core/process_records.h"
 
 namespace vexl {
 

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "player/globals.h"
+#include "core/process_records.h"
 
 namespace vexl {
 

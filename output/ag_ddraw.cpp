@@ -1,7 +1,7 @@
 #include "output/ag_ddraw.h"
 
+#include "core/process_records.h"
 #include "output/glyph_raster.h"
-#include "player/globals.h"
 
 namespace vexl {
 

@@ -1,4 +1,4 @@
 # The console screen.
 vexl_library(vexl_console
   SOURCES ag_console.cpp
-  LIBS vexl_vuvorazi vexl_globals vexl_platform_api)
+  LIBS vexl_vuvorazi vexl_records vexl_platform_api)

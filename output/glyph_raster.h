@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <span>
 
+#include "core/frame_geometry.h"
 #include "output/font8x8.h"
-#include "player/globals.h"
 
 namespace vexl {
 

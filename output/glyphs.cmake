@@ -40,5 +40,5 @@ add_custom_command(
 
 vexl_library(vexl_glyphs
   SOURCES glyph_raster.cpp ${font_dir}/font8x8_glyphs.inc
-  LIBS vexl_globals)
+  LIBS vexl_frame_geometry)
 target_include_directories(vexl_glyphs PUBLIC ${CMAKE_CURRENT_BINARY_DIR}/generated)

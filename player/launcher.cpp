@@ -3,11 +3,11 @@
 #include <cstdlib>
 
 #include "audio/soundtrack.h"
+#include "core/process_records.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
 #include "platform/messages.h"
 #include "platform/sleep.h"
-#include "player/globals.h"
 #include "player/pack_stream.h"
 
 namespace vexl {

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "player/globals.h"
+#include "core/frame_geometry.h"
 #include "player/pack_stream.h"
 
 namespace vexl {

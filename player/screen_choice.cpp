@@ -3,9 +3,9 @@
 
 #include <new>
 
+#include "core/process_records.h"
 #include "output/ag_console.h"
 #include "output/ag_ddraw.h"
-#include "player/globals.h"
 #include "player/launcher.h"
 
 namespace vexl {

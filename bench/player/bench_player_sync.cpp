@@ -18,12 +18,12 @@
 
 #include "audio/soundtrack.h"
 #include "bench/player/sample_demo.h"
+#include "core/process_records.h"
 #include "platform/linux/linux_audio_library.h"
 #include "platform/linux/linux_files.h"
 #include "platform/linux/linux_sleep.h"
 #include "platform/linux/linux_terminal.h"
 #include "platform/thread_message_queue.h"
-#include "player/globals.h"
 #include "player/launcher.h"
 
 namespace vexl {

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "audio/speaker_sim.h"
-#include "player/globals.h"
+#include "core/process_records.h"
 #include "tests/fakes/fake_audio_library.h"
 
 namespace vexl {

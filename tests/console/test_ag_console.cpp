@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "player/globals.h"
+#include "core/process_records.h"
 #include "tests/fakes/fake_terminal.h"
 
 namespace vexl {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "player/globals.h"
+#include "core/process_records.h"
 #include "tests/fakes/fake_display.h"
 #include "tests/fakes/fake_messages.h"
 

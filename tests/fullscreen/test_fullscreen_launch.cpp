@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "player/globals.h"
+#include "core/process_records.h"
 #include "player/launcher.h"
 #include "tests/player/launcher_fixture.h"
 

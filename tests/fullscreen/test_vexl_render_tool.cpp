@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "player/globals.h"
+#include "core/frame_geometry.h"
 #include "tests/fullscreen/png_reading.h"
 #include "tests/pack/pack_test_support.h"
 

@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "core/process_records.h"
 #include "platform/linux/linux_files.h"
 #include "player/block_writer.h"
-#include "player/globals.h"
 #include "player/launcher.h"
 #include "tests/fakes/call_journal.h"
 #include "tests/fakes/fake_audio_library.h"

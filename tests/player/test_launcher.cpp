@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "player/globals.h"
+#include "core/process_records.h"
 #include "player/pack_stream.h"
 #include "tests/fakes/fake_files.h"
 #include "tests/player/launcher_fixture.h"

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "core/frame_geometry.h"
 #include "player/block_writer.h"
-#include "player/globals.h"
 #include "tools/vexl/command.h"
 #include "tools/vexl/frame_file.h"
 #include "tools/vexl/output_file.h"

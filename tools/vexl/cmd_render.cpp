@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "player/globals.h"
+#include "core/frame_geometry.h"
 #include "player/pack_survey.h"
 #include "tools/vexl/command.h"
 #include "tools/vexl/frame_file.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "player/globals.h"
+#include "core/frame_geometry.h"
 
 namespace vexl::tool {
 

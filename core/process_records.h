@@ -1,17 +1,14 @@
 #pragma once
-// Process-wide state shared by the launcher, the screens and the audio.
+// Process-wide records shared by the launcher, the screens and the audio.
+// They live below all three so that no lower folder reaches up into the
+// player for them.
 
-#include <cstddef>
 #include <cstdint>
 
+#include "core/frame_geometry.h"
 #include "platform/handles.h"
 
 namespace vexl {
-
-inline constexpr int frame_rows = 50;
-inline constexpr int frame_cols = 80;
-inline constexpr int frame_row_bytes = frame_cols * 2;
-inline constexpr std::size_t frame_bytes = frame_rows * frame_row_bytes;  // 8000
 
 // The current text frame: 50 rows of 80 cells, each a character byte then
 // an attribute byte (bits 0-3 foreground, 4-7 background). Only the

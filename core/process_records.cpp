@@ -1,4 +1,4 @@
-#include "player/globals.h"
+#include "core/process_records.h"
 
 namespace vexl {
 
