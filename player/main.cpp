@@ -1,6 +1,8 @@
 // The `vexlade` executable: installs the real platform services and runs
 // the player. The command line is ignored.
 
+#include <cstdio>
+
 #include "platform/linux/linux_audio_library.h"
 #include "platform/linux/linux_diagnostics.h"
 #include "platform/linux/linux_dialogs.h"
@@ -11,6 +13,7 @@
 #include "platform/linux/sdl_display.h"
 #include "platform/linux/termination_signals.h"
 #include "platform/restore_hooks.h"
+#include "platform/run_report.h"
 #include "platform/thread_message_queue.h"
 #include "player/launcher.h"
 
@@ -19,6 +22,8 @@ using namespace vexl;
 int main(int, char**)
 {
     platform::ScopedLinuxDiagnostics diagnostics;
+    platform::RunReport report;
+    platform::ScopedService<platform::RunReport> report_slot(report);
 
     platform::ThreadMessageQueue messages;
     platform::ScopedService<platform::MessageQueue> messages_slot(messages);
@@ -47,5 +52,8 @@ int main(int, char**)
     // Whatever a path out left changed (a loading failure leaves nothing
     // to tear down) is given back now.
     platform::run_restore_hooks();
+    // Only now can the user read them: the picture is gone.
+    for (const std::string& line : report.take())
+        std::fprintf(stderr, "vexlade: %s\n", line.c_str());
     return code;
 }
