@@ -1,10 +1,12 @@
 #include "platform/linux/linux_diagnostics.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 
@@ -28,6 +30,24 @@ void write_all(int fd, const char* data, std::size_t size)
     }
 }
 
+int open_for_append(const char* path)
+{
+    return ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+}
+
+// Makes every missing folder of `path`, private to the user as the XDG
+// base directory rules ask.
+bool make_folders(const std::string& path)
+{
+    for (std::size_t end = path.find('/', 1);; end = path.find('/', end + 1)) {
+        const std::string part = path.substr(0, end);
+        if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
+            return false;
+        if (end == std::string::npos)
+            return true;
+    }
+}
+
 bool local_now(std::tm& out)
 {
     const std::time_t now = std::time(nullptr);
@@ -48,9 +68,27 @@ void LinuxDebugOutput::write_debugger(const char* text)
     write_all(STDERR_FILENO, text, std::strlen(text));
 }
 
+std::string LinuxDebugOutput::state_folder()
+{
+    // The base directory rules ignore relative paths.
+    const char* state = std::getenv("XDG_STATE_HOME");
+    if (state != nullptr && state[0] == '/')
+        return std::string(state) + "/vexlade";
+    const char* home = std::getenv("HOME");
+    if (home != nullptr && home[0] == '/')
+        return std::string(home) + "/.local/state/vexlade";
+    return {};
+}
+
 int LinuxDebugOutput::open_log()
 {
-    return ::open(log_path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+    const int fd = open_for_append(log_path);
+    if (fd >= 0)
+        return fd;
+    const std::string folder = state_folder();
+    if (folder.empty() || !make_folders(folder))
+        return -1;
+    return open_for_append((folder + "/" + log_path).c_str());
 }
 
 void LinuxDebugOutput::write_log(int fd, const char* data, std::size_t size)

@@ -1,6 +1,8 @@
 #pragma once
 // The real debug output, local clock and breakpoint trap on Linux.
 
+#include <string>
+
 #include "platform/breakpoint_trap.h"
 #include "platform/debug_output.h"
 #include "platform/local_clock.h"
@@ -8,10 +10,16 @@
 namespace vexl::platform {
 
 // The debugger output is stderr; the log is "debugansi.log" in the current
-// directory, as Linux has no drive root to put it in.
+// directory, as Linux has no drive root to put it in. Where the current
+// directory takes no file (an installed demo folder, say), the log goes to
+// the user's state folder instead, so the entry is still kept.
 class LinuxDebugOutput final : public DebugOutput {
 public:
     static constexpr const char* log_path = "debugansi.log";
+
+    // $XDG_STATE_HOME/vexlade, or ~/.local/state/vexlade when that is unset
+    // or not absolute; empty when neither is known.
+    static std::string state_folder();
 
     void write_debugger(const char* text) override;
     int open_log() override;

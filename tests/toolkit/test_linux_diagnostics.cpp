@@ -1,12 +1,16 @@
 #include "platform/linux/linux_diagnostics.h"
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 
 #include "platform/restore_hooks.h"
@@ -17,8 +21,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Works in a directory of its own under the build tree, as the log always
-// goes to the current directory.
+// Works in a directory of its own under the build tree, as the log goes to
+// the current directory first.
 class LinuxDiagnostics : public ::testing::Test {
 protected:
     void SetUp() override
@@ -60,8 +64,73 @@ TEST_F(LinuxDiagnostics, LogIsCreatedPrivateAndOnlyEverAppendedTo)
     output.write_log(-1, "ignored", 7);
 }
 
+// Sets an environment variable (or unsets it, for nullptr) for one scope.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : name_(name)
+    {
+        if (const char* old = std::getenv(name))
+            old_ = old;
+        set(value);
+    }
+    ~ScopedEnv() { set(old_ ? old_->c_str() : nullptr); }
+
+private:
+    void set(const char* value) const
+    {
+        if (value != nullptr)
+            ::setenv(name_, value, 1);
+        else
+            ::unsetenv(name_);
+    }
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+TEST_F(LinuxDiagnostics, StateFolderFollowsTheBaseDirectoryRules)
+{
+    struct Case {
+        const char* state;
+        const char* home;
+        const char* folder;
+    };
+    const Case cases[] = {
+        {"/state", "/home/u", "/state/vexlade"},
+        {nullptr, "/home/u", "/home/u/.local/state/vexlade"},
+        {"relative/state", "/home/u", "/home/u/.local/state/vexlade"},  // relative ones are ignored
+        {"", "/home/u", "/home/u/.local/state/vexlade"},
+        {nullptr, nullptr, ""},
+    };
+    for (const Case& c : cases) {
+        const ScopedEnv state("XDG_STATE_HOME", c.state);
+        const ScopedEnv home("HOME", c.home);
+        EXPECT_EQ(LinuxDebugOutput::state_folder(), c.folder) << (c.state ? c.state : "(unset)");
+    }
+}
+
+// A folder in the log's place stands for a current directory that takes
+// no file (a read-only install folder: the tests may run as root, whom
+// permissions don't stop).
+TEST_F(LinuxDiagnostics, LogGoesToTheStateFolderWhenTheCurrentDirectoryTakesNoFile)
+{
+    const fs::path state = fs::current_path() / "state" / "deeper";
+    const ScopedEnv env("XDG_STATE_HOME", state.c_str());
+    fs::create_directory(LinuxDebugOutput::log_path);
+    LinuxDebugOutput output;
+    const int fd = output.open_log();
+    ASSERT_GE(fd, 0);
+    output.write_log(fd, "kept", 4);
+    ::close(fd);
+
+    std::ifstream in(state / "vexlade" / LinuxDebugOutput::log_path, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "kept");
+    EXPECT_EQ(fs::status(state / "vexlade").permissions(), fs::perms::owner_all);
+}
+
 TEST_F(LinuxDiagnostics, UnopenableLogGivesMinusOne)
 {
+    std::ofstream("not-a-folder") << "file";
+    const ScopedEnv env("XDG_STATE_HOME", (fs::current_path() / "not-a-folder").c_str());
     fs::create_directory(LinuxDebugOutput::log_path);  // a directory can't be opened for writing
     LinuxDebugOutput output;
     EXPECT_EQ(output.open_log(), -1);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "tools/vexl/command.h"
+#include "vexl_version.h"
 
 namespace {
 
@@ -14,7 +15,8 @@ void print_overview(std::FILE* out)
 {
     std::fprintf(out,
                  "usage: vexl COMMAND [ARGS...]\n"
-                 "       vexl COMMAND --help\n\n"
+                 "       vexl COMMAND --help\n"
+                 "       vexl --version\n\n"
                  "Tools for vexlade text-mode demos.\n\ncommands:\n");
     for (const VexlCommand* c = first_command(); c != nullptr; c = c->next)
         std::fprintf(out, "  %.*s\n", static_cast<int>(c->synopsis.size()), c->synopsis.data());
@@ -34,6 +36,10 @@ int main(int argc, char** argv)
     const std::string_view name = argv[1];
     if (name == "--help" || name == "-h" || name == "help") {
         print_overview(stdout);
+        return exit_ok;
+    }
+    if (name == "--version") {
+        std::printf("vexl %.*s\n", static_cast<int>(vexl::project_version.size()), vexl::project_version.data());
         return exit_ok;
     }
     const VexlCommand* command = find_command(name);
