@@ -76,6 +76,31 @@ TEST(FramePicture, AspectStretchesTo480RowsMixingTheRowsEachCovers)
     EXPECT_EQ(rgb_at(big, 1279, 19), 0x333333u);  // [7.92, 8.33): 20 % white
 }
 
+TEST(FramePicture, FitMixesByCoveredAreaAndAgreesWithScaleAndAspect)
+{
+    // Enlarging by whole numbers and the 4:3 stretch are special cases.
+    const Frame frame = random_frame(11);
+    const RgbPicture one = render_frame_picture(frame, 1, false);
+    const PixelRect whole{0, 0, 640, 400};
+    for (int scale : {1, 2})
+        EXPECT_TRUE(fit_picture(one, whole, 640 * scale, 480 * scale).rgb == render_frame_picture(frame, scale, true).rgb)
+            << scale;
+    const RgbPicture part = fit_picture(one, {8, 16, 24, 8}, 48, 16);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 48; ++x)
+            ASSERT_EQ(rgb_at(part, x, y), rgb_at(one, 8 + x / 2, 16 + y / 2)) << x << ", " << y;
+
+    // Reductions: white, black / black, black into one pixel is a quarter white.
+    RgbPicture square{2, 2, std::vector<std::uint8_t>(12, 0)};
+    std::fill_n(square.rgb.begin(), 3, 0xFF);
+    EXPECT_EQ(rgb_at(fit_picture(square, {0, 0, 2, 2}, 1, 1), 0, 0), 0x404040u);
+    // Three across into two: [0, 1.5) and [1.5, 3) of white, black, white.
+    RgbPicture row{3, 1, {0xFF, 0xFF, 0xFF, 0, 0, 0, 0xFF, 0xFF, 0xFF}};
+    const RgbPicture two = fit_picture(row, {0, 0, 3, 1}, 2, 1);
+    EXPECT_EQ(rgb_at(two, 0, 0), 0xAAAAAAu);
+    EXPECT_EQ(rgb_at(two, 1, 0), 0xAAAAAAu);
+}
+
 TEST(FramePicture, PngHoldsThePictureExactly)
 {
     const RgbPicture picture = render_frame_picture(random_frame(9), 2, true);

@@ -81,6 +81,25 @@ TEST_F(VexlRenderTool, DrawsTheChosenFrameAsThePlayerShowsIt)
     EXPECT_TRUE(shows("last.png", 2, 1, true)) << "the partial last frame over the one before";
 }
 
+TEST_F(VexlRenderTool, CropsAndResizes)
+{
+    const RgbPicture screen = render_frame_picture(shown_frame(1), 1, false);
+    struct Case {
+        const char* args;
+        PixelRect part;
+        int width, height;
+    };
+    for (const Case& c : {Case{"--crop 9,3,26,26 --size 64x64", {72, 24, 208, 208}, 64, 64},
+                          Case{"--crop 0,0,80,1 --scale 2", {0, 0, 640, 8}, 1280, 16},
+                          Case{"--crop 78,45,2,5 --aspect", {624, 360, 16, 40}, 16, 48},
+                          Case{"--size 320x200", {0, 0, 640, 400}, 320, 200}}) {
+        ASSERT_EQ(render(std::string("in.d1 part.png --frame 1 ") + c.args), 0) << c.args;
+        const RgbPicture got = testing::read_png(dir / "part.png");
+        EXPECT_TRUE(got.rgb == fit_picture(screen, c.part, c.width, c.height).rgb) << c.args;
+        EXPECT_EQ(got.width, c.width) << c.args;
+    }
+}
+
 TEST_F(VexlRenderTool, WritesARangeOfFramesWholeOrNotAtAll)
 {
     fs::create_directory(dir / "shots");
@@ -113,7 +132,10 @@ TEST_F(VexlRenderTool, BadUsageIsRefused)
                              "in.d1 a.png --frame -1", "in.d1 a.png --frames 2:2 --dir .",
                              "in.d1 a.png --frames 2 --dir .", "in.d1 a.png --frame 1 --frames 0:1 --dir .",
                              "in.d1 a.png --dir .", "in.d1 a.png --frames 0:1", "in.d1 a.png --frame",
-                             "in.d1 a.png --bogus", "in.d1 in.d1"})
+                             "in.d1 a.png --bogus", "in.d1 in.d1", "in.d1 a.png --crop 1,2,3",
+                             "in.d1 a.png --crop 0,0,81,1", "in.d1 a.png --crop 0,45,1,6", "in.d1 a.png --crop 0,0,0,1",
+                             "in.d1 a.png --size 64", "in.d1 a.png --size 0x8", "in.d1 a.png --size 8x5121",
+                             "in.d1 a.png --size 8x8 --scale 2", "in.d1 a.png --size 8x8 --aspect"})
         EXPECT_EQ(render(args), 2) << args;
     EXPECT_EQ(files(), 2u) << "in.d1 and stderr only";
 }

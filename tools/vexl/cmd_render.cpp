@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/frame_geometry.h"
+#include "output/glyph_raster.h"
 #include "player/pack_survey.h"
 #include "tools/vexl/command.h"
 #include "tools/vexl/frame_file.h"
@@ -22,7 +23,8 @@ namespace fs = std::filesystem;
 int run_render(std::span<const std::string_view> args);
 
 const VexlCommand command(
-    "render", "render IN.d1 OUT.png [--frame N | --frames A:B --dir D] [--scale K] [--aspect]",
+    "render",
+    "render IN.d1 OUT.png [--frame N | --frames A:B --dir D] [--crop C,R,W,H] [--scale K] [--aspect | --size WxH]",
     "Draws frames of a packed frame file exactly as the full-screen display\n"
     "shows them (640 x 400, 8x8 CP437 glyphs, 16 VGA colours) and writes\n"
     "them as PNG. Frames count from 0, the first frame of the file.\n"
@@ -34,6 +36,11 @@ const VexlCommand command(
     "  --scale K     repeat every pixel K times across and down (1-8)\n"
     "  --aspect      stretch to 4:3 (640 x 480 at scale 1), the shape the\n"
     "                picture had on a CRT\n"
+    "  --crop C,R,W,H  only W columns by H rows of cells, from column C and\n"
+    "                row R (both from 0); the other options apply to that part\n"
+    "  --size WxH    make the picture exactly W x H pixels (1-5120 each),\n"
+    "                each pixel the mix of the screen pixels it covers;\n"
+    "                instead of --scale and --aspect\n"
     "\n"
     "A frame the file does not hold is an error and nothing is written; with\n"
     "--frames either every picture is written or none. A damaged file is\n"
@@ -50,7 +57,13 @@ struct Options {
     std::string dir;
     int scale = 1;
     bool aspect = false;
+    bool crop = false;
+    PixelRect cells{0, 0, frame_cols, frame_rows};  // the part drawn, in cells
+    int width = 0;                                  // from --size; 0 without it
+    int height = 0;
 };
+
+constexpr long long largest_size = 5120;
 
 constexpr long long most_frames = 1LL << 31;
 
@@ -60,6 +73,36 @@ bool parse_range(std::string_view text, long long& first, long long& end)
     const std::size_t colon = text.find(':');
     return colon != std::string_view::npos && parse_int(text.substr(0, colon), 0, most_frames, first) &&
            parse_int(text.substr(colon + 1), 0, most_frames, end) && first < end;
+}
+
+// "C,R,W,H": a non-empty rectangle of cells within the frame.
+bool parse_cells(std::string_view text, PixelRect& cells)
+{
+    long long v[4] = {};
+    for (int i = 0; i < 4; ++i) {
+        const std::size_t comma = i < 3 ? text.find(',') : text.size();
+        if (comma == std::string_view::npos || !parse_int(text.substr(0, comma), 0, frame_cols, v[i]))
+            return false;
+        text.remove_prefix(std::min(text.size(), comma + 1));
+    }
+    if (v[2] < 1 || v[3] < 1 || v[0] + v[2] > frame_cols || v[1] + v[3] > frame_rows)
+        return false;
+    cells = {static_cast<int>(v[0]), static_cast<int>(v[1]), static_cast<int>(v[2]), static_cast<int>(v[3])};
+    return true;
+}
+
+// "WxH" in pixels.
+bool parse_size(std::string_view text, int& width, int& height)
+{
+    const std::size_t x = text.find('x');
+    long long w = 0;
+    long long h = 0;
+    if (x == std::string_view::npos || !parse_int(text.substr(0, x), 1, largest_size, w) ||
+        !parse_int(text.substr(x + 1), 1, largest_size, h))
+        return false;
+    width = static_cast<int>(w);
+    height = static_cast<int>(h);
+    return true;
 }
 
 // Fills `o`; returns an empty string or the usage problem.
@@ -73,7 +116,8 @@ std::string parse(std::span<const std::string_view> args, Options& o)
         long long value = 0;
         if (arg == "--aspect") {
             o.aspect = true;
-        } else if (arg == "--frame" || arg == "--frames" || arg == "--dir" || arg == "--scale") {
+        } else if (arg == "--frame" || arg == "--frames" || arg == "--dir" || arg == "--scale" || arg == "--crop" ||
+                   arg == "--size") {
             if (!has_value)
                 return std::string(arg) + " needs a value";
             const std::string_view v = args[++i];
@@ -89,6 +133,13 @@ std::string parse(std::span<const std::string_view> args, Options& o)
                 o.range = true;
             } else if (arg == "--dir") {
                 o.dir = v;
+            } else if (arg == "--crop") {
+                if (!parse_cells(v, o.cells))
+                    return "--crop wants C,R,W,H cells within the 80 x 50 screen, not '" + std::string(v) + "'";
+                o.crop = true;
+            } else if (arg == "--size") {
+                if (!parse_size(v, o.width, o.height))
+                    return "--size wants WxH, each from 1 to 5120, not '" + std::string(v) + "'";
             } else {
                 if (!parse_int(v, 1, largest_render_scale, value))
                     return "--scale wants a whole number from 1 to 8, not '" + std::string(v) + "'";
@@ -108,7 +159,26 @@ std::string parse(std::span<const std::string_view> args, Options& o)
         return "--frame and --frames exclude each other";
     if (o.range != !o.dir.empty())
         return "--frames and --dir go together";
+    if (o.width != 0 && (o.aspect || o.scale != 1))
+        return "--size replaces --scale and --aspect";
     return {};
+}
+
+// The picture of one frame as the options ask for it.
+RgbPicture draw(std::span<const std::uint8_t, frame_bytes> frame, const Options& o)
+{
+    if (!o.crop && o.width == 0)
+        return render_frame_picture(frame, o.scale, o.aspect);
+    const PixelRect part{o.cells.x * glyph_width, o.cells.y * glyph_height, o.cells.width * glyph_width,
+                         o.cells.height * glyph_height};
+    int width = o.width;
+    int height = o.height;
+    if (width == 0) {
+        // As the whole screen: 400 rows become 480 with --aspect.
+        width = part.width * o.scale;
+        height = o.aspect ? static_cast<int>((part.height * 6LL * o.scale + 2) / 5) : part.height * o.scale;
+    }
+    return fit_picture(render_frame_picture(frame, 1, false), part, width, height);
 }
 
 std::string numbered_name(const Options& o, long long frame)
@@ -163,7 +233,7 @@ int run_render(std::span<const std::string_view> args)
             if (is_same_file(o.in, name))
                 return usage_error(command, "an output would overwrite the input file");
             auto out = std::make_unique<OutputFile>(name);
-            const RgbPicture picture = render_frame_picture(std::span(frame), o.scale, o.aspect);
+            const RgbPicture picture = draw(std::span(frame), o);
             std::FILE* file = out->ok() ? out->stream() : nullptr;
             if (file == nullptr)
                 return fail(exit_bad_input, command.name, name, out->error());

@@ -27,6 +27,29 @@ void widen_row(const std::uint32_t* source, int scale, std::uint8_t* out)
             put_rgb(out, source[x]);
 }
 
+// The source pixels one new pixel covers along one axis, with their
+// overlaps in units of 1/`to` of a source pixel; they add up to `from`.
+struct Cover {
+    int first = 0;
+    std::vector<long long> weights;
+};
+
+// New pixel i of `to` covers [i * from, (i + 1) * from) in units of 1/`to`
+// of a source pixel; source pixel s spans [s * to, (s + 1) * to).
+std::vector<Cover> covers(int from, int to)
+{
+    std::vector<Cover> result(static_cast<std::size_t>(to));
+    for (int i = 0; i < to; ++i) {
+        const long long begin = static_cast<long long>(i) * from;
+        const long long end = begin + from;
+        Cover& c = result[static_cast<std::size_t>(i)];
+        c.first = static_cast<int>(begin / to);
+        for (long long s = c.first; s * to < end; ++s)
+            c.weights.push_back(std::min(end, (s + 1) * to) - std::max(begin, s * to));
+    }
+    return result;
+}
+
 }  // namespace
 
 RgbPicture render_frame_picture(std::span<const std::uint8_t, frame_bytes> frame, int scale, bool aspect)
@@ -69,6 +92,37 @@ RgbPicture render_frame_picture(std::span<const std::uint8_t, frame_bytes> frame
         std::uint8_t* out = picture.rgb.data() + stride * y;
         for (std::size_t i = 0; i < stride; ++i)
             out[i] = static_cast<std::uint8_t>(std::lround(mix[i] / 400.0));
+    }
+    return picture;
+}
+
+RgbPicture fit_picture(const RgbPicture& source, PixelRect part, int width, int height)
+{
+    RgbPicture picture;
+    picture.width = width;
+    picture.height = height;
+    picture.rgb.resize(std::size_t{3} * width * height);
+    const std::vector<Cover> across = covers(part.width, width);
+    const std::vector<Cover> down = covers(part.height, height);
+    // Every new pixel's weights add up to the area of one new pixel.
+    const long long area = static_cast<long long>(part.width) * part.height;
+    std::uint8_t* out = picture.rgb.data();
+    for (const Cover& rows : down) {
+        for (const Cover& columns : across) {
+            long long sum[3] = {};
+            for (std::size_t r = 0; r < rows.weights.size(); ++r) {
+                const std::uint8_t* in = source.rgb.data() +
+                    (static_cast<std::size_t>(part.y + rows.first + static_cast<int>(r)) * source.width + part.x +
+                     columns.first) * 3;
+                for (std::size_t c = 0; c < columns.weights.size(); ++c, in += 3) {
+                    const long long weight = rows.weights[r] * columns.weights[c];
+                    for (int k = 0; k < 3; ++k)
+                        sum[k] += weight * in[k];
+                }
+            }
+            for (int k = 0; k < 3; ++k)
+                *out++ = static_cast<std::uint8_t>((2 * sum[k] + area) / (2 * area));  // rounded half up
+        }
     }
     return picture;
 }

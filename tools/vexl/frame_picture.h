@@ -29,6 +29,20 @@ struct RgbPicture {
 // of a CRT blended them.
 RgbPicture render_frame_picture(std::span<const std::uint8_t, frame_bytes> frame, int scale, bool aspect);
 
+// A rectangle of a picture, in its pixels.
+struct PixelRect {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+};
+
+// The part `part` of `source` (within it, not empty) made `width` x `height`
+// pixels: each new pixel is the area-weighted mean of the source pixels it
+// covers, so whole-number enlargements repeat pixels exactly and
+// reductions blend them, as render_frame_picture's aspect stretch does.
+RgbPicture fit_picture(const RgbPicture& source, PixelRect part, int width, int height);
+
 // Writes the picture as an 8-bit RGB PNG; on failure says why in `problem`.
 bool write_png(std::FILE* file, const RgbPicture& picture, std::string& problem);
 
