@@ -1,0 +1,56 @@
+// vexl play: the player on the installed demo or a given folder, so nobody
+// has to change directory first.
+
+#include <filesystem>
+#include <system_error>
+
+#include "platform/programs.h"
+#include "tools/vexl/command.h"
+#include "tools/vexl/player_place.h"
+
+namespace vexl::tool {
+namespace {
+
+namespace fs = std::filesystem;
+
+int run_play(std::span<const std::string_view> args);
+
+const VexlCommand command(
+    "play", "play [DIR]",
+    "Runs the player, vexlade, in DIR, or in the folder of the default demo\n"
+    "when DIR is not given: the installed one, or the build tree's when vexl\n"
+    "runs from its build tree. The player reads ld_vexl.d1 and ld_vexl.d2\n"
+    "from the folder it runs in and asks its two questions as always.\n"
+    "\n"
+    "The player takes over this process: the exit status is the player's\n"
+    "(0 after playing, 1 when the frames could not be loaded). vexl itself\n"
+    "fails with 1 when the player or DIR/ld_vexl.d1 is missing.",
+    run_play);
+
+int run_play(std::span<const std::string_view> args)
+{
+    if (args.size() > 1)
+        return usage_error(command, "expected at most one folder");
+    if (!args.empty() && args[0].starts_with('-'))
+        return usage_error(command, "unknown option '" + std::string(args[0]) + "'");
+
+    std::string problem;
+    const std::string self = platform::programs().own_path(problem);
+    if (self.empty())
+        return fail(exit_bad_input, command.name, "", problem);
+    PlayerPlace place;
+    if (!find_player(fs::path(self).parent_path(), place, problem))
+        return fail(exit_bad_input, command.name, "", problem);
+
+    const fs::path folder = args.empty() ? place.demo : fs::path(args[0]);
+    std::error_code ec;
+    if (!fs::is_regular_file(folder / "ld_vexl.d1", ec))
+        return fail(exit_bad_input, command.name, folder.string(),
+                    args.empty() ? "the default demo is not there (build or install it first)"
+                                 : "holds no ld_vexl.d1 to play");
+    platform::programs().replace_process(place.player.string(), folder.string(), problem);
+    return fail(exit_bad_input, command.name, "", "cannot start the player: " + problem);
+}
+
+}  // namespace
+}  // namespace vexl::tool
