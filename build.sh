@@ -3,6 +3,7 @@
 #   ./build.sh play    plays the default demo (generated once, kept in build/)
 #   ./build.sh test    runs the whole test suite
 #   ./build.sh build   only builds
+#   ./build.sh package builds build/vexlade_<version>_<arch>.deb
 #   ./build.sh asan    builds with ASan+UBSan in build-asan/ and runs the tests
 #   ./build.sh tsan    builds with TSan in build-tsan/ and runs the tests
 # Every step is idempotent: packages already installed are not fetched
@@ -15,13 +16,13 @@ top=$(cd "$(dirname "$0")" && pwd)
 # What building needs, and what the tests need on top (terminal and X
 # display for the end-to-end tests).
 build_packages="build-essential cmake pkg-config liblzo2-dev libsdl2-dev libsndfile1-dev
-  libpng-dev console-data libgtest-dev libgmock-dev libbenchmark-dev"
-test_packages="tmux xvfb xauth xdotool x11-apps"
+  libpng-dev console-data libgtest-dev libgmock-dev libbenchmark-dev scdoc file"
+test_packages="tmux xvfb xauth xdotool x11-apps desktop-file-utils man-db bash-completion"
 
 case "$mode" in
-  play|build) packages=$build_packages ;;
+  play|build|package) packages=$build_packages ;;
   test|asan|tsan) packages="$build_packages $test_packages" ;;
-  *) echo "usage: $0 [play|test|build|asan|tsan]" >&2; exit 2 ;;
+  *) echo "usage: $0 [play|test|build|package|asan|tsan]" >&2; exit 2 ;;
 esac
 
 as_root() {
@@ -58,6 +59,10 @@ run_tests() {  # run_tests DIR
 case "$mode" in
   build)
     build_tree "$top/build"
+    ;;
+  package)
+    build_tree "$top/build"
+    cpack --config "$top/build/CPackConfig.cmake"
     ;;
   test)
     build_tree "$top/build"
