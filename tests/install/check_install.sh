@@ -5,7 +5,7 @@
 set -eu
 build=$1
 here=$(cd "$(dirname "$0")" && pwd)
-. "$here/expected_files.sh"
+. "$here/shared_checks.sh"
 
 stage=$(mktemp -d)
 trap 'rm -rf "$stage" "$stage.log" "$stage.files"' EXIT
@@ -25,7 +25,7 @@ demo=$root/$VEXL_DATADIR/vexlade/demo
 # vexl play finds the installed player and demo. Without terminal or
 # display the player takes its default answers and plays until SIGTERM,
 # which ends it with status 0.
-played=$(cd / && env -u DISPLAY -u WAYLAND_DISPLAY timeout --preserve-status -s TERM 2 "$vexl" play \
+played=$(cd / && env -u DISPLAY -u WAYLAND_DISPLAY timeout --preserve-status -s TERM 4 "$vexl" play \
            </dev/null 2>&1 >/dev/null) || fail "vexl play: $played"
 echo "$played" | grep -q "Simulate PC-Speaker? -> Yes" || fail "vexl play did not start the player: $played"
 

@@ -5,7 +5,7 @@
 set -eu
 build=$1
 here=$(cd "$(dirname "$0")" && pwd)
-. "$here/expected_files.sh"
+. "$here/shared_checks.sh"
 
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT

@@ -1,5 +1,6 @@
-# Sourced by the checks: every file an install holds, relative to the
-# prefix, sorted; VEXL_BINDIR and the others name the folders.
+# Sourced by check_install.sh and check_package.sh. expected_files: every
+# file an install holds, relative to the prefix, sorted; VEXL_BINDIR and the
+# others name the folders.
 expected_files() {
   sort <<END
 $VEXL_BINDIR/vexl
