@@ -237,8 +237,7 @@ bool read_regular_file(const std::string& path, std::uint64_t limit, std::vector
     const auto size = static_cast<std::uint64_t>(info.st_size);
     if (size > limit) {
         ::close(fd);
-        problem = "is " + std::to_string(size) + " bytes, more than the " + std::to_string(limit) +
-                  " a frame file may hold";
+        problem = "is " + std::to_string(size) + " bytes, more than the " + std::to_string(limit) + " accepted";
         return false;
     }
     bytes.resize(size);
