@@ -178,6 +178,7 @@ int open_regular(const std::string& path, struct stat& info, std::string& proble
 // counts while `live`.
 struct TemporaryName {
     std::string name;
+    bool folder = false;  // removed when empty, after the files listed later
     std::atomic<bool> live{true};
     TemporaryName* next = nullptr;
 };
@@ -189,19 +190,22 @@ std::atomic<TemporaryName*> temporaries{nullptr};
 static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<TemporaryName*>::is_always_lock_free,
               "read in a signal handler");
 
-TemporaryName* list_temporary(const std::string& target)
+TemporaryName* list_name(std::string name, bool folder)
 {
-    auto* entry = new TemporaryName{target + random_suffix()};
+    auto* entry = new TemporaryName{std::move(name), folder};
     entry->next = temporaries.load();
     temporaries.store(entry);
     return entry;
 }
 
+TemporaryName* list_temporary(const std::string& target) { return list_name(target + random_suffix(), false); }
+
+// Newest first, so a folder goes after the files made in it.
 extern "C" void remove_temporaries_and_die(int number)
 {
     for (TemporaryName* t = temporaries.load(); t != nullptr; t = t->next)
         if (t->live.load())
-            ::unlink(t->name.c_str());
+            t->folder ? ::rmdir(t->name.c_str()) : ::unlink(t->name.c_str());
     // The signal's own course: the exit status says what ended the run.
     ::signal(number, SIG_DFL);
     ::raise(number);
@@ -459,6 +463,39 @@ void PendingFile::discard()
         ::unlink(temporary_->name.c_str());
         temporary_->live.store(false);
     }
+}
+
+NewFolder::~NewFolder()
+{
+    if (made_ != nullptr && made_->live.load()) {
+        HeldTerminationSignals held;
+        ::rmdir(made_->name.c_str());  // fails, as it should, when not empty
+        made_->live.store(false);
+    }
+}
+
+bool NewFolder::make(const std::string& path, std::string& error)
+{
+    HeldTerminationSignals held;
+    install_removal_handler();
+    TemporaryName* entry = list_name(path, true);
+    if (::mkdir(path.c_str(), 0777) == 0) {
+        made_ = entry;
+        return true;
+    }
+    const int failure = errno;
+    entry->live.store(false);
+    struct stat info {};
+    if (failure == EEXIST && ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+        return true;
+    error = failure == EEXIST ? "exists and is not a folder" : describe_errno(failure);
+    return false;
+}
+
+void NewFolder::keep()
+{
+    if (made_ != nullptr)
+        made_->live.store(false);
 }
 
 HeldTerminationSignals::HeldTerminationSignals()

@@ -91,6 +91,25 @@ private:
     TemporaryName* temporary_ = nullptr;
 };
 
+// A folder made for a run's outputs. A run that fails, or is ended by a
+// signal, leaves no folder it made (while it is empty).
+class NewFolder {
+public:
+    NewFolder() = default;
+    ~NewFolder();  // removes the folder it made unless kept
+    NewFolder(const NewFolder&) = delete;
+    NewFolder& operator=(const NewFolder&) = delete;
+
+    // Makes `path` when it is missing, as mkdir does (its parent must
+    // exist); true too when it is a folder already. False with the reason.
+    bool make(const std::string& path, std::string& error);
+    // The run succeeded: the folder stays.
+    void keep();
+
+private:
+    TemporaryName* made_ = nullptr;
+};
+
 // Holds SIGINT, SIGTERM, SIGHUP and the other signals that end a process
 // by default for this thread while it exists; one that comes meanwhile
 // takes effect at the end. Threads started meanwhile keep them held for

@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <optional>
 #include <string>
-#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -40,26 +39,11 @@ int run_mkdemo(std::span<const std::string_view> args)
     if (parsed.operands.size() != 1 || parsed.operands[0].empty())
         return usage_error(command, "expected one output directory");
     const std::filesystem::path dir(parsed.operands[0]);
-    std::error_code ec;
     // Only DIR itself, as mkdir makes it: a mistyped parent is an error,
-    // not a tree of new folders.
-    const bool made = std::filesystem::create_directory(dir, ec);
-    if (ec)
-        return fail(exit_bad_input, command.name, dir.string(), "cannot make the folder: " + ec.message());
-    if (!std::filesystem::is_directory(dir, ec))
-        return fail(exit_bad_input, command.name, dir.string(), "not a directory");
-    // A folder made for a run that then fails goes again.
-    struct MadeFolder {
-        const std::filesystem::path& dir;
-        bool made;
-        bool keep = false;
-        ~MadeFolder()
-        {
-            std::error_code ignored;
-            if (made && !keep)
-                std::filesystem::remove(dir, ignored);
-        }
-    } made_folder{dir, made};
+    // not a tree of new folders. A run that fails leaves no folder it made.
+    platform::NewFolder folder;
+    if (std::string problem; !folder.make(dir.string(), problem))
+        return fail(exit_bad_input, command.name, dir.string(), "cannot make the folder: " + problem);
 
     const std::filesystem::path frames_path = dir / "ld_vexl.d1";
     const std::filesystem::path sound_path = dir / "ld_vexl.d2";
@@ -107,7 +91,7 @@ int run_mkdemo(std::span<const std::string_view> args)
     if (const OutputFile* failed = OutputFile::commit_all(both))
         return fail(exit_bad_input, command.name, (failed == &frames ? frames_path : sound_path).string(),
                     failed->error());
-    made_folder.keep = true;
+    folder.keep();
     return exit_ok;
 }
 
