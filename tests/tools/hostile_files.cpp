@@ -117,7 +117,7 @@ ToolRun HostileFiles::run(const std::string& args, const std::string& stdout_to)
 {
     const std::string out = dir_.string() + ".out";
     const std::string err = dir_.string() + ".err";
-    const std::string command = "cd " + quote(dir_) + " && timeout -s KILL 60 " + quote(tool_) + " " + args +
+    const std::string command = "cd " + quote(dir_) + " && timeout -s KILL 600 " + quote(tool_) + " " + args +
                                 " </dev/null >" + quote(stdout_to.empty() ? out : stdout_to) + " 2>" + quote(err);
     const int raw = std::system(command.c_str());
     ToolRun run;
