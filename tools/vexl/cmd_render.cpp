@@ -2,7 +2,9 @@
 // full-screen screen's own rasteriser.
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -176,8 +178,11 @@ int run_render(std::span<const std::string_view> args)
             std::FILE* file = out->ok() ? out->stream() : nullptr;
             if (file == nullptr)
                 return fail(exit_bad_input, command.name, name, out->error());
+            errno = 0;
             if (!write_png(file, picture, problem))
-                return fail(exit_bad_input, command.name, name, problem);
+                // libpng says only "Write Error" when the disk is full.
+                return fail(exit_bad_input, command.name, name,
+                            std::ferror(file) != 0 && errno != 0 ? std::strerror(errno) : problem);
             // Waiting without a descriptor, so any number of frames fits.
             if (!out->stage())
                 return fail(exit_bad_input, command.name, name, out->error());
