@@ -16,9 +16,6 @@ LauncherAllocate launcher_allocate = std::malloc;
 
 namespace {
 
-// The largest file a signed 32-bit file size describes.
-constexpr std::int64_t largest_frame_file = INT32_MAX;
-
 int loading_failed()
 {
     platform::dialogs().message_box(MainWindow, loading_failed_text, player_caption, platform::MB_OK);

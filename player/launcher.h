@@ -15,6 +15,9 @@ inline constexpr const char* question_speaker = "Simulate PC-Speaker?";
 inline constexpr const char* loading_failed_text = "Loading failed.";
 
 inline constexpr std::uint32_t frame_read_size = 8000;  // one TextFrame per read
+// The largest frame file the player loads: what a signed 32-bit file size
+// describes.
+inline constexpr std::int64_t largest_frame_file = INT32_MAX;
 inline constexpr std::int32_t frames_per_second = 25;
 inline constexpr std::int32_t clock_rate = 22050;                              // samples per second
 inline constexpr std::int32_t frame_interval = clock_rate / frames_per_second;  // 882 samples

@@ -11,6 +11,7 @@
 #include "audio/speaker_sim.h"
 #include "platform/linux/linux_sound_files.h"
 #include "tests/audio/sound_test_files.h"
+#include "tests/tools/hostile_files.h"
 #include "tools/synth/synth.h"
 
 namespace vexl {
@@ -121,6 +122,19 @@ TEST_F(VexlSoundTools, MksoundWritesTheDefaultSoundtrack)
 
     EXPECT_EQ(vexl("mksound").status, 2);
     EXPECT_EQ(vexl("mksound " + q("no/such/dir/x.wav")).status, 1);
+}
+
+TEST_F(VexlSoundTools, SpeakerWithAwkwardFilesAndItsInputNamedAsOutput)
+{
+    testing::HostileFiles files(VEXL_TOOL);
+    std::vector<std::int16_t> samples(40000);
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        samples[i] = static_cast<std::int16_t>((i * 263) % 30000 - 15000);
+    ASSERT_TRUE(write_sound(files.path("in.wav").string(), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 22050, samples));
+    // A WAV file's header is written last, so a FIFO can't take one.
+    files.expect_output_targets_handled("speaker in.wav {OUT}", false);
+    files.expect_input_kept_from_output("speaker in.wav {OUT}", "in.wav");
+    files.expect_inputs_refused("speaker {IN} {OUT}");
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -11,6 +12,7 @@
 
 #include "player/pack_survey.h"
 #include "tests/pack/pack_test_support.h"
+#include "tests/tools/hostile_files.h"
 #include "tools/demo/generator.h"
 
 namespace vexl::demo {
@@ -65,7 +67,7 @@ protected:
 
 TEST_F(VexlMkdemo, WritesTheSameFramesAndSoundtrackOnEveryRun)
 {
-    const fs::path first = dir / "new" / "nested";  // made on the way
+    const fs::path first = dir / "new";  // made on the way
     const fs::path second = dir / "again";
     for (const fs::path& out : {first, second}) {
         const ToolRun run = vexl("mkdemo " + quote(out.string()));
@@ -144,6 +146,31 @@ TEST_F(VexlMkdemo, UnusableDirectoriesAreReported)
     EXPECT_NE(run.err.find("ld_vexl.d2"), std::string::npos) << run.err;
     EXPECT_FALSE(fs::exists(dir / "out" / "ld_vexl.d1"));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir / "out"), fs::directory_iterator()), 1);
+}
+
+TEST(VexlMkdemoHostile, OnlyTheLastFolderIsMadeAndNothingStaysAfterAFailure)
+{
+    testing::HostileFiles files(VEXL_TOOL);
+    testing::ToolRun run = files.run("mkdemo no/such/demo");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("no/such/demo: cannot make the folder: No such file or directory"), std::string::npos)
+        << run.err;
+    EXPECT_FALSE(fs::exists(files.path("no")));
+
+    if (testing::running_as_root()) {
+        fs::create_directory(files.path("disk"));
+        testing::SmallDisk disk(files.path("disk"), 1024);
+        ASSERT_TRUE(disk.mounted());
+        run = files.run("mkdemo disk/demo");
+        EXPECT_EQ(run.status, 1);
+        EXPECT_NE(run.err.find("No space left on device"), std::string::npos) << run.err;
+        EXPECT_TRUE(fs::is_empty(files.path("disk"))) << "not even the folder it made";
+    }
+
+    // An interrupted run leaves nothing, not even the folder it made.
+    const int status = files.interrupt({"mkdemo", "demo"}, SIGHUP);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGHUP) << "status " << status;
+    EXPECT_FALSE(fs::exists(files.path("demo")));
 }
 
 }  // namespace

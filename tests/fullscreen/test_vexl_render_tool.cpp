@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -11,6 +12,7 @@
 #include "core/frame_geometry.h"
 #include "tests/fullscreen/png_reading.h"
 #include "tests/pack/pack_test_support.h"
+#include "tests/tools/hostile_files.h"
 
 namespace vexl::tool {
 namespace {
@@ -138,6 +140,56 @@ TEST_F(VexlRenderTool, BadUsageIsRefused)
                              "in.d1 a.png --size 8x8 --scale 2", "in.d1 a.png --size 8x8 --aspect"})
         EXPECT_EQ(render(args), 2) << args;
     EXPECT_EQ(files(), 2u) << "in.d1 and stderr only";
+}
+
+TEST_F(VexlRenderTool, AwkwardFilesAndFramesWrittenAllOrNone)
+{
+    testing::HostileFiles files(VEXL_TOOL);
+    std::ifstream in(dir / "in.d1", std::ios::binary);
+    files.put("in.d1", {std::istreambuf_iterator<char>(in), {}});
+    files.expect_output_targets_handled("render in.d1 {OUT}");
+    files.expect_input_kept_from_output("render in.d1 {OUT} --frame 1", "in.d1");
+    files.expect_inputs_refused("render {IN} {OUT}");
+
+    // Every target is looked at before any picture is drawn: one in the
+    // way fails the run and the others stay as they were.
+    fs::create_directories(files.path("shots/s-00002.png"));
+    files.put("shots/s-00000.png", "old");
+    testing::ToolRun run = files.run("render in.d1 s.png --frames 0:3 --dir shots");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("shots/s-00002.png: is a directory"), std::string::npos) << run.err;
+    EXPECT_EQ(files.read("shots/s-00000.png"), "old");
+    EXPECT_EQ(std::distance(fs::directory_iterator(files.path("shots")), fs::directory_iterator()), 2);
+    if (testing::running_as_root()) {
+        // The disk fills up after the first picture: none replaces anything.
+        ASSERT_EQ(files.run("render in.d1 one.png --scale 2").status, 0);
+        const auto picture_kib = static_cast<int>(fs::file_size(files.path("one.png")) / 1024);
+        fs::create_directory(files.path("disk"));
+        testing::SmallDisk disk(files.path("disk"), picture_kib * 3 / 2 + 8);
+        ASSERT_TRUE(disk.mounted());
+        files.put("disk/s-00000.png", "old");
+        run = files.run("render in.d1 s.png --frames 0:3 --dir disk --scale 2");
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(files.read("disk/s-00000.png"), "old");
+        EXPECT_EQ(std::distance(fs::directory_iterator(files.path("disk")), fs::directory_iterator()), 1);
+    }
+    run = files.run("render in.d1 a.png --frames 0:4294967297 --dir .");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("--frames: 4294967297 is too large (at most 2147483648)"), std::string::npos) << run.err;
+}
+
+TEST_F(VexlRenderTool, AnInterruptedRangeLeavesNoPicture)
+{
+    testing::HostileFiles files(VEXL_TOOL);
+    const Bytes frames = test::sample_frames(500 * frame_bytes);
+    Bytes file{2};
+    for (std::size_t at = 0; at < frames.size(); at += 65536)
+        test::append_block(file, test::compress(std::span(frames).subspan(at, std::min<std::size_t>(65536, frames.size() - at))));
+    files.put("long.d1", std::string(file.begin(), file.end()));
+    // Once the first pictures wait under temporary names for the rest.
+    const int status = files.interrupt({"render", "long.d1", "s.png", "--frames", "0:500", "--dir", "."}, SIGTERM, true);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << "status " << status;
+    EXPECT_EQ(files.names(), std::vector<std::string>{"long.d1"});
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -11,6 +12,7 @@
 
 #include "player/block_writer.h"
 #include "tests/pack/pack_test_support.h"
+#include "tests/tools/hostile_files.h"
 
 namespace vexl::test {
 namespace {
@@ -230,6 +232,77 @@ TEST_F(VexlPackTool, HelpDescribesEachCommand)
     }
     const ToolRun overview = vexl("--help");
     EXPECT_TRUE(has(overview.out, "pack [--level 1-9] FRAMES OUT.d1")) << overview.out;
+}
+
+TEST(VexlPackToolHostile, AwkwardFilesStreamsAndArguments)
+{
+    testing::HostileFiles files(VEXL_TOOL);
+    const auto text = [](const Bytes& b) { return std::string(b.begin(), b.end()); };
+    files.put("frames.raw", text(sample_frames(30 * 8000)));
+    files.put("small.d1", text(pack_bytes(sample_frames(30 * 8000), 2)));
+    files.put("-odd.d1", text(pack_bytes(sample_frames(8000), 2)));
+    files.expect_output_targets_handled("unpack small.d1 {OUT}");
+    files.expect_output_targets_handled("pack frames.raw {OUT}");
+    files.expect_input_kept_from_output("unpack small.d1 {OUT}", "small.d1");
+    files.expect_input_kept_from_output("pack frames.raw {OUT}", "frames.raw");
+    for (const char* args : {"info {IN}", "unpack {IN} {OUT}", "pack {IN} {OUT}"})
+        files.expect_inputs_refused(args);
+
+    files.put("keep.raw", "KEEP");
+    files.put("empty.d1", "");
+    struct Case {
+        const char* args;
+        const char* stdout_to;
+        int status;
+        const char* err_has;
+    };
+    const Case cases[] = {
+        // A damaged file with nothing to salvage leaves the output alone.
+        {"unpack empty.d1 keep.raw", "", 1, "keep.raw: nothing could be unpacked; left as it was"},
+        {"unpack empty.d1 new.raw", "", 1, "new.raw: nothing could be unpacked; not written"},
+        // Output that can't be written fails the run.
+        {"info small.d1", "/dev/full", 1, "vexl: standard output: No space left on device"},
+        {"--help", "/dev/full", 1, "vexl: standard output: No space left on device"},
+        {"unpack --help", "/dev/full", 1, "vexl: standard output: No space left on device"},
+        // Standard output by name: written in place, not replaced.
+        {"unpack small.d1 /dev/stdout", "stdout.raw", 0, ""},
+        // Options are named; -- ends them.
+        {"info --bogus small.d1", "", 2, "vexl info: unknown option '--bogus'"},
+        {"unpack small.d1 out.raw -q", "", 2, "vexl unpack: unknown option '-q'"},
+        {"info -- -odd.d1", "", 0, ""},
+        {"unpack -- -odd.d1 -odd.raw", "", 0, ""},
+        {"pack --level=3 -- -odd.raw -odd2.d1", "", 0, ""},
+    };
+    for (const Case& c : cases) {
+        const testing::ToolRun run = files.run(c.args, c.stdout_to);
+        EXPECT_EQ(run.status, c.status) << c.args << ": " << run.err;
+        EXPECT_NE(run.err.find(c.err_has), std::string::npos) << c.args << ": " << run.err;
+    }
+    EXPECT_EQ(files.read("keep.raw"), "KEEP");
+    EXPECT_FALSE(std::filesystem::exists(files.path("new.raw")));
+    EXPECT_TRUE(files.read("-odd.raw") == text(sample_frames(8000)));
+    EXPECT_TRUE(files.read("stdout.raw") == text(sample_frames(30 * 8000)));
+}
+
+TEST(VexlPackToolHostile, AnInterruptedUnpackLeavesNoFile)
+{
+    testing::HostileFiles files(VEXL_TOOL);
+    {
+        // 400 MB of frames, packed small: the unpack is still writing when
+        // the signal comes.
+        std::ofstream out(files.path("big.d1"), std::ios::binary);
+        BlockWriter writer([&out](std::span<const std::uint8_t> bytes) {
+            out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+            return true;
+        });
+        const Bytes frame = sample_frames(8000);
+        for (int i = 0; i < 50000; ++i)
+            writer.write(frame);
+        writer.finish();
+    }
+    const int status = files.interrupt({"unpack", "big.d1", "out.raw"}, SIGINT);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << "status " << status;
+    EXPECT_EQ(files.names(), std::vector<std::string>{"big.d1"});
 }
 
 }  // namespace

@@ -1,7 +1,11 @@
 #include "tools/vexl/output_file.h"
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <fstream>
 #include <iterator>
 
@@ -10,16 +14,22 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class OutputFileTest : public ::testing::Test {
+// Each test runs with unnamed temporaries and with the named ones used
+// where a file system has no unnamed files.
+class OutputFileTest : public ::testing::TestWithParam<bool> {
 protected:
     void SetUp() override
     {
-        dir = fs::temp_directory_path() /
-              ("vexl-output-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        platform::use_named_temporaries(GetParam());
+        dir = fs::temp_directory_path() / ("vexl-output-" + std::to_string(::getpid()));
         fs::remove_all(dir);
         fs::create_directories(dir);
     }
-    void TearDown() override { fs::remove_all(dir); }
+    void TearDown() override
+    {
+        fs::remove_all(dir);
+        platform::use_named_temporaries(false);
+    }
 
     static std::string read(const fs::path& p)
     {
@@ -34,7 +44,7 @@ protected:
     fs::path dir;
 };
 
-TEST_F(OutputFileTest, CommitReplacesTheTargetAtOnce)
+TEST_P(OutputFileTest, CommitReplacesTheTargetAtOnce)
 {
     const fs::path target = dir / "out.bin";
     std::ofstream(target) << "old";
@@ -50,7 +60,7 @@ TEST_F(OutputFileTest, CommitReplacesTheTargetAtOnce)
     EXPECT_EQ(entries(), 1u) << "no temporary left behind";
 }
 
-TEST_F(OutputFileTest, WithoutCommitNothingChangesAndNothingIsLeft)
+TEST_P(OutputFileTest, WithoutCommitNothingChangesAndNothingIsLeft)
 {
     const fs::path target = dir / "out.bin";
     std::ofstream(target) << "keep";
@@ -63,7 +73,7 @@ TEST_F(OutputFileTest, WithoutCommitNothingChangesAndNothingIsLeft)
     EXPECT_EQ(entries(), 1u);
 }
 
-TEST_F(OutputFileTest, WritingByNameThroughTheTemporary)
+TEST_P(OutputFileTest, WritingByNameThroughTheTemporary)
 {
     const fs::path target = dir / "named.txt";
     OutputFile out(target);
@@ -72,13 +82,53 @@ TEST_F(OutputFileTest, WritingByNameThroughTheTemporary)
     EXPECT_EQ(read(target), "by name");
 }
 
-TEST_F(OutputFileTest, UnwritableDirectoryIsReportedNotThrown)
+TEST_P(OutputFileTest, UnwritableDirectoryIsReportedNotThrown)
 {
     OutputFile out(dir / "missing-dir" / "out.bin");
     EXPECT_FALSE(out.ok());
     EXPECT_FALSE(out.error().empty());
     EXPECT_FALSE(out.commit());
 }
+
+TEST_P(OutputFileTest, StagedOutputsWaitWithoutADescriptorAndCommitTogether)
+{
+    std::ofstream(dir / "b.txt") << "old";
+    OutputFile a(dir / "a.txt");
+    OutputFile b(dir / "b.txt");
+    std::fputs("first", a.stream());
+    std::ofstream(b.temp_path()) << "second";
+    ASSERT_TRUE(a.stage() && b.stage()) << a.error() << b.error();
+    EXPECT_EQ(a.descriptor(), -1);
+    EXPECT_FALSE(fs::exists(dir / "a.txt"));
+    EXPECT_EQ(read(dir / "b.txt"), "old");
+    OutputFile* const both[] = {&a, &b};
+    EXPECT_EQ(OutputFile::commit_all(both), nullptr);
+    EXPECT_EQ(read(dir / "a.txt"), "first");
+    EXPECT_EQ(read(dir / "b.txt"), "second");
+    EXPECT_EQ(entries(), 2u);
+}
+
+TEST_P(OutputFileTest, ASignalLeavesNoNameBehind)
+{
+    std::ofstream(dir / "keep") << "keep";
+    const pid_t child = ::fork();
+    if (child == 0) {
+        OutputFile open(dir / "open");
+        OutputFile staged(dir / "staged");
+        const std::uint8_t bytes[] = {1, 2, 3};
+        const bool ready = open.write(bytes) && staged.write(bytes) && staged.stage();
+        if (ready)
+            std::raise(SIGTERM);
+        ::_exit(1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << "status " << status;
+    EXPECT_EQ(entries(), 1u) << "only the file that was there";
+}
+
+INSTANTIATE_TEST_SUITE_P(Temporaries, OutputFileTest, ::testing::Bool(),
+                         [](const auto& param) { return param.param ? "Named" : "Unnamed"; });
 
 }  // namespace
 }  // namespace vexl::tool

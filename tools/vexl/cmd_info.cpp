@@ -52,11 +52,12 @@ void print_report(const std::string& name, const PackInfo& info)
 
 int run_info(std::span<const std::string_view> args)
 {
-    if (args.size() != 1)
+    ParsedArgs parsed;
+    if (const std::string problem = parse_args(args, {}, parsed); !problem.empty())
+        return usage_error(command, problem);
+    if (parsed.operands.size() != 1)
         return usage_error(command, "expected IN.d1");
-    const std::string in_name(args[0]);
-    if (!in_name.empty() && in_name[0] == '-')
-        return usage_error(command, "unknown option '" + in_name + "'");
+    const std::string in_name(parsed.operands[0]);
 
     std::vector<std::uint8_t> image;
     std::string problem;
@@ -64,7 +65,7 @@ int run_info(std::span<const std::string_view> args)
         return fail(exit_bad_input, command.name, in_name, problem);
     const PackInfo info = inspect_pack(image);
     print_report(in_name, info);
-    std::fflush(stdout);
+    flush_stdout();
     for (const PackDamage& damage : info.damage)
         fail(exit_bad_input, command.name, in_name, describe(damage, info));
     return info.damaged() ? exit_bad_input : exit_ok;

@@ -5,11 +5,12 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
-#include <system_error>
 #include <thread>
 #include <vector>
 
+#include "platform/linux/tool_files.h"
 #include "platform/sound_files.h"
 #include "tools/demo/demo_writer.h"
 #include "tools/synth/synth.h"
@@ -23,31 +24,30 @@ int run_mkdemo(std::span<const std::string_view> args);
 
 const VexlCommand command(
     "mkdemo", "mkdemo DIR",
-    "Writes the default demo into DIR (made if missing): ld_vexl.d1, its 17650\n"
-    "frames of 80x50 cells (706 seconds at 25 frames per second) packed at\n"
-    "level 2, and ld_vexl.d2, its soundtrack (as `vexl mksound` makes it).\n"
-    "The same bytes on every run and machine. Both files are written whole or\n"
-    "not at all.",
+    "Writes the default demo into DIR (made if missing, as mkdir makes it:\n"
+    "its parent must exist): ld_vexl.d1, its 17650 frames of 80x50 cells\n"
+    "(706 seconds at 25 frames per second) packed at level 2, and\n"
+    "ld_vexl.d2, its soundtrack (as `vexl mksound` makes it). The same bytes\n"
+    "on every run and machine. Both files are written whole or neither is.",
     run_mkdemo);
 
 int run_mkdemo(std::span<const std::string_view> args)
 {
-    if (args.size() != 1 || args[0].empty())
+    ParsedArgs parsed;
+    if (const std::string problem = parse_args(args, {}, parsed); !problem.empty())
+        return usage_error(command, problem);
+    if (parsed.operands.size() != 1 || parsed.operands[0].empty())
         return usage_error(command, "expected one output directory");
-    const std::filesystem::path dir(args[0]);
-    std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
-    if (ec)
-        return fail(exit_bad_input, command.name, dir.string(), ec.message());
-    if (!std::filesystem::is_directory(dir, ec))
-        return fail(exit_bad_input, command.name, dir.string(), "not a directory");
+    const std::filesystem::path dir(parsed.operands[0]);
+    // Only DIR itself, as mkdir makes it: a mistyped parent is an error,
+    // not a tree of new folders. A run that fails leaves no folder it made.
+    platform::NewFolder folder;
+    if (std::string problem; !folder.make(dir.string(), problem))
+        return fail(exit_bad_input, command.name, dir.string(), "cannot make the folder: " + problem);
 
     const std::filesystem::path frames_path = dir / "ld_vexl.d1";
     const std::filesystem::path sound_path = dir / "ld_vexl.d2";
-    // Fail before the work, not after it, when a target cannot be replaced.
-    for (const auto& target : {frames_path, sound_path})
-        if (std::filesystem::is_directory(target, ec))
-            return fail(exit_bad_input, command.name, target.string(), "is a directory");
+    // Fail before the work, not after it, when a target cannot be written.
     OutputFile frames(frames_path);
     if (!frames.ok())
         return fail(exit_bad_input, command.name, frames_path.string(), frames.error());
@@ -56,9 +56,14 @@ int run_mkdemo(std::span<const std::string_view> args)
         return fail(exit_bad_input, command.name, sound_path.string(), sound.error());
 
     // The soundtrack and the frames share nothing, so the synthesizer runs
-    // beside the frame generator; each is deterministic on its own.
+    // beside the frame generator; each is deterministic on its own. The
+    // thread never takes a terminating signal: those stay with this one.
     std::vector<std::int16_t> samples;
-    std::thread synthesizer([&samples] { samples = synth::render_default_soundtrack(); });
+    std::optional<std::thread> synthesizer;
+    {
+        const platform::HeldTerminationSignals held;
+        synthesizer.emplace([&samples] { samples = synth::render_default_soundtrack(); });
+    }
     demo::PackedDemo packed;
     std::FILE* out = frames.stream();
     int write_error = 0;
@@ -71,7 +76,7 @@ int run_mkdemo(std::span<const std::string_view> args)
                                   return false;
                               },
                               packed);
-    synthesizer.join();
+    synthesizer->join();
     if (!packed_ok)
         return fail(exit_bad_input, command.name, frames_path.string(),
                     !frames.ok() ? frames.error() : std::strerror(write_error));
@@ -81,13 +86,12 @@ int run_mkdemo(std::span<const std::string_view> args)
                                                   error))
         return fail(exit_bad_input, command.name, sound_path.string(), error);
 
-    if (!frames.commit())
-        return fail(exit_bad_input, command.name, frames_path.string(), frames.error());
-    if (!sound.commit()) {
-        // Do not leave new frames beside an old soundtrack.
-        std::filesystem::remove(frames_path, ec);
-        return fail(exit_bad_input, command.name, sound_path.string(), sound.error());
-    }
+    // Both or neither: new frames never sit beside an old soundtrack.
+    OutputFile* const both[] = {&frames, &sound};
+    if (const OutputFile* failed = OutputFile::commit_all(both))
+        return fail(exit_bad_input, command.name, (failed == &frames ? frames_path : sound_path).string(),
+                    failed->error());
+    folder.keep();
     return exit_ok;
 }
 

@@ -24,9 +24,12 @@ const VexlCommand command(
 
 int run_mksound(std::span<const std::string_view> args)
 {
-    if (args.size() != 1)
+    ParsedArgs parsed;
+    if (const std::string problem = parse_args(args, {}, parsed); !problem.empty())
+        return usage_error(command, problem);
+    if (parsed.operands.size() != 1)
         return usage_error(command, "expected one output file");
-    const std::string out(args[0]);
+    const std::string out(parsed.operands[0]);
     OutputFile file(out);
     if (!file.ok())
         return fail(exit_bad_input, command.name, out, file.error());

@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "core/frame_geometry.h"
+#include "platform/linux/tool_files.h"
 #include "player/block_writer.h"
+#include "player/launcher.h"
 #include "tools/vexl/command.h"
 #include "tools/vexl/frame_file.h"
 #include "tools/vexl/output_file.h"
@@ -21,48 +23,39 @@ const VexlCommand command(
     "pack", "pack [--level 1-9] FRAMES OUT.d1",
     "Packs raw frames (80x50 cells of a character and an attribute byte,\n"
     "8000 bytes each) into a packed frame file of LZO1X blocks. FRAMES is a\n"
-    "file, or - for standard input. --level sets the block size to LEVEL x\n"
-    "32 KiB (default 2). OUT.d1 is replaced only when packing succeeds.",
+    "regular file, or - for standard input (a pipe, a device). --level sets\n"
+    "the block size to LEVEL x 32 KiB (default 2). OUT.d1 is replaced only\n"
+    "when packing succeeds, and never grows beyond what the player loads.",
     run_pack);
+
+constexpr OptionSpec options[] = {{"--level", true}};
 
 int run_pack(std::span<const std::string_view> args)
 {
+    ParsedArgs parsed;
+    if (const std::string problem = parse_args(args, options, parsed); !problem.empty())
+        return usage_error(command, problem);
     long long level = pack_default_level;
-    std::vector<std::string_view> files;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string_view arg = args[i];
-        std::string_view value;
-        if (arg == "--level") {
-            if (i + 1 == args.size())
-                return usage_error(command, "--level needs a value");
-            value = args[++i];
-        } else if (arg.starts_with("--level=")) {
-            value = arg.substr(8);
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return usage_error(command, "unknown option '" + std::string(arg) + "'");
-        } else {
-            files.push_back(arg);
-            continue;
-        }
-        if (!parse_int(value, BlockWriter::min_level, BlockWriter::max_level, level))
-            return usage_error(command, "--level takes 1 to 9, not '" + std::string(value) + "'");
-    }
-    if (files.size() != 2)
+    for (const ParsedArgs::Option& option : parsed.options)
+        if (!parse_int(option.value, BlockWriter::min_level, BlockWriter::max_level, level))
+            return usage_error(command, "--level takes 1 to 9, not '" + std::string(option.value) + "'");
+    if (parsed.operands.size() != 2)
         return usage_error(command, "expected FRAMES and OUT.d1");
-    const std::string frames_name(files[0]);
-    const std::string out_name(files[1]);
+    const std::string frames_name(parsed.operands[0]);
+    const std::string out_name(parsed.operands[1]);
     const bool from_stdin = frames_name == "-";
     if (!from_stdin && is_same_file(frames_name, out_name))
         return usage_error(command, "OUT.d1 is the input file");
 
     std::FILE* in = stdin;
     if (!from_stdin) {
-        std::error_code ec;
-        if (std::filesystem::is_directory(frames_name, ec))
-            return fail(exit_bad_input, command.name, frames_name, "is a directory");
-        in = std::fopen(frames_name.c_str(), "rb");
+        // A device or a FIFO by name could be endless; a stream of frames
+        // comes through standard input, where the size limit below holds.
+        std::string problem;
+        in = platform::open_regular_file(frames_name, problem);
         if (in == nullptr)
-            return fail(exit_bad_input, command.name, frames_name, std::strerror(errno));
+            return fail(exit_bad_input, command.name, frames_name,
+                        problem + (problem.ends_with("not a regular file") ? " (give - to read standard input)" : ""));
     }
     struct Closer {
         std::FILE* file;
@@ -77,8 +70,22 @@ int run_pack(std::span<const std::string_view> args)
     OutputFile out(out_name);
     if (!out.ok())
         return fail(exit_bad_input, command.name, out_name, out.error());
-    BlockWriter writer([&out](std::span<const std::uint8_t> bytes) { return out.write(bytes); },
-                       static_cast<int>(level));
+    // The player loads no larger file, so an endless input stops here.
+    std::uint64_t packed = 0;
+    bool too_large = false;
+    BlockWriter writer(
+        [&](std::span<const std::uint8_t> bytes) {
+            packed += bytes.size();
+            too_large = packed > static_cast<std::uint64_t>(largest_frame_file);
+            return !too_large && out.write(bytes);
+        },
+        static_cast<int>(level));
+    const auto write_failed = [&] {
+        return fail(exit_bad_input, command.name, out_name,
+                    too_large ? "the packed file would be larger than the " +
+                                    std::to_string(largest_frame_file) + " bytes the player loads; not written"
+                              : out.error());
+    };
 
     std::vector<std::uint8_t> chunk(1 << 20);
     for (;;) {
@@ -86,11 +93,13 @@ int run_pack(std::span<const std::string_view> args)
         if (got == 0)
             break;
         if (!writer.write({chunk.data(), got}))
-            return fail(exit_bad_input, command.name, out_name, out.error());
+            return write_failed();
     }
     if (std::ferror(in) != 0)
         return fail(exit_bad_input, command.name, shown_input, std::strerror(errno));
-    if (!writer.finish() || !out.commit())
+    if (!writer.finish())
+        return write_failed();
+    if (!out.commit())
         return fail(exit_bad_input, command.name, out_name, out.error());
 
     const std::uint64_t frames = writer.bytes_in() / frame_bytes;

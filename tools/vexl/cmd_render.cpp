@@ -1,7 +1,10 @@
 // vexl render: frames of a packed frame file as PNG pictures, drawn by the
 // full-screen screen's own rasteriser.
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -67,12 +70,23 @@ constexpr long long largest_size = 5120;
 
 constexpr long long most_frames = 1LL << 31;
 
-// "A:B" with A < B.
-bool parse_range(std::string_view text, long long& first, long long& end)
+constexpr OptionSpec options[] = {
+    {"--frame", true}, {"--frames", true}, {"--dir", true}, {"--scale", true},
+    {"--aspect", false}, {"--crop", true}, {"--size", true}};
+
+// "A:B" with A < B; empty, or what is wrong.
+std::string parse_range(std::string_view text, long long& first, long long& end)
 {
     const std::size_t colon = text.find(':');
-    return colon != std::string_view::npos && parse_int(text.substr(0, colon), 0, most_frames, first) &&
-           parse_int(text.substr(colon + 1), 0, most_frames, end) && first < end;
+    if (colon == std::string_view::npos)
+        return "--frames wants A:B, not '" + std::string(text) + "'";
+    std::string problem;
+    if (!parse_number(text.substr(0, colon), 0, most_frames - 1, first, problem) ||
+        !parse_number(text.substr(colon + 1), 1, most_frames, end, problem))
+        return "--frames: " + problem;
+    if (first >= end)
+        return "--frames wants A < B, not '" + std::string(text) + "'";
+    return {};
 }
 
 // "C,R,W,H": a non-empty rectangle of cells within the frame.
@@ -108,53 +122,44 @@ bool parse_size(std::string_view text, int& width, int& height)
 // Fills `o`; returns an empty string or the usage problem.
 std::string parse(std::span<const std::string_view> args, Options& o)
 {
-    std::vector<std::string_view> names;
+    ParsedArgs parsed;
+    if (std::string problem = parse_args(args, options, parsed); !problem.empty())
+        return problem;
     bool single = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string_view arg = args[i];
-        const bool has_value = i + 1 < args.size();
-        long long value = 0;
-        if (arg == "--aspect") {
+    for (const auto& [name, value] : parsed.options) {
+        std::string problem;
+        long long number = 0;
+        if (name == "--aspect") {
             o.aspect = true;
-        } else if (arg == "--frame" || arg == "--frames" || arg == "--dir" || arg == "--scale" || arg == "--crop" ||
-                   arg == "--size") {
-            if (!has_value)
-                return std::string(arg) + " needs a value";
-            const std::string_view v = args[++i];
-            if (arg == "--frame") {
-                if (!parse_int(v, 0, most_frames - 1, value))
-                    return "--frame wants a frame number, not '" + std::string(v) + "'";
-                o.first = value;
-                o.end = value + 1;
-                single = true;
-            } else if (arg == "--frames") {
-                if (!parse_range(v, o.first, o.end))
-                    return "--frames wants A:B with A < B, not '" + std::string(v) + "'";
-                o.range = true;
-            } else if (arg == "--dir") {
-                o.dir = v;
-            } else if (arg == "--crop") {
-                if (!parse_cells(v, o.cells))
-                    return "--crop wants C,R,W,H cells within the 80 x 50 screen, not '" + std::string(v) + "'";
-                o.crop = true;
-            } else if (arg == "--size") {
-                if (!parse_size(v, o.width, o.height))
-                    return "--size wants WxH, each from 1 to 5120, not '" + std::string(v) + "'";
-            } else {
-                if (!parse_int(v, 1, largest_render_scale, value))
-                    return "--scale wants a whole number from 1 to 8, not '" + std::string(v) + "'";
-                o.scale = static_cast<int>(value);
-            }
-        } else if (!arg.empty() && arg[0] == '-') {
-            return "unknown option '" + std::string(arg) + "'";
+        } else if (name == "--frame") {
+            if (!parse_number(value, 0, most_frames - 1, number, problem))
+                return "--frame: " + problem;
+            o.first = number;
+            o.end = number + 1;
+            single = true;
+        } else if (name == "--frames") {
+            if (problem = parse_range(value, o.first, o.end); !problem.empty())
+                return problem;
+            o.range = true;
+        } else if (name == "--dir") {
+            o.dir = value;
+        } else if (name == "--crop") {
+            if (!parse_cells(value, o.cells))
+                return "--crop wants C,R,W,H cells within the 80 x 50 screen, not '" + std::string(value) + "'";
+            o.crop = true;
+        } else if (name == "--size") {
+            if (!parse_size(value, o.width, o.height))
+                return "--size wants WxH, each from 1 to 5120, not '" + std::string(value) + "'";
         } else {
-            names.push_back(arg);
+            if (!parse_number(value, 1, largest_render_scale, number, problem))
+                return "--scale: " + problem;
+            o.scale = static_cast<int>(number);
         }
     }
-    if (names.size() != 2)
+    if (parsed.operands.size() != 2)
         return "expected IN.d1 and OUT.png";
-    o.in = names[0];
-    o.out = names[1];
+    o.in = parsed.operands[0];
+    o.out = parsed.operands[1];
     if (single && o.range)
         return "--frame and --frames exclude each other";
     if (o.range != !o.dir.empty())
@@ -214,9 +219,17 @@ int run_render(std::span<const std::string_view> args)
         if (!fs::is_directory(o.dir, ec))
             return fail(exit_bad_input, command.name, o.dir, "is not a folder");
     }
+    const auto target = [&o](long long n) { return o.range ? numbered_name(o, n) : o.out; };
+    // Every target is checked before the first picture is drawn.
+    for (long long n = o.first; n < o.end; ++n)
+        if (is_same_file(o.in, target(n)))
+            return usage_error(command, "an output would overwrite the input file");
+    for (long long n = o.first; n < o.end; ++n)
+        if (const std::string why = OutputFile::problem_with(target(n)); !why.empty())
+            return fail(exit_bad_input, command.name, target(n), why);
 
-    // All pictures go to temporaries first and replace their targets only
-    // once every one of them is written.
+    // All pictures are written first and replace their targets only once
+    // every one of them is: any failure replaces none.
     std::vector<std::unique_ptr<OutputFile>> outputs;
     {
         ImageStream stream(o.in, image);
@@ -229,24 +242,29 @@ int run_render(std::span<const std::string_view> args)
             pack_read(stream.get(), frame, frame_bytes);
             if (n < o.first)
                 continue;
-            const std::string name = o.range ? numbered_name(o, n) : o.out;
-            if (is_same_file(o.in, name))
-                return usage_error(command, "an output would overwrite the input file");
+            const std::string name = target(n);
             auto out = std::make_unique<OutputFile>(name);
             const RgbPicture picture = draw(std::span(frame), o);
             std::FILE* file = out->ok() ? out->stream() : nullptr;
             if (file == nullptr)
                 return fail(exit_bad_input, command.name, name, out->error());
+            errno = 0;
             if (!write_png(file, picture, problem))
-                return fail(exit_bad_input, command.name, name, problem);
+                // libpng says only "Write Error" when the disk is full.
+                return fail(exit_bad_input, command.name, name,
+                            std::ferror(file) != 0 && errno != 0 ? std::strerror(errno) : problem);
+            // Waiting without a descriptor, so any number of frames fits.
+            if (!out->stage())
+                return fail(exit_bad_input, command.name, name, out->error());
             outputs.push_back(std::move(out));
         }
     }
-    for (std::size_t i = 0; i < outputs.size(); ++i)
-        if (!outputs[i]->commit())
-            return fail(exit_bad_input, command.name,
-                        o.range ? numbered_name(o, o.first + static_cast<long long>(i)) : o.out,
-                        outputs[i]->error());
+    std::vector<OutputFile*> all;
+    for (const auto& out : outputs)
+        all.push_back(out.get());
+    if (const OutputFile* failed = OutputFile::commit_all(all))
+        return fail(exit_bad_input, command.name,
+                    target(o.first + (std::find(all.begin(), all.end(), failed) - all.begin())), failed->error());
     return info.damaged() ? exit_bad_input : exit_ok;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "audio/speaker_sim.h"
+#include "platform/linux/tool_files.h"
 #include "platform/sound_files.h"
 #include "tools/vexl/command.h"
 #include "tools/vexl/output_file.h"
@@ -31,10 +32,22 @@ constexpr std::size_t block_samples = 4096;
 
 int run_speaker(std::span<const std::string_view> args)
 {
-    if (args.size() != 2)
+    ParsedArgs parsed;
+    if (const std::string problem = parse_args(args, {}, parsed); !problem.empty())
+        return usage_error(command, problem);
+    if (parsed.operands.size() != 2)
         return usage_error(command, "expected an input file and an output file");
-    const std::string in(args[0]);
-    const std::string out(args[1]);
+    const std::string in(parsed.operands[0]);
+    const std::string out(parsed.operands[1]);
+    if (platform::same_file(in, out))
+        return usage_error(command, "OUT.wav is the input file");
+
+    // Refused before the work, not after it.
+    if (const std::string problem = platform::input_problem(in); !problem.empty())
+        return fail(exit_bad_input, command.name, in, problem);
+    OutputFile file(out);
+    if (!file.ok())
+        return fail(exit_bad_input, command.name, out, file.error());
 
     platform::MonoSound sound;
     std::string error;
@@ -47,9 +60,6 @@ int run_speaker(std::span<const std::string_view> args)
         speaker_sim_dsp(nullptr, sound.samples.data() + at, static_cast<int>(n), nullptr);
     }
 
-    OutputFile file(out);
-    if (!file.ok())
-        return fail(exit_bad_input, command.name, out, file.error());
     if (!platform::sound_files().write_wav_mono16(file.temp_path().string(), sound.samples,
                                                    sound.sample_rate, error))
         return fail(exit_bad_input, command.name, out, error);

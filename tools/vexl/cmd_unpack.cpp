@@ -19,18 +19,20 @@ const VexlCommand command(
     "unpack", "unpack IN.d1 OUT",
     "Writes the frames of a packed frame file to OUT, byte for byte what the\n"
     "player reads, a last partial frame included. A damaged file is unpacked\n"
-    "as far as the player would read it; the damage is reported and the exit\n"
-    "status is 1.",
+    "as far as the player would read it: OUT then holds what could be read,\n"
+    "the damage is reported and the exit status is 1. When not a byte can be\n"
+    "read, or OUT can't be written whole, OUT is left as it was.",
     run_unpack);
 
 int run_unpack(std::span<const std::string_view> args)
 {
-    if (args.size() != 2)
+    ParsedArgs parsed;
+    if (const std::string problem = parse_args(args, {}, parsed); !problem.empty())
+        return usage_error(command, problem);
+    if (parsed.operands.size() != 2)
         return usage_error(command, "expected IN.d1 and OUT");
-    const std::string in_name(args[0]);
-    const std::string out_name(args[1]);
-    if (!args[0].empty() && args[0][0] == '-')
-        return usage_error(command, "unknown option '" + in_name + "'");
+    const std::string in_name(parsed.operands[0]);
+    const std::string out_name(parsed.operands[1]);
     if (is_same_file(in_name, out_name))
         return usage_error(command, "OUT is the input file");
 
@@ -43,6 +45,7 @@ int run_unpack(std::span<const std::string_view> args)
     OutputFile out(out_name);
     if (!out.ok())
         return fail(exit_bad_input, command.name, out_name, out.error());
+    std::uint64_t unpacked = 0;
     {
         ImageStream stream(in_name, image);
         if (stream.get() == nullptr)
@@ -54,13 +57,18 @@ int run_unpack(std::span<const std::string_view> args)
             got = pack_read(stream.get(), frame, frame_bytes);
             if (!out.write({frame, got}))
                 return fail(exit_bad_input, command.name, out_name, out.error());
+            unpacked += got;
         } while (got == frame_bytes);
     }
-    if (!out.commit())
-        return fail(exit_bad_input, command.name, out_name, out.error());
-
     for (const PackDamage& damage : info.damage)
         fail(exit_bad_input, command.name, in_name, describe(damage, info));
+    // A salvage of nothing would only destroy what OUT held.
+    if (unpacked == 0 && info.damaged())
+        return fail(exit_bad_input, command.name, out_name,
+                    std::string("nothing could be unpacked; ") +
+                        (out.replaces_a_file() ? "left as it was" : "not written"));
+    if (!out.commit())
+        return fail(exit_bad_input, command.name, out_name, out.error());
     return info.damaged() ? exit_bad_input : exit_ok;
 }
 

@@ -1,44 +1,22 @@
 #include "tools/vexl/frame_file.h"
 
-#include <cerrno>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <limits>
-#include <system_error>
+
+#include "platform/linux/tool_files.h"
+#include "player/launcher.h"
 
 namespace vexl::tool {
 
 bool read_whole_file(const std::filesystem::path& path, std::vector<std::uint8_t>& bytes,
                      std::string& problem)
 {
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) {
-        problem = "is a directory";
-        return false;
-    }
-    std::FILE* in = std::fopen(path.c_str(), "rb");
-    if (in == nullptr) {
-        problem = std::strerror(errno);
-        return false;
-    }
-    bytes.clear();
-    std::uint8_t chunk[1 << 16];
-    std::size_t got = 0;
-    while ((got = std::fread(chunk, 1, sizeof chunk, in)) != 0)
-        bytes.insert(bytes.end(), chunk, chunk + got);
-    const bool failed = std::ferror(in) != 0;
-    const int error = errno;
-    std::fclose(in);
-    if (failed)
-        problem = std::strerror(error);
-    return !failed;
+    return platform::read_regular_file(path.string(), largest_frame_file, bytes, problem);
 }
 
 bool is_same_file(const std::filesystem::path& input, const std::filesystem::path& output)
 {
-    std::error_code ec;
-    return std::filesystem::equivalent(input, output, ec) && !ec;
+    return platform::same_file(input.string(), output.string());
 }
 
 ImageStream::ImageStream(const std::filesystem::path& path, std::vector<std::uint8_t>& image)

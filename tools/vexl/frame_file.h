@@ -13,11 +13,14 @@
 
 namespace vexl::tool {
 
-// Reads the whole file; on failure says why in `problem`.
+// Reads a whole frame file: a regular file of at most the size the player
+// loads. Anything else (a device, a FIFO, a folder) is refused unread; on
+// failure `problem` says why.
 bool read_whole_file(const std::filesystem::path& path, std::vector<std::uint8_t>& bytes,
                      std::string& problem);
 
-// True when `output` already exists and is the same file as `input`.
+// True when `output` already exists and is the same file as `input`
+// (device and inode: whatever the names and links on the way).
 bool is_same_file(const std::filesystem::path& input, const std::filesystem::path& output);
 
 // A reading stream over `image`, which must hold the content of `path`:

@@ -36,7 +36,7 @@ int main(int argc, char** argv)
     const std::string_view name = argv[1];
     if (name == "--help" || name == "-h" || name == "help") {
         print_overview(stdout);
-        return exit_ok;
+        return finish_stdout(exit_ok);
     }
     if (name == "--version") {
         std::printf("vexl %.*s\n", static_cast<int>(vexl::project_version.size()), vexl::project_version.data());
@@ -50,12 +50,14 @@ int main(int argc, char** argv)
     }
     std::vector<std::string_view> args(argv + 2, argv + argc);
     for (std::string_view arg : args) {
+        if (arg == "--")
+            break;  // what follows are names, however they look
         if (arg == "--help" || arg == "-h") {
             std::printf("usage: vexl %.*s\n\n%.*s\n", static_cast<int>(command->synopsis.size()),
                         command->synopsis.data(), static_cast<int>(command->help.size()),
                         command->help.data());
-            return exit_ok;
+            return finish_stdout(exit_ok);
         }
     }
-    return command->main(args);
+    return finish_stdout(command->main(args));
 }

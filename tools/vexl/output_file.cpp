@@ -2,59 +2,70 @@
 
 #include <cerrno>
 #include <cstring>
-#include <random>
-#include <system_error>
 
 namespace vexl::tool {
 
 OutputFile::OutputFile(std::filesystem::path target) : target_(std::move(target))
 {
-    // Same directory as the target, so the final rename stays on one file
-    // system and is atomic.
-    std::random_device entropy;
-    for (int attempt = 0; attempt < 16 && temp_.empty(); ++attempt) {
-        std::filesystem::path candidate = target_;
-        candidate += ".tmp-" + std::to_string(entropy() % 1000000000u);
-        // "x": fail rather than reuse a file somebody else is writing.
-        std::FILE* probe = std::fopen(candidate.c_str(), "wbx");
-        if (probe != nullptr) {
-            stream_ = probe;
-            temp_ = candidate;
-        } else if (errno != EEXIST) {
-            error_ = std::strerror(errno);
-            return;
-        }
-    }
-    if (temp_.empty())
-        error_ = "cannot create a temporary file";
+    std::string problem;
+    if (!file_.open(target_.string(), problem))
+        error_ = problem;
+    else
+        reopen_path_ = file_.reopen_path();
 }
 
 OutputFile::~OutputFile()
 {
     if (stream_ != nullptr)
         std::fclose(stream_);
-    if (!committed_ && !temp_.empty()) {
-        std::error_code ignored;
-        std::filesystem::remove(temp_, ignored);
-    }
+}
+
+std::string OutputFile::problem_with(const std::filesystem::path& target)
+{
+    return platform::output_problem(target.string());
+}
+
+bool OutputFile::fail(const std::string& problem)
+{
+    if (error_.empty())
+        error_ = problem;
+    return false;
+}
+
+bool OutputFile::close_stream()
+{
+    if (stream_ == nullptr)
+        return true;
+    const bool flushed = std::fflush(stream_) == 0;
+    const int saved = errno;
+    const bool closed = std::fclose(stream_) == 0;
+    stream_ = nullptr;
+    if (!flushed || !closed)
+        return fail(std::strerror(flushed ? errno : saved));
+    return true;
 }
 
 const std::filesystem::path& OutputFile::temp_path()
 {
-    // The writer reopens the file by name; our own handle would only linger.
-    if (stream_ != nullptr) {
-        std::fclose(stream_);
-        stream_ = nullptr;
-    }
-    return temp_;
+    // The writer opens the file by name; our own stream would only linger.
+    close_stream();
+    return reopen_path_;
+}
+
+int OutputFile::descriptor()
+{
+    close_stream();
+    return file_.descriptor();
 }
 
 std::FILE* OutputFile::stream()
 {
     if (stream_ == nullptr && ok()) {
-        stream_ = std::fopen(temp_.c_str(), "wb");
+        // A stream of its own over a duplicate: closing it must not close
+        // the descriptor that keeps an unnamed temporary alive.
+        stream_ = platform::open_stream(file_.descriptor());
         if (stream_ == nullptr)
-            error_ = std::strerror(errno);
+            fail(std::strerror(errno));
     }
     return stream_;
 }
@@ -64,35 +75,40 @@ bool OutputFile::write(std::span<const std::uint8_t> bytes)
     std::FILE* out = stream();
     if (out == nullptr)
         return false;
-    if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), out) != bytes.size()) {
-        error_ = std::strerror(errno);
-        return false;
-    }
+    if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), out) != bytes.size())
+        return fail(std::strerror(errno));
     return true;
+}
+
+bool OutputFile::stage()
+{
+    if (!ok() || !close_stream())
+        return false;
+    std::string problem;
+    return file_.stage(problem) || fail(problem);
 }
 
 bool OutputFile::commit()
 {
-    if (!ok())
-        return false;
-    if (stream_ != nullptr) {
-        const bool flushed = std::fflush(stream_) == 0;
-        const int saved = errno;
-        const bool closed = std::fclose(stream_) == 0;
-        stream_ = nullptr;
-        if (!flushed || !closed) {
-            error_ = std::strerror(flushed ? errno : saved);
-            return false;
+    OutputFile* self = this;
+    return commit_all({&self, 1}) == nullptr;
+}
+
+OutputFile* OutputFile::commit_all(std::span<OutputFile* const> outputs)
+{
+    for (OutputFile* out : outputs)
+        if (!out->stage())
+            return out;
+    // Held together, so that a signal can't stop the run between two renames.
+    platform::HeldTerminationSignals held;
+    for (OutputFile* out : outputs) {
+        std::string problem;
+        if (!out->file_.place(problem)) {
+            out->fail(problem);
+            return out;
         }
     }
-    std::error_code ec;
-    std::filesystem::rename(temp_, target_, ec);
-    if (ec) {
-        error_ = ec.message();
-        return false;
-    }
-    committed_ = true;
-    return true;
+    return nullptr;
 }
 
 }  // namespace vexl::tool
