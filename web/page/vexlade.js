@@ -63,13 +63,6 @@
     return imports;
   }
 
-  async function fetchModuleBytes(name) {
-    const response = await fetch(name);
-    if (!response.ok)
-      throw new LoadError(`${name} was not found next to this page (HTTP ${response.status})`);
-    return response.arrayBuffer();
-  }
-
   // The frame file inside the frame module: on demand, a picture per frame.
   class FrameFile {
     constructor(instance) {
@@ -79,7 +72,7 @@
     }
 
     static async load() {
-      const module = await WebAssembly.compile(await fetchModuleBytes('vexlade.wasm'));
+      const module = await WebAssembly.compile(await fetchFile('vexlade.wasm'));
       return new FrameFile(await WebAssembly.instantiate(module, runtimeImports(module)));
     }
 
@@ -113,7 +106,7 @@
 
   // ---- The demo's files ---------------------------------------------------
 
-  async function fetchFile(name, progress) {
+  async function fetchFile(name, progress = () => {}) {
     let response;
     try {
       response = await fetch(name);
@@ -234,7 +227,7 @@
 
   // ---- State --------------------------------------------------------------
 
-  const modules = Promise.all([FrameFile.load(), fetchModuleBytes('speaker.wasm')]);
+  const modules = Promise.all([FrameFile.load(), fetchFile('speaker.wasm')]);
   modules.catch(() => {});
 
   const state = {
@@ -266,18 +259,22 @@
   // A demo being loaded: its frames and its sound, each a promise. The
   // frames are opened as soon as they are there (the first frame shows
   // before the sound is ready, as in the player); the sound is null when
-  // there is none.
-  function openDemo(framesBytes, soundBytes) {
+  // there is none. Only the latest demo takes the frame module.
+  let latestDemo = 0;
+  function openDemo(framesBytes, soundBytes, framesLabel = framesName) {
+    const generation = ++latestDemo;
     const frames = (async () => {
       const [file] = await modules;
       const bytes = await framesBytes;
+      if (generation !== latestDemo)
+        throw new LoadError('other files were chosen');
       performance.mark('vexlade:frames-fetched');
       const count = file.open(bytes);
       performance.mark('vexlade:frames-open');
       const damage = file.damage();
       if (count === 0)
-        throw new LoadError(`${framesName} holds no frame to show${damage ? ': ' + damage : ''}`);
-      return {file, count, note: damage ? `${framesName} is damaged (${damage}); the frames before the damage play.` : ''};
+        throw new LoadError(`${framesLabel} holds no frame to show${damage ? ': ' + damage : ''}`);
+      return {file, count, note: damage ? `${framesLabel} is damaged (${damage}); the frames before the damage play.` : ''};
     })();
     const sound = (async () => {
       let bytes;
@@ -321,8 +318,10 @@
         return;
       ui.play.disabled = true;
       setLoadState('');
-      fail(`Loading failed. ${error.message}.` +
-           ' Drop the demo\'s files on the page or pick them to play them instead.');
+      // Other files help only where the player itself could load.
+      modules.then(() => fail(`Loading failed. ${error.message}.` +
+                              ' Drop the demo\'s files on the page or pick them to play them instead.'),
+                   () => fail(`Loading failed. ${error.message}.`));
     });
   }
 
@@ -341,7 +340,8 @@
     useDemo(openDemo(
       framesFile ? read(framesFile)
                  : Promise.reject(new LoadError(`there is no frame file among ${files.map((f) => f.name).join(', ')}`)),
-      soundFile ? read(soundFile) : Promise.reject(new LoadError('No soundtrack was given'))));
+      soundFile ? read(soundFile) : Promise.reject(new LoadError('No soundtrack was given')),
+      framesFile?.name));
   }
 
   // ---- The heard position -------------------------------------------------
@@ -695,7 +695,6 @@
     seek,
   };
 
-  modules.catch((error) => fail(`The player could not start: ${error.message}.`));
   useDemo(loadFromServer());
   fit();
   requestAnimationFrame(tick);
