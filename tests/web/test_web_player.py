@@ -15,6 +15,7 @@ import math
 import os
 import pathlib
 import shutil
+import statistics
 import subprocess
 import sys
 import time
@@ -143,19 +144,29 @@ window.AudioContext = class extends window.AudioContext {
 };
 """
 
-# Seeks while playing and, half a second on, compares status().seconds
-# with the position heard by the context's own output timestamp.
+# Seeks while playing and then, ten times a second for a second, compares
+# status().seconds with the position the context's own output timestamp
+# says is heard, counted from the context time just before the seek and
+# from just after it (the sound restarted in between); returns those
+# differences in seconds.
 HEARD_AFTER_SEEK = """
 const [position, done] = arguments;
 const context = window.audioContexts[window.audioContexts.length - 1];
+const before = context.currentTime;
 window.vexlade.seek(position);
-const started = context.currentTime;
-setTimeout(() => {
+const after = context.currentTime;
+const differences = [];
+const timer = setInterval(() => {
   const seconds = window.vexlade.status().seconds;
   const stamp = context.getOutputTimestamp();
   const heard = stamp.contextTime + (performance.now() - stamp.performanceTime) / 1000;
-  done({seconds, expected: position + Math.max(0, heard - started), ahead: context.currentTime - heard});
-}, 500);
+  differences.push([seconds - (position + Math.max(0, heard - before)),
+                    seconds - (position + Math.max(0, heard - after))]);
+  if (differences.length === 10) {
+    clearInterval(timer);
+    done(differences);
+  }
+}, 100);
 """
 
 # The worklet over the first seconds of the soundtrack, rendered offline,
@@ -308,6 +319,14 @@ class Playback(PageTest):
         self.assertGreaterEqual(scale, 1)
         self.assertAlmostEqual(shape["width"] * shape["ratio"], 640 * scale, delta=0.01)
         self.assertAlmostEqual(shape["height"] * shape["ratio"], 400 * scale, delta=0.01)
+        # f leaves full screen and takes it again.
+        for key_press_leaves in (True, False):
+            self.press("f")
+            deadline = time.monotonic() + 5
+            while (self.driver.execute_script("return !document.fullscreenElement") != key_press_leaves
+                   and time.monotonic() < deadline):
+                time.sleep(0.05)
+            self.assertEqual(self.driver.execute_script("return !document.fullscreenElement"), key_press_leaves)
 
     def test_status_follows_the_heard_sound(self):
         samples = self.driver.execute_async_script(SAMPLE_STATUS, 6)
@@ -331,9 +350,13 @@ class Playback(PageTest):
         self.assertGreater(heard[-1] - heard[0], 3)
 
     def test_position_is_what_the_output_plays(self):
-        result = self.driver.execute_async_script(HEARD_AFTER_SEEK, 200)
-        self.assertAlmostEqual(result["seconds"], result["expected"], delta=0.005, msg=result)
-        self.assertGreater(result["seconds"], 200.2)
+        differences = self.driver.execute_async_script(HEARD_AFTER_SEEK, 200)
+        # Never behind what is heard; ahead only for a moment, where the
+        # position held still while a starved output caught up (it never
+        # goes back). currentTime instead would put it some 40 ms ahead.
+        self.assertGreater(min(late for _, late in differences), -0.002, differences)
+        self.assertLess(statistics.median(early for early, _ in differences), 0.005, differences)
+        self.assertGreater(self.status()["seconds"], 200.5)
 
     def test_canvas_matches_vexl_render(self):
         self.press(" ")
