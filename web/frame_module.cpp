@@ -10,11 +10,11 @@
 // the frame file is written), so frame k starts in block k * 8000 / capacity.
 // A block that unpacks to less is damage; the page is told.
 
+#include <lzo/lzo1x.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
-#include <lzo/lzo1x.h>
 #include <span>
 #include <string>
 #include <vector>

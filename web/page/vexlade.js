@@ -296,8 +296,10 @@
     let framesDone = 0;
     let soundDone = 0;
     const progress = () => setLoadState(`Loading the demo\u2026 ${Math.round((framesDone + soundDone) * 50)}%`);
-    return openDemo(fetchFile(framesName, (f) => { framesDone = f; progress(); }),
-                    fetchFile(soundName, (f) => { soundDone = f; progress(); }));
+    // The soundtrack comes after the frames, which the first frame needs.
+    const frames = fetchFile(framesName, (f) => { framesDone = f; progress(); });
+    const sound = frames.catch(() => {}).then(() => fetchFile(soundName, (f) => { soundDone = f; progress(); }));
+    return openDemo(frames, sound);
   }
 
   function useDemo(demo) {
