@@ -188,7 +188,8 @@ int run_web(std::span<const std::string_view> args)
         return usage_error(command, "the output must name a folder");
     if (web_page_files().empty())
         return fail(exit_bad_input, command.name, "",
-                    "this vexl was built without the web player (emscripten was not installed)");
+                    "this vexl was built without the web player, which needs emscripten "
+                    "(./build.sh web installs it)");
 
     const fs::path frames = dir / frames_name;
     const fs::path sound = dir / sound_name;
