@@ -4,6 +4,8 @@
 #   ./build.sh test    runs the whole test suite
 #   ./build.sh build   only builds
 #   ./build.sh package builds build/vexlade_<version>_<arch>.deb
+#   ./build.sh web     builds with the web player and writes the default
+#                      demo's site to build/site (serve it with any web server)
 #   ./build.sh asan    builds with ASan+UBSan in build-asan/ and runs the tests
 #   ./build.sh tsan    builds with TSan in build-tsan/ and runs the tests
 # Every step is idempotent: packages already installed are not fetched
@@ -13,16 +15,20 @@ set -eu
 mode=${1:-play}
 top=$(cd "$(dirname "$0")" && pwd)
 
-# What building needs, and what the tests need on top (terminal and X
-# display for the end-to-end tests).
+# What building needs, what the web player needs on top (emscripten), and
+# what the tests need (terminal and X display for the end-to-end tests, a
+# browser for the web player's).
 build_packages="build-essential cmake pkg-config liblzo2-dev libsdl2-dev libsndfile1-dev
   libpng-dev console-data libgtest-dev libgmock-dev libbenchmark-dev scdoc file"
-test_packages="tmux xvfb xauth xdotool x11-apps desktop-file-utils man-db bash-completion"
+web_packages="emscripten"
+test_packages="$web_packages tmux xvfb xauth xdotool x11-apps chromium chromium-driver python3-selenium
+  desktop-file-utils man-db bash-completion"
 
 case "$mode" in
-  play|build|package) packages=$build_packages ;;
+  play|build) packages=$build_packages ;;
+  web|package) packages="$build_packages $web_packages" ;;
   test|asan|tsan) packages="$build_packages $test_packages" ;;
-  *) echo "usage: $0 [play|test|build|package|asan|tsan]" >&2; exit 2 ;;
+  *) echo "usage: $0 [play|test|build|web|package|asan|tsan]" >&2; exit 2 ;;
 esac
 
 as_root() {
@@ -46,7 +52,9 @@ jobs=$(nproc 2>/dev/null || echo 2)
 
 build_tree() {  # build_tree DIR [cmake options...]
   dir=$1; shift
-  if [ ! -f "$dir/CMakeCache.txt" ]; then
+  # A tree configured before emscripten was installed looks for it again.
+  if [ ! -f "$dir/CMakeCache.txt" ] ||
+     { command -v emcc >/dev/null && grep -q '^VEXL_EMCC:FILEPATH=.*NOTFOUND' "$dir/CMakeCache.txt"; }; then
     cmake -S "$top" -B "$dir" "$@"
   fi
   cmake --build "$dir" -j "$jobs"
@@ -76,7 +84,7 @@ case "$mode" in
     build_tree "$top/build-tsan" -DVEXL_SANITIZE=thread -DVEXL_BUILD_BENCH=OFF
     run_tests "$top/build-tsan"
     ;;
-  play)
+  play|web)
     build_tree "$top/build"
     demo="$top/build/demo"
     vexl="$top/build/tools/vexl"
@@ -85,6 +93,11 @@ case "$mode" in
     if [ ! -f "$demo/ld_vexl.d1" ] || [ ! -f "$demo/ld_vexl.d2" ] ||
        [ "$vexl" -nt "$demo/ld_vexl.d1" ]; then
       "$vexl" mkdemo "$demo"
+    fi
+    if [ "$mode" = web ]; then
+      "$vexl" web "$demo" "$top/build/site"
+      echo "The web player is in build/site: python3 -m http.server -d build/site 8000"
+      exit 0
     fi
     # The player takes its files from the current directory.
     cd "$demo"

@@ -24,8 +24,10 @@ PackInfo inspect_pack(std::span<const std::uint8_t> image)
     info.buffer_size = pack_buffer_size(info.capacity);
 
     // Not zeroed: the decompressor only writes it, and at level 255 it is 9 MB.
+    // (Plain new[] rather than make_unique_for_overwrite, which the web
+    // build's older C++ library lacks.)
     const auto out_size = static_cast<std::size_t>(info.buffer_size);
-    const auto out = std::make_unique_for_overwrite<std::uint8_t[]>(out_size);
+    const std::unique_ptr<std::uint8_t[]> out(new std::uint8_t[out_size]);
     std::uint64_t offset = 1;
     while (offset < image.size()) {
         const std::uint64_t left = image.size() - offset;

@@ -1,0 +1,77 @@
+// The frame module (vexlade.wasm) under node: a frame reached by a seek,
+// from anywhere, is the frame the stream gives when it is read from the
+// start one frame after another, as the player reads it; a last frame cut
+// short keeps the bytes of the frame before behind its end.
+//
+// usage: node test_frame_module.mjs VEXL VEXLADE.WASM
+
+import assert from 'node:assert/strict';
+import {execFileSync} from 'node:child_process';
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+
+const [vexl, wasmPath] = process.argv.slice(2);
+const frameBytes = 8000;
+const pictureBytes = 640 * 400 * 4;
+
+// Text-like frames that differ from frame to frame: runs of a few
+// characters in a few colours, so that they pack and misplaced bytes show.
+function sampleFrames(count) {
+  const bytes = new Uint8Array(count);
+  let seed = 7;
+  for (let i = 0; i < count;) {
+    seed = (seed * 1103515245 + 12345) >>> 0;
+    const run = 1 + (seed >>> 27);
+    const value = 32 + ((seed >>> 8) % 200);
+    for (let k = 0; k < run && i < count; ++k)
+      bytes[i++] = value;
+  }
+  return bytes;
+}
+
+async function openFrames(wasm, file) {
+  const module = await WebAssembly.compile(wasm);
+  const imports = {};
+  for (const entry of WebAssembly.Module.imports(module)) {
+    imports[entry.module] ??= {};
+    imports[entry.module][entry.name] = () => 0;
+  }
+  const exports = (await WebAssembly.instantiate(module, imports)).exports;
+  exports._initialize();
+  const at = exports.vexl_image(file.length);
+  new Uint8Array(exports.memory.buffer, at, file.length).set(file);
+  const count = exports.vexl_open();
+  const picture = (frame) => new Uint8Array(exports.memory.buffer, exports.vexl_picture(frame), pictureBytes).slice();
+  return {count, picture};
+}
+
+const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'vexl-frame-module-'));
+try {
+  const wasm = fs.readFileSync(wasmPath);
+  // Level 1 blocks hold four frames and a part, so frames straddle blocks.
+  for (const level of [1, 3]) {
+    const whole = 40;
+    fs.writeFileSync(path.join(dir, 'raw'), sampleFrames(whole * frameBytes + 3000));
+    const packed = path.join(dir, `level${level}.d1`);
+    execFileSync(vexl, ['pack', '--level', String(level), path.join(dir, 'raw'), packed], {stdio: 'ignore'});
+    const file = fs.readFileSync(packed);
+
+    const inOrder = await openFrames(wasm, file);
+    assert.equal(inOrder.count, whole + 1);
+    const expected = [];
+    for (let frame = 0; frame <= whole; ++frame)
+      expected.push(inOrder.picture(frame));
+    assert.notDeepEqual(expected[1], expected[2]);
+    // Past the end: the last frame stays.
+    assert.deepEqual(inOrder.picture(whole + 5), expected[whole]);
+
+    const seeking = await openFrames(wasm, file);
+    const order = [whole, 3, 0, 17, 16, 18, 39, 1, whole, 25, 8, 9, 10, 33, 2, 30, whole - 1, 12];
+    for (const frame of order)
+      assert.deepEqual(seeking.picture(frame), expected[frame], `level ${level}, frame ${frame}`);
+  }
+  console.log('1 passed, 0 failed');
+} finally {
+  fs.rmSync(dir, {recursive: true, force: true});
+}

@@ -1,0 +1,293 @@
+// The browser player's frame module (WebAssembly): the packed frame file's
+// image, the stream that unpacks it, and the picture of the frame asked for.
+// The page copies the file into the image, opens it, and then asks for a
+// frame whenever the heard position reaches one; frames are unpacked on
+// demand, block by block, and a seek starts at the block that holds the
+// frame, found from an index of block offsets built once by walking the
+// length fields.
+//
+// Every block but the last unpacks to the stream's capacity (that is how
+// the frame file is written), so frame k starts in block k * 8000 / capacity.
+// A block that unpacks to less is damage; the page is told.
+
+#include <lzo/lzo1x.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "core/frame_geometry.h"
+#include "core/process_records.h"
+#include "output/glyph_raster.h"
+#include "player/pack_stream.h"
+#include "player/pack_survey.h"
+
+namespace vexl::web {
+namespace {
+
+constexpr int pixel_count = picture_width * picture_height;
+
+struct FrameFile {
+    PackStream* stream = nullptr;
+    std::vector<std::uint32_t> block_offsets;  // of each block's length field
+    std::uint64_t unpacked_bytes = 0;          // what the stream delivers in all
+    std::int32_t frames = 0;                   // a last partial frame counts
+    std::int32_t current = -1;                 // the frame in TextFrame
+    std::string damage;                        // the first damage found, or empty
+};
+
+FrameFile file;
+std::uint32_t picture[pixel_count];  // RGBA bytes in memory order, as canvas ImageData wants
+
+std::uint32_t read_length(std::uint32_t offset)
+{
+    const std::uint8_t* field = FileImage.data + offset;
+    return std::uint32_t{field[0]} << 24 | std::uint32_t{field[1]} << 16 |
+           std::uint32_t{field[2]} << 8 | field[3];
+}
+
+void note_damage(const PackDamage& damage)
+{
+    if (!file.damage.empty())
+        return;
+    PackInfo info;
+    info.buffer_size = file.stream->in_size;
+    file.damage = describe(damage, info);
+}
+
+// The index: the offsets of the blocks the stream reads whole, up to the
+// end of the file or the first damage of the structure, where the stream's
+// data ends too.
+void walk_blocks()
+{
+    std::uint32_t offset = 1;
+    const auto buffer = static_cast<std::uint32_t>(file.stream->in_size);
+    while (offset < FileImage.size) {
+        const auto block = static_cast<std::uint32_t>(file.block_offsets.size());
+        const std::uint32_t left = FileImage.size - offset;
+        if (left < 4) {
+            note_damage({PackDamageKind::length_cut_short, offset, block, 0, left});
+            return;
+        }
+        const std::uint32_t length = read_length(offset);
+        if (length > buffer) {
+            note_damage({PackDamageKind::block_too_long, offset, block, length, left - 4});
+            return;
+        }
+        if (length > left - 4) {
+            note_damage({PackDamageKind::block_cut_short, offset, block, length, left - 4});
+            return;
+        }
+        file.block_offsets.push_back(offset);
+        offset += 4 + length;
+    }
+}
+
+// What the last block unpacks to, the one block that may be short; damage
+// in it is noted.
+std::uint32_t last_block_bytes()
+{
+    const std::size_t index = file.block_offsets.size() - 1;
+    const std::uint32_t offset = file.block_offsets[index];
+    PackDamage damage{PackDamageKind::bad_data, offset, static_cast<std::uint32_t>(index), read_length(offset)};
+    lzo_uint produced = static_cast<lzo_uint>(file.stream->out_size);
+    damage.lzo_result = lzo1x_decompress_safe(FileImage.data + offset + 4, damage.length,
+                                              file.stream->out_buf, &produced, nullptr);
+    damage.produced = static_cast<std::uint32_t>(produced);
+    if (damage.lzo_result != LZO_E_OK)
+        note_damage(damage);
+    return damage.produced;
+}
+
+std::uint32_t block_of_byte(std::uint64_t byte)
+{
+    return static_cast<std::uint32_t>(byte / static_cast<std::uint64_t>(file.stream->capacity));
+}
+
+// Damage found while reading: block `index` unpacked to less than the
+// capacity although it is not the file's last.
+void note_short_block(std::size_t index)
+{
+    const std::uint32_t offset = file.block_offsets[index];
+    PackDamage damage{PackDamageKind::bad_data, offset, static_cast<std::uint32_t>(index), read_length(offset)};
+    lzo_uint produced = static_cast<lzo_uint>(file.stream->out_size);
+    damage.lzo_result = lzo1x_decompress_safe(FileImage.data + offset + 4, damage.length,
+                                              file.stream->out_buf, &produced, nullptr);
+    damage.produced = static_cast<std::uint32_t>(produced);
+    if (damage.lzo_result != LZO_E_OK) {
+        note_damage(damage);
+        return;
+    }
+    // Whole LZO data, only shorter than the level says: frames after it
+    // are not where the index puts them.
+    file.damage = "offset " + std::to_string(offset) + ": block " + std::to_string(index) + " unpacks to " +
+                  std::to_string(produced) + " bytes, less than the " +
+                  std::to_string(file.stream->capacity) + " of its level";
+}
+
+// After a read of at most a frame: every block whose length field the read
+// passed was unpacked in it. All but the last of them were used up within
+// the read, so they came out short (a block holds more than a frame); the
+// last is short when it unpacked to less than the capacity. The file's own
+// last block may be short.
+void check_refill(std::uint32_t read_pos_before)
+{
+    if (FileImage.read_pos == read_pos_before || !file.damage.empty())
+        return;
+    const auto& offsets = file.block_offsets;
+    const auto first = std::lower_bound(offsets.begin(), offsets.end(), read_pos_before);
+    const auto end = std::lower_bound(first, offsets.end(), FileImage.read_pos);
+    for (auto block = first; block != end && block + 1 != offsets.end(); ++block) {
+        const bool used_up = block + 1 != end;
+        if (used_up || file.stream->fill != static_cast<std::uint32_t>(file.stream->capacity)) {
+            note_short_block(static_cast<std::size_t>(block - offsets.begin()));
+            return;
+        }
+    }
+}
+
+void read_frame()
+{
+    const std::uint32_t before = FileImage.read_pos;
+    pack_read(file.stream, TextFrame, frame_bytes);
+    check_refill(before);
+}
+
+// Puts the stream at the start of frame `frame`, reading from the start of
+// its block. The bytes passed over go through TextFrame, which the next
+// frame's read fills again.
+void seek_stream(std::int32_t frame)
+{
+    const std::uint64_t byte = static_cast<std::uint64_t>(frame) * frame_bytes;
+    const std::uint32_t block = block_of_byte(byte);
+    FileImage.read_pos = file.block_offsets[block];
+    file.stream->pos = 0;
+    file.stream->fill = 0;
+    file.stream->at_end = 0;
+    std::uint64_t skip = byte - std::uint64_t{block} * static_cast<std::uint64_t>(file.stream->capacity);
+    while (skip > 0 && file.stream->at_end == 0) {
+        const auto run = static_cast<std::uint32_t>(std::min<std::uint64_t>(skip, frame_bytes));
+        const std::uint32_t before = FileImage.read_pos;
+        pack_read(file.stream, TextFrame, run);
+        check_refill(before);
+        skip -= run;
+    }
+}
+
+// TextFrame holds `frame` afterwards, exactly as the player's stream would
+// have left it: a last frame cut short keeps the bytes of the frame before
+// behind its end, so reading starts one frame early.
+void load_frame(std::int32_t frame)
+{
+    const bool read_on = file.current >= 0 && frame > file.current &&
+                         block_of_byte(static_cast<std::uint64_t>(frame) * frame_bytes) <=
+                             block_of_byte(static_cast<std::uint64_t>(file.current + 1) * frame_bytes) + 1;
+    if (!read_on) {
+        file.current = std::max(frame - 1, 0) - 1;
+        seek_stream(file.current + 1);
+    }
+    while (file.current < frame) {
+        read_frame();
+        ++file.current;
+    }
+}
+
+void draw_picture()
+{
+    const PixelSurface surface{picture, picture_width * 4, picture_width, picture_height};
+    draw_text_frame(std::span<const std::uint8_t, frame_bytes>(TextFrame), frame_rows, frame_cols,
+                    surface);
+    // 0x00RRGGBB words to R, G, B, A bytes (little-endian memory).
+    for (std::uint32_t& p : picture)
+        p = 0xFF000000u | (p & 0xFFu) << 16 | (p & 0xFF00u) | (p >> 16 & 0xFFu);
+}
+
+void close_file()
+{
+    if (file.stream != nullptr) {
+        pack_release(file.stream);
+        std::free(file.stream);
+    }
+    file = FrameFile{};
+}
+
+}  // namespace
+}  // namespace vexl::web
+
+using namespace vexl;
+using namespace vexl::web;
+
+extern "C" {
+
+// Room for a frame file of `size` bytes in FileImage (any earlier file is
+// closed); the page copies the file there and calls vexl_open. Null when
+// memory runs out.
+std::uint8_t* vexl_image(std::uint32_t size)
+{
+    close_file();
+    std::free(FileImage.data);
+    FileImage = {};
+    FileImage.data = static_cast<std::uint8_t*>(std::malloc(std::max<std::uint32_t>(size, 1)));
+    if (FileImage.data != nullptr)
+        FileImage.size = size;
+    return FileImage.data;
+}
+
+// Opens the stream over the image as the player's pack_open does (the
+// level byte sizes it; an empty file reads as level 255) and builds the
+// block index. Returns the number of frames, 0 when the file holds none,
+// or -1 when memory runs out.
+std::int32_t vexl_open()
+{
+    close_file();
+    auto* stream = static_cast<PackStream*>(std::calloc(1, sizeof(PackStream)));
+    if (stream == nullptr)
+        return -1;
+    file.stream = stream;
+    const int level = FileImage.size > 0 ? FileImage.data[0] : 255;
+    pack_setup(stream, level * pack_level_unit);
+    if (stream->in_buf == nullptr || stream->out_buf == nullptr || stream->work_mem == nullptr) {
+        close_file();
+        return -1;
+    }
+    stream->get_byte = mem_getc;
+    stream->put_byte = file_putc;
+    FileImage.read_pos = 1;
+    if (FileImage.size == 0)
+        note_damage({PackDamageKind::no_level_byte, 0, 0});
+
+    walk_blocks();
+    if (!file.block_offsets.empty()) {
+        const std::uint32_t last = last_block_bytes();
+        file.unpacked_bytes = std::uint64_t{file.block_offsets.size() - 1} *
+                                  static_cast<std::uint64_t>(stream->capacity) + last;
+    }
+    const std::uint64_t frames = (file.unpacked_bytes + frame_bytes - 1) / frame_bytes;
+    file.frames = static_cast<std::int32_t>(std::min<std::uint64_t>(frames, INT32_MAX));
+    return file.frames;
+}
+
+std::int32_t vexl_level() { return FileImage.size > 0 ? FileImage.data[0] : 255; }
+
+// The first damage found so far (when opening, or since while unpacking),
+// as one line, or an empty string.
+const char* vexl_damage() { return file.damage.c_str(); }
+
+// Frame `frame` (kept within the file's frames), unpacked and drawn:
+// 640 x 400 RGBA pixels. Null when no file is open or it holds no frame.
+const std::uint32_t* vexl_picture(std::int32_t frame)
+{
+    if (file.frames <= 0)
+        return nullptr;
+    frame = std::clamp(frame, 0, file.frames - 1);
+    if (frame != file.current) {
+        load_frame(frame);
+        draw_picture();
+    }
+    return picture;
+}
+
+}  // extern "C"
