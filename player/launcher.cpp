@@ -1,14 +1,18 @@
 #include "player/launcher.h"
 
 #include <cstdlib>
+#include <span>
+#include <string>
 
 #include "audio/soundtrack.h"
 #include "core/process_records.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
 #include "platform/messages.h"
+#include "platform/run_report.h"
 #include "platform/sleep.h"
 #include "player/pack_stream.h"
+#include "player/pack_survey.h"
 
 namespace vexl {
 
@@ -58,6 +62,36 @@ void free_file_image()
 {
     std::free(FileImage.data);
     FileImage = FileImageRecord{};
+}
+
+PackInfo survey_file_image()
+{
+    return inspect_pack(std::span<const std::uint8_t>(FileImage.data, FileImage.size));
+}
+
+// Why not a single frame could be decoded, for after the run.
+void report_no_frame()
+{
+    const PackInfo info = survey_file_image();
+    std::string why;
+    if (info.damaged())
+        why = describe(info.damage.front(), info);
+    else
+        why = "its data ends after " + std::to_string(info.unpacked_bytes) + " of the " +
+              std::to_string(frame_read_size) + " bytes of a frame";
+    platform::report_after_run(std::string(frame_file_name) + " holds no whole frame: " + why);
+}
+
+// Where a frame file that played is damaged, for after the run; nothing
+// when it is whole (it may still end before the demo does).
+void report_damage()
+{
+    const PackInfo info = survey_file_image();
+    if (!info.damaged())
+        return;
+    platform::report_after_run(std::string(frame_file_name) + " is damaged, only its first " +
+                               std::to_string(info.whole_frames) + " frames are whole: " +
+                               describe(info.damage.front(), info));
 }
 
 // Frames due at clock t: t * 25 / 22050 truncated toward zero, formed in
@@ -130,13 +164,24 @@ int run_demo()
     }
     FileImage.read_pos = 1;  // the byte source starts behind the level byte
 
-    pack_read(stream, TextFrame, frame_read_size);
+    if (pack_read(stream, TextFrame, frame_read_size) < frame_read_size) {
+        // Not a single frame decodes (an empty or a garbage file): there
+        // is nothing to play, which is no success.
+        report_no_frame();
+        const int code = loading_failed();
+        pack_release(stream);
+        free_file_image();
+        std::free(stream);
+        destroy_screen();
+        return code;
+    }
     show_frame();
     soundtrack_start();  // after the first frame is on the screen
 
     playback_loop(stream);
 
     soundtrack_stop();
+    report_damage();  // reads the whole image once more: while it is still there
     pack_release(stream);
     free_file_image();
     std::free(stream);
