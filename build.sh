@@ -16,7 +16,7 @@ top=$(cd "$(dirname "$0")" && pwd)
 # display for the end-to-end tests).
 build_packages="build-essential cmake pkg-config liblzo2-dev libsdl2-dev libsndfile1-dev
   libpng-dev console-data libgtest-dev libgmock-dev libbenchmark-dev"
-test_packages="tmux xvfb xauth xdotool x11-apps"
+test_packages="tmux xvfb xauth xdotool x11-apps x11-utils evilwm"
 
 case "$mode" in
   play|build) packages=$build_packages ;;
