@@ -3,11 +3,15 @@
 #include <SDL2/SDL.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <csignal>
+#include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <thread>
 
+#include "platform/linux/audio_outputs.h"
+#include "platform/run_report.h"
 #include "tests/audio/sound_test_files.h"
 
 namespace vexl::platform {
@@ -68,7 +72,7 @@ TEST_F(LinuxAudio, HookSeesEveryDecodedSampleOnceOnTheAudioThreadThenSilence)
 {
     const auto data = numbered(4410);  // 0.2 s
     const std::string path = wav("tune.wav", data);
-    LinuxAudioLibrary audio(Options{OutputChoice::null_only, {}});
+    LinuxAudioLibrary audio(Options{OutputChoice::null_only, {}, {}});
     ASSERT_TRUE(audio.init(22050, 1, FSOUND_INIT_GLOBALFOCUS));
     EXPECT_STREQ(audio.output_name(), "null");
     AudioStreamHandle stream = audio.stream_open_file(path.c_str(), soundtrack_open_mode, 0);
@@ -97,7 +101,7 @@ TEST_F(LinuxAudio, HookSeesEveryDecodedSampleOnceOnTheAudioThreadThenSilence)
 TEST_F(LinuxAudio, NullOutputClockIsMonotonicAndKeepsWallTime)
 {
     const std::string path = wav("short.wav", numbered(2205));  // 0.1 s, then silence
-    LinuxAudioLibrary audio(Options{OutputChoice::null_only, {}});
+    LinuxAudioLibrary audio(Options{OutputChoice::null_only, {}, {}});
     ASSERT_TRUE(audio.init(22050, 1, 2));
     AudioStreamHandle stream = audio.stream_open_file(path.c_str(), 0x130, 0);
     ASSERT_NE(stream, nullptr);
@@ -128,7 +132,7 @@ TEST_F(LinuxAudio, StreamsAtOtherRatesAreHeardAtTheirOwnSpeed)
     // half a second, so the hook sees it all in about that time.
     const auto data = numbered(22050);
     const std::string path = wav("fast.wav", data, 44100);
-    LinuxAudioLibrary audio(Options{OutputChoice::null_only, {}});
+    LinuxAudioLibrary audio(Options{OutputChoice::null_only, {}, {}});
     ASSERT_TRUE(audio.init(22050, 1, 2));
     AudioStreamHandle stream = audio.stream_open_file(path.c_str(), 0x130, 0);
     Tap tap;
@@ -152,7 +156,7 @@ TEST_F(LinuxAudio, UnrecognisedFilePlaysAsRawLittleEndianMono)
             out.put(static_cast<char>((i >> 8) & 0x7f));
         }
     }
-    LinuxAudioLibrary audio(Options{OutputChoice::null_only, {}});
+    LinuxAudioLibrary audio(Options{OutputChoice::null_only, {}, {}});
     ASSERT_TRUE(audio.init(22050, 1, 2));
     AudioStreamHandle stream = audio.stream_open_file(path.c_str(), 0x130, 0);
     ASSERT_NE(stream, nullptr);
@@ -168,14 +172,47 @@ TEST_F(LinuxAudio, UnrecognisedFilePlaysAsRawLittleEndianMono)
         ASSERT_EQ(tap.samples[static_cast<std::size_t>(i)], i & 0x7fff) << i;
 }
 
-TEST_F(LinuxAudio, MissingFileGivesNoStreamAndEveryCallCopes)
+TEST_F(LinuxAudio, FileThatCannotBePlayedOpensASilentStreamThatRunsInRealTime)
 {
-    LinuxAudioLibrary audio(Options{OutputChoice::null_only, {}});
+    RunReport report;
+    ScopedService<RunReport> report_slot(report);
+    std::ofstream(dir_.file("empty.d2")).close();
+    std::filesystem::create_directory(dir_.file("folder.d2"));
+    wav("nothing.wav", {});
+    const struct {
+        std::string name;
+        const char* why;
+    } cases[] = {
+        {dir_.file("ld_vexl.d2"), "No such file or directory"},
+        {dir_.file("empty.d2"), "it holds no sound"},
+        {dir_.file("folder.d2"), "not a regular file"},
+        {dir_.file("nothing.wav"), "it holds no sound"},
+    };
+    LinuxAudioLibrary audio(Options{OutputChoice::null_only, {}, {}});
     ASSERT_TRUE(audio.init(22050, 1, 2));
-    AudioStreamHandle stream =
-        audio.stream_open_file(dir_.file("ld_vexl.d2").c_str(), soundtrack_open_mode, 0);
+    std::vector<AudioStreamHandle> streams;
+    for (const auto& c : cases) {
+        streams.push_back(audio.stream_open_file(c.name.c_str(), soundtrack_open_mode, 0));
+        ASSERT_NE(streams.back(), nullptr) << c.name;
+        EXPECT_EQ(audio.stream_play(0, streams.back()), 0);
+    }
+    std::this_thread::sleep_for(300ms);
+    const std::vector<std::string> said = report.take();
+    ASSERT_EQ(said.size(), std::size(cases));
+    for (std::size_t i = 0; i < said.size(); ++i) {
+        EXPECT_GT(audio.stream_get_time(streams[i]), 150) << cases[i].name << ": the clock runs";
+        EXPECT_EQ(said[i], cases[i].name + " could not be played (" + cases[i].why +
+                               "); the frames followed a silent real-time clock");
+    }
+    audio.close();
+}
+
+TEST_F(LinuxAudio, NoNameGivesNoStreamAndEveryCallCopes)
+{
+    LinuxAudioLibrary audio(Options{OutputChoice::null_only, {}, {}});
+    ASSERT_TRUE(audio.init(22050, 1, 2));
+    AudioStreamHandle stream = audio.stream_open_file(nullptr, 0, 0);
     EXPECT_EQ(stream, nullptr);
-    EXPECT_EQ(audio.stream_open_file(nullptr, 0, 0), nullptr);
     EXPECT_EQ(audio.stream_create_dsp(stream, tap_hook, 0, nullptr), nullptr);
     audio.dsp_set_active(nullptr, true);
     EXPECT_EQ(audio.stream_play(0, stream), -1);
@@ -185,10 +222,65 @@ TEST_F(LinuxAudio, MissingFileGivesNoStreamAndEveryCallCopes)
     audio.close();  // twice is harmless
 }
 
+// A device that plays (silently, in real time) until the test pulls it out.
+class LosableDevice final : public AudioOutput {
+public:
+    LosableDevice(AudioEngine& engine, int rate, const std::atomic<bool>& lost)
+        : inner_(start_null_output(engine, rate)), lost_(lost)
+    {
+    }
+    void stop() override { inner_->stop(); }
+    const char* name() const override { return "device"; }
+    bool lost() const override { return lost_.load(); }
+
+private:
+    std::unique_ptr<AudioOutput> inner_;
+    const std::atomic<bool>& lost_;
+};
+
+TEST_F(LinuxAudio, LostDeviceHandsOverToTheSilentClockFromTheSamePosition)
+{
+    RunReport report;
+    ScopedService<RunReport> report_slot(report);
+    std::atomic<bool> lost{false};
+    Options options;
+    options.device = [&](AudioEngine& engine, int rate) {
+        return std::make_unique<LosableDevice>(engine, rate, lost);
+    };
+    LinuxAudioLibrary audio(options);
+    ASSERT_TRUE(audio.init(22050, 1, 2));
+    EXPECT_STREQ(audio.output_name(), "device");
+    const std::string path = wav("tune.wav", numbered(22050));
+    AudioStreamHandle stream = audio.stream_open_file(path.c_str(), soundtrack_open_mode, 0);
+    ASSERT_EQ(audio.stream_play(0, stream), 0);
+    std::this_thread::sleep_for(300ms);
+    const int before = audio.stream_get_time(stream);
+    EXPECT_GT(before, 150);
+
+    lost = true;
+    int previous = before;
+    int largest_step = 0;
+    const auto start = SteadyClock::now();
+    while (SteadyClock::now() - start < 400ms) {
+        const int now = audio.stream_get_time(stream);
+        ASSERT_GE(now, previous) << "never backwards";
+        largest_step = std::max(largest_step, now - previous);
+        previous = now;
+        std::this_thread::sleep_for(1ms);
+    }
+    EXPECT_STREQ(audio.output_name(), "null");
+    EXPECT_LT(largest_step, 100) << "no jump";
+    EXPECT_GT(previous, before + 200) << "and on in real time";
+    const std::vector<std::string> said = report.take();
+    ASSERT_EQ(said.size(), 1u);
+    EXPECT_EQ(said[0].rfind("the sound device was lost at ", 0), 0u) << said[0];
+    audio.close();
+}
+
 TEST_F(LinuxAudio, PlayBeforeInitFailsAndCloseReleasesOpenStreams)
 {
     const std::string path = wav("x.wav", numbered(100));
-    LinuxAudioLibrary audio(Options{OutputChoice::null_only, {}});
+    LinuxAudioLibrary audio(Options{OutputChoice::null_only, {}, {}});
     AudioStreamHandle stream = audio.stream_open_file(path.c_str(), 0x130, 0);
     ASSERT_NE(stream, nullptr);
     EXPECT_EQ(audio.stream_play(0, stream), -1);
@@ -210,7 +302,7 @@ TEST_F(LinuxAudio, SdlDummyDriverPlaysAndLeavesTheRestOfSdlAlone)
 
     const std::string path = wav("tune.wav", numbered(22050));
     {
-        LinuxAudioLibrary audio(Options{OutputChoice::sdl_only, "dummy"});
+        LinuxAudioLibrary audio(Options{OutputChoice::sdl_only, "dummy", {}});
         ASSERT_TRUE(audio.init(22050, 1, 2)) << SDL_GetError();
         EXPECT_STREQ(audio.output_name(), "sdl");
         EXPECT_GT(audio.output_rate(), 0);
