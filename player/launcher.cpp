@@ -64,9 +64,9 @@ void free_file_image()
     FileImage = FileImageRecord{};
 }
 
-PackInfo survey_file_image()
+PackInfo survey_file_image(PackSurvey depth = PackSurvey::unpack)
 {
-    return inspect_pack(std::span<const std::uint8_t>(FileImage.data, FileImage.size));
+    return inspect_pack(std::span<const std::uint8_t>(FileImage.data, FileImage.size), depth);
 }
 
 // Why not a single frame could be decoded, for after the run.
@@ -83,15 +83,20 @@ void report_no_frame()
 }
 
 // Where a frame file that played is damaged, for after the run; nothing
-// when it is whole (it may still end before the demo does).
-void report_damage()
+// when it is whole (it may still end before the demo does). Decompressing
+// the whole file again takes a good part of a second, so that is done only
+// when playback ran out of data; otherwise the block lengths alone are
+// walked, which finds a file cut short or overwritten in microseconds.
+void report_damage(const PackStream& stream)
 {
-    const PackInfo info = survey_file_image();
+    const bool ran_out = stream.at_end != 0;
+    const PackInfo info = survey_file_image(ran_out ? PackSurvey::unpack : PackSurvey::blocks_only);
     if (!info.damaged())
         return;
-    platform::report_after_run(std::string(frame_file_name) + " is damaged, only its first " +
-                               std::to_string(info.whole_frames) + " frames are whole: " +
-                               describe(info.damage.front(), info));
+    std::string line = std::string(frame_file_name) + " is damaged";
+    if (ran_out)
+        line += ", only its first " + std::to_string(info.whole_frames) + " frames are whole";
+    platform::report_after_run(line + ": " + describe(info.damage.front(), info));
 }
 
 // Frames due at clock t: t * 25 / 22050 truncated toward zero, formed in
@@ -181,7 +186,7 @@ int run_demo()
     playback_loop(stream);
 
     soundtrack_stop();
-    report_damage();  // reads the whole image once more: while it is still there
+    report_damage(*stream);  // while the image is still there
     pack_release(stream);
     free_file_image();
     std::free(stream);

@@ -10,7 +10,7 @@
 
 namespace vexl {
 
-PackInfo inspect_pack(std::span<const std::uint8_t> image)
+PackInfo inspect_pack(std::span<const std::uint8_t> image, PackSurvey depth)
 {
     PackInfo info;
     info.file_size = image.size();
@@ -25,7 +25,8 @@ PackInfo inspect_pack(std::span<const std::uint8_t> image)
 
     // Not zeroed: the decompressor only writes it, and at level 255 it is 9 MB.
     const auto out_size = static_cast<std::size_t>(info.buffer_size);
-    const auto out = std::make_unique_for_overwrite<std::uint8_t[]>(out_size);
+    const auto out = depth == PackSurvey::unpack ? std::make_unique_for_overwrite<std::uint8_t[]>(out_size)
+                                                 : nullptr;
     std::uint64_t offset = 1;
     while (offset < image.size()) {
         const std::uint64_t left = image.size() - offset;
@@ -50,9 +51,12 @@ PackInfo inspect_pack(std::span<const std::uint8_t> image)
             info.damage.push_back(damage);
             break;
         }
-        lzo_uint produced = out_size;
-        damage.lzo_result =
-            lzo1x_decompress_safe(field + 4, damage.length, out.get(), &produced, nullptr);
+        lzo_uint produced = 0;
+        if (depth == PackSurvey::unpack) {
+            produced = out_size;
+            damage.lzo_result =
+                lzo1x_decompress_safe(field + 4, damage.length, out.get(), &produced, nullptr);
+        }
         offset += 4 + damage.length;
         ++info.blocks;
         info.compressed_bytes += damage.length;

@@ -350,6 +350,23 @@ TEST_F(Launcher, DamagePartWayPlaysWhatDecodesAndSaysWhereItStarts)
                                  "the data ends here\n");
 }
 
+TEST_F(Launcher, DamageNotReachedIsToldWhenTheFileIsCutShort)
+{
+    write_frame_file(numbered_frames(30));
+    const auto whole = static_cast<std::uint64_t>(std::filesystem::file_size(frame_file_name));
+    {
+        std::FILE* out = std::fopen(frame_file_name, "ab");
+        ASSERT_NE(out, nullptr);
+        const char cut_block[] = "\x00\x00\x10\x00 cut";  // a block of 4096 bytes, 4 of them there
+        std::fwrite(cut_block, 1, sizeof cut_block - 1, out);
+        std::fclose(out);
+    }
+    messages.post(Message{nullptr, platform::WM_QUIT, 0, 0});  // long before the end
+    EXPECT_EQ(run_demo(), 0);
+    EXPECT_EQ(report_text(), "ld_vexl.d1 is damaged: offset " + std::to_string(whole) +
+                                 ": block 1 is cut short, 4 of its 4096 bytes are there; it delivers nothing\n");
+}
+
 TEST_F(Launcher, QuestionsFillTheSettingsAndAskInOrder)
 {
     write_frame_file(numbered_frames(1));
