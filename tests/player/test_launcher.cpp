@@ -364,7 +364,7 @@ TEST_F(Launcher, DamageNotReachedIsToldWhenTheFileIsCutShort)
     messages.post(Message{nullptr, platform::WM_QUIT, 0, 0});  // long before the end
     EXPECT_EQ(run_demo(), 0);
     EXPECT_EQ(report_text(), "ld_vexl.d1 is damaged: offset " + std::to_string(whole) +
-                                 ": block 1 is cut short, 4 of its 4096 bytes are there; it delivers nothing\n");
+                                 ": block 4 is cut short, 4 of its 4096 bytes are there; it delivers nothing\n");
 }
 
 TEST_F(Launcher, QuestionsFillTheSettingsAndAskInOrder)
