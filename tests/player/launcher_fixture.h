@@ -65,7 +65,9 @@ protected:
     {
         std::FILE* out = std::fopen(frame_file_name, "wb");
         ASSERT_NE(out, nullptr);
-        ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), out), bytes.size());
+        if (!bytes.empty()) {
+            ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), out), bytes.size());
+        }
         std::fclose(out);
     }
 
