@@ -95,7 +95,7 @@ void report_damage(const PackStream& stream)
         return;
     std::string line = std::string(frame_file_name) + " is damaged";
     if (ran_out)
-        line += ", only its first " + std::to_string(info.whole_frames) + " frames are whole";
+        line += " (" + std::to_string(info.whole_frames) + " frames decode)";
     platform::report_after_run(line + ": " + describe(info.damage.front(), info));
 }
 

@@ -106,9 +106,6 @@ TEST_P(TerminalRestoredOnFatalSignal, ThenTheSignalTakesItsDefaultCourse)
     const Case c = GetParam();
     if (c.fault && !is_default(c.number))
         GTEST_SKIP() << "a sanitizer handles the fault";
-#if defined(__SANITIZE_THREAD__)
-    GTEST_SKIP() << "ThreadSanitizer defers a signal raised inside a handler";
-#endif
     Pty pty(50, 80);
     const pid_t child = fork();
     if (child == 0)

@@ -344,7 +344,7 @@ TEST_F(Launcher, DamagePartWayPlaysWhatDecodesAndSaysWhereItStarts)
     EXPECT_EQ(run_demo(), 0);
     ASSERT_GE(terminal.writes.size(), 4u);
     EXPECT_EQ(frame_number(terminal.writes.back()), 2) << "the last whole frame stays";
-    EXPECT_EQ(report_text(), "ld_vexl.d1 is damaged, only its first 3 frames are whole: offset " +
+    EXPECT_EQ(report_text(), "ld_vexl.d1 is damaged (3 frames decode): offset " +
                                  std::to_string(whole) +
                                  ": block 1 is 4294967295 bytes long, more than the 73744-byte buffer; "
                                  "the data ends here\n");
