@@ -205,9 +205,9 @@ void BM_ClockNullAndSdlDummySideBySide(benchmark::State& state)
     for (auto _ : state) {
         std::vector<std::unique_ptr<Probe>> probes;
         probes.push_back(std::make_unique<Probe>(
-            "null_", LinuxAudioLibrary::Options{LinuxAudioLibrary::OutputChoice::null_only, {}, {}}));
+            "null_", LinuxAudioLibrary::Options{LinuxAudioLibrary::OutputChoice::null_only, {}}));
         probes.push_back(std::make_unique<Probe>(
-            "dummy_", LinuxAudioLibrary::Options{LinuxAudioLibrary::OutputChoice::sdl_only, "dummy", {}}));
+            "dummy_", LinuxAudioLibrary::Options{LinuxAudioLibrary::OutputChoice::sdl_only, "dummy"}));
         if (!std::all_of(probes.begin(), probes.end(), [&](auto& p) { return p->start(path); })) {
             state.SkipWithError("an output could not be opened");
             break;

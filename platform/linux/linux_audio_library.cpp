@@ -23,6 +23,8 @@ LinuxAudioLibrary::LinuxAudioLibrary() : LinuxAudioLibrary(Options{}) {}
 
 LinuxAudioLibrary::LinuxAudioLibrary(Options options) : options_(std::move(options)) {}
 
+LinuxAudioLibrary::LinuxAudioLibrary(DeviceMaker device) : device_(std::move(device)) {}
+
 LinuxAudioLibrary::~LinuxAudioLibrary() { close(); }
 
 bool LinuxAudioLibrary::init(int mixing_rate, int /*max_software_channels*/, unsigned /*flags*/)
@@ -32,8 +34,8 @@ bool LinuxAudioLibrary::init(int mixing_rate, int /*max_software_channels*/, uns
     const int rate = mixing_rate > 0 ? mixing_rate : fallback_mixing_rate;
     mixing_rate_ = rate;
 
-    if (options_.device) {
-        output_ = options_.device(engine_, rate);
+    if (device_) {
+        output_ = device_(engine_, rate);
     } else if (options_.output != OutputChoice::null_only) {
         std::string why;
         if (!open_sdl_device(rate, why)) {

@@ -31,13 +31,14 @@ public:
     struct Options {
         OutputChoice output = OutputChoice::automatic;
         std::string sdl_driver;  // e.g. "dummy"; empty: SDL's own choice
-        // Tests: the device init opens instead of SDL's (an output that can
-        // be lost on demand).
-        std::function<std::unique_ptr<AudioOutput>(AudioEngine& engine, int rate)> device;
     };
+    // Makes the output init opens in place of SDL's device (tests: one
+    // that can be lost on demand).
+    using DeviceMaker = std::function<std::unique_ptr<AudioOutput>(AudioEngine& engine, int rate)>;
 
     LinuxAudioLibrary();
     explicit LinuxAudioLibrary(Options options);
+    explicit LinuxAudioLibrary(DeviceMaker device);
     ~LinuxAudioLibrary() override;
     LinuxAudioLibrary(const LinuxAudioLibrary&) = delete;
     LinuxAudioLibrary& operator=(const LinuxAudioLibrary&) = delete;
@@ -72,6 +73,7 @@ private:
     AudioStreamHandle silent_stream(const char* name, const std::string& why);
 
     Options options_;
+    DeviceMaker device_;
     int mixing_rate_ = 0;
     AudioEngine engine_;
     std::unique_ptr<AudioOutput> output_;

@@ -72,7 +72,7 @@ TEST_F(LinuxAudio, HookSeesEveryDecodedSampleOnceOnTheAudioThreadThenSilence)
 {
     const auto data = numbered(4410);  // 0.2 s
     const std::string path = wav("tune.wav", data);
-    LinuxAudioLibrary audio(Options{OutputChoice::null_only, {}, {}});
+    LinuxAudioLibrary audio(Options{OutputChoice::null_only, {}});
     ASSERT_TRUE(audio.init(22050, 1, FSOUND_INIT_GLOBALFOCUS));
     EXPECT_STREQ(audio.output_name(), "null");
     AudioStreamHandle stream = audio.stream_open_file(path.c_str(), soundtrack_open_mode, 0);
@@ -101,7 +101,7 @@ TEST_F(LinuxAudio, HookSeesEveryDecodedSampleOnceOnTheAudioThreadThenSilence)
 TEST_F(LinuxAudio, NullOutputClockIsMonotonicAndKeepsWallTime)
 {
     const std::string path = wav("short.wav", numbered(2205));  // 0.1 s, then silence
-    LinuxAudioLibrary audio(Options{OutputChoice::null_only, {}, {}});
+    LinuxAudioLibrary audio(Options{OutputChoice::null_only, {}});
     ASSERT_TRUE(audio.init(22050, 1, 2));
     AudioStreamHandle stream = audio.stream_open_file(path.c_str(), 0x130, 0);
     ASSERT_NE(stream, nullptr);
@@ -132,7 +132,7 @@ TEST_F(LinuxAudio, StreamsAtOtherRatesAreHeardAtTheirOwnSpeed)
     // half a second, so the hook sees it all in about that time.
     const auto data = numbered(22050);
     const std::string path = wav("fast.wav", data, 44100);
-    LinuxAudioLibrary audio(Options{OutputChoice::null_only, {}, {}});
+    LinuxAudioLibrary audio(Options{OutputChoice::null_only, {}});
     ASSERT_TRUE(audio.init(22050, 1, 2));
     AudioStreamHandle stream = audio.stream_open_file(path.c_str(), 0x130, 0);
     Tap tap;
@@ -156,7 +156,7 @@ TEST_F(LinuxAudio, UnrecognisedFilePlaysAsRawLittleEndianMono)
             out.put(static_cast<char>((i >> 8) & 0x7f));
         }
     }
-    LinuxAudioLibrary audio(Options{OutputChoice::null_only, {}, {}});
+    LinuxAudioLibrary audio(Options{OutputChoice::null_only, {}});
     ASSERT_TRUE(audio.init(22050, 1, 2));
     AudioStreamHandle stream = audio.stream_open_file(path.c_str(), 0x130, 0);
     ASSERT_NE(stream, nullptr);
@@ -188,7 +188,7 @@ TEST_F(LinuxAudio, FileThatCannotBePlayedOpensASilentStreamThatRunsInRealTime)
         {dir_.file("folder.d2"), "not a regular file"},
         {dir_.file("nothing.wav"), "it holds no sound"},
     };
-    LinuxAudioLibrary audio(Options{OutputChoice::null_only, {}, {}});
+    LinuxAudioLibrary audio(Options{OutputChoice::null_only, {}});
     ASSERT_TRUE(audio.init(22050, 1, 2));
     std::vector<AudioStreamHandle> streams;
     for (const auto& c : cases) {
@@ -209,7 +209,7 @@ TEST_F(LinuxAudio, FileThatCannotBePlayedOpensASilentStreamThatRunsInRealTime)
 
 TEST_F(LinuxAudio, NoNameGivesNoStreamAndEveryCallCopes)
 {
-    LinuxAudioLibrary audio(Options{OutputChoice::null_only, {}, {}});
+    LinuxAudioLibrary audio(Options{OutputChoice::null_only, {}});
     ASSERT_TRUE(audio.init(22050, 1, 2));
     AudioStreamHandle stream = audio.stream_open_file(nullptr, 0, 0);
     EXPECT_EQ(stream, nullptr);
@@ -243,11 +243,9 @@ TEST_F(LinuxAudio, LostDeviceHandsOverToTheSilentClockFromTheSamePosition)
     RunReport report;
     ScopedService<RunReport> report_slot(report);
     std::atomic<bool> lost{false};
-    Options options;
-    options.device = [&](AudioEngine& engine, int rate) {
+    LinuxAudioLibrary audio([&](AudioEngine& engine, int rate) -> std::unique_ptr<AudioOutput> {
         return std::make_unique<LosableDevice>(engine, rate, lost);
-    };
-    LinuxAudioLibrary audio(options);
+    });
     ASSERT_TRUE(audio.init(22050, 1, 2));
     EXPECT_STREQ(audio.output_name(), "device");
     const std::string path = wav("tune.wav", numbered(22050));
@@ -280,7 +278,7 @@ TEST_F(LinuxAudio, LostDeviceHandsOverToTheSilentClockFromTheSamePosition)
 TEST_F(LinuxAudio, PlayBeforeInitFailsAndCloseReleasesOpenStreams)
 {
     const std::string path = wav("x.wav", numbered(100));
-    LinuxAudioLibrary audio(Options{OutputChoice::null_only, {}, {}});
+    LinuxAudioLibrary audio(Options{OutputChoice::null_only, {}});
     AudioStreamHandle stream = audio.stream_open_file(path.c_str(), 0x130, 0);
     ASSERT_NE(stream, nullptr);
     EXPECT_EQ(audio.stream_play(0, stream), -1);
@@ -302,7 +300,7 @@ TEST_F(LinuxAudio, SdlDummyDriverPlaysAndLeavesTheRestOfSdlAlone)
 
     const std::string path = wav("tune.wav", numbered(22050));
     {
-        LinuxAudioLibrary audio(Options{OutputChoice::sdl_only, "dummy", {}});
+        LinuxAudioLibrary audio(Options{OutputChoice::sdl_only, "dummy"});
         ASSERT_TRUE(audio.init(22050, 1, 2)) << SDL_GetError();
         EXPECT_STREQ(audio.output_name(), "sdl");
         EXPECT_GT(audio.output_rate(), 0);
