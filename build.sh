@@ -22,7 +22,7 @@ build_packages="build-essential cmake pkg-config liblzo2-dev libsdl2-dev libsndf
   libpng-dev console-data libgtest-dev libgmock-dev libbenchmark-dev scdoc file"
 web_packages="emscripten"
 test_packages="$web_packages tmux xvfb xauth xdotool x11-apps chromium chromium-driver python3-selenium
-  desktop-file-utils man-db bash-completion"
+  x11-utils evilwm desktop-file-utils man-db bash-completion"
 
 case "$mode" in
   play|build) packages=$build_packages ;;

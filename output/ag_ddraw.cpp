@@ -45,23 +45,33 @@ bool ag_ddraw::open_display()
 {
     // A failing step may leave anything in its out parameter; keep null so
     // that only what was really obtained is ever released.
-    if (draw_failed(display().direct_draw_create(ddraw))) {
+    auto failed = [this](ddraw_step step, DrawResult result) {
+        if (!draw_failed(result))
+            return false;
+        failed_step_ = step;
+        failed_result_ = result;
+        return true;
+    };
+    if (failed(ddraw_step::direct_draw_create, display().direct_draw_create(ddraw))) {
         ddraw = nullptr;
         return false;
     }
-    if (draw_failed(ddraw->set_cooperative_level(window, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN)))
+    if (failed(ddraw_step::set_cooperative_level,
+               ddraw->set_cooperative_level(window, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN)))
         return false;
-    if (draw_failed(ddraw->set_display_mode(display_width, display_height, display_bits)))
+    if (failed(ddraw_step::set_display_mode,
+               ddraw->set_display_mode(display_width, display_height, display_bits)))
         return false;
     SurfaceDesc desc;
     desc.flags = DDSD_CAPS | DDSD_BACKBUFFERCOUNT;
     desc.back_buffer_count = 1;
     desc.caps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX;
-    if (draw_failed(ddraw->create_surface(desc, primary))) {
+    if (failed(ddraw_step::create_surface, ddraw->create_surface(desc, primary))) {
         primary = nullptr;
         return false;
     }
-    if (draw_failed(primary->get_attached_surface(DDSCAPS_BACKBUFFER, back_buffer))) {
+    if (failed(ddraw_step::get_attached_surface,
+               primary->get_attached_surface(DDSCAPS_BACKBUFFER, back_buffer))) {
         back_buffer = nullptr;
         return false;
     }

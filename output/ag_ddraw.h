@@ -12,6 +12,16 @@
 
 namespace vexl {
 
+// The DirectDraw steps of construction that can fail, in order.
+enum class ddraw_step : std::int32_t {
+    none,  // all done: the display is up
+    direct_draw_create,
+    set_cooperative_level,
+    set_display_mode,
+    create_surface,
+    get_attached_surface,
+};
+
 class ag_ddraw final : public vuvorazi::ag_screen {
 public:
     // Opens the window and the display, sized 50 x 80. Stops silently at the
@@ -35,6 +45,12 @@ public:
     // flipped, when the back buffer cannot be locked or was never obtained.
     bool present() override;
 
+    // The step at which construction stopped (none when the display is up)
+    // and what that step returned: the launcher's account of why full
+    // screen was not available.
+    ddraw_step failed_step() const { return failed_step_; }
+    platform::DrawResult failed_result() const { return failed_result_; }
+
 private:
     // Construction steps 6 to 10; false at the first that fails.
     bool open_display();
@@ -46,6 +62,8 @@ private:
     std::int32_t cell_width = 8;       // pixel columns per cell
     std::int32_t display_columns = 80;  // cells across the display
     platform::WindowHandle window = nullptr;
+    ddraw_step failed_step_ = ddraw_step::none;
+    platform::DrawResult failed_result_ = platform::DD_OK;
 };
 
 }  // namespace vexl

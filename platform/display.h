@@ -10,6 +10,7 @@
 // the calls and fails the steps it is told to.
 
 #include <cstdint>
+#include <string>
 
 #include "platform/handles.h"
 #include "platform/service.h"
@@ -143,6 +144,11 @@ public:
     // The first DirectDraw step: the default display device, or failure
     // when no display is reachable.
     virtual DrawResult direct_draw_create(DirectDraw*& out) = 0;
+
+    // What the display knows about why its last step failed, in words for
+    // the user (say, "neither DISPLAY nor WAYLAND_DISPLAY is set"); empty
+    // when it knows no more than the result code.
+    virtual std::string failure_detail() const { return {}; }
 };
 
 inline Display& display() { return service<Display>(); }

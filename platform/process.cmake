@@ -1,6 +1,7 @@
-# Process-level services: termination and job-control signals, sleep, whole-file reading.
+# Process-level services: termination, fatal and job-control signals, sleep, whole-file reading.
 target_sources(vexl_platform_linux PRIVATE
   linux/termination_signals.cpp
+  linux/fatal_signals.cpp
   linux/job_control_signals.cpp
   linux/linux_sleep.cpp
   linux/linux_files.cpp)

@@ -51,6 +51,8 @@ public:
     // Takes the terminal over for the console. False when a console is
     // already allocated (the existing one stays usable).
     virtual bool alloc_console() = 0;
+    // The console's screen buffer for `output`; null for the others, and
+    // when there is no terminal to show anything in.
     virtual ConsoleHandle get_std_handle(StdHandle which) = 0;
     virtual bool set_title(const char* title) = 0;
     virtual bool set_cursor_info(ConsoleHandle console, const CursorInfo& info) = 0;

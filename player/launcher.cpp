@@ -1,14 +1,18 @@
 #include "player/launcher.h"
 
 #include <cstdlib>
+#include <span>
+#include <string>
 
 #include "audio/soundtrack.h"
 #include "core/process_records.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
 #include "platform/messages.h"
+#include "platform/run_report.h"
 #include "platform/sleep.h"
 #include "player/pack_stream.h"
+#include "player/pack_survey.h"
 
 namespace vexl {
 
@@ -55,6 +59,41 @@ void free_file_image()
 {
     std::free(FileImage.data);
     FileImage = FileImageRecord{};
+}
+
+PackInfo survey_file_image(PackSurvey depth = PackSurvey::unpack)
+{
+    return inspect_pack(std::span<const std::uint8_t>(FileImage.data, FileImage.size), depth);
+}
+
+// Why not a single frame could be decoded, for after the run.
+void report_no_frame()
+{
+    const PackInfo info = survey_file_image();
+    std::string why;
+    if (info.damaged())
+        why = describe(info.damage.front(), info);
+    else
+        why = "its data ends after " + std::to_string(info.unpacked_bytes) + " of the " +
+              std::to_string(frame_read_size) + " bytes of a frame";
+    platform::report_after_run(std::string(frame_file_name) + " holds no whole frame: " + why);
+}
+
+// Where a frame file that played is damaged, for after the run; nothing
+// when it is whole (it may still end before the demo does). Decompressing
+// the whole file again takes a good part of a second, so that is done only
+// when playback ran out of data; otherwise the block lengths alone are
+// walked, which finds a file cut short or overwritten in microseconds.
+void report_damage(const PackStream& stream)
+{
+    const bool ran_out = stream.at_end != 0;
+    const PackInfo info = survey_file_image(ran_out ? PackSurvey::unpack : PackSurvey::blocks_only);
+    if (!info.damaged())
+        return;
+    std::string line = std::string(frame_file_name) + " is damaged";
+    if (ran_out)
+        line += " (" + std::to_string(info.whole_frames) + " frames decode)";
+    platform::report_after_run(line + ": " + describe(info.damage.front(), info));
 }
 
 // Frames due at clock t: t * 25 / 22050 truncated toward zero, formed in
@@ -127,13 +166,24 @@ int run_demo()
     }
     FileImage.read_pos = 1;  // the byte source starts behind the level byte
 
-    pack_read(stream, TextFrame, frame_read_size);
+    if (pack_read(stream, TextFrame, frame_read_size) < frame_read_size) {
+        // Not a single frame decodes (an empty or a garbage file): there
+        // is nothing to play, which is no success.
+        report_no_frame();
+        const int code = loading_failed();
+        pack_release(stream);
+        free_file_image();
+        std::free(stream);
+        destroy_screen();
+        return code;
+    }
     show_frame();
     soundtrack_start();  // after the first frame is on the screen
 
     playback_loop(stream);
 
     soundtrack_stop();
+    report_damage(*stream);  // while the image is still there
     pack_release(stream);
     free_file_image();
     std::free(stream);

@@ -31,11 +31,16 @@ static_assert(end_limit == 17650 * frame_interval);
 int ask_settings();
 
 // Loads, plays and tears down. 0 after playback, 1 after a loading failure
-// (the frame file missing or unreadable, no memory for it or for the
-// screen, or the stream not opening).
+// (the frame file missing, unreadable or not a regular file, no memory for
+// it, the stream not opening, not a single frame decoding from it, or no
+// screen: no memory for one, or full screen refused with no terminal to
+// fall back to). Why is told after the run (platform::report_after_run),
+// as is damage part way through a file that played.
 int run_demo();
 
-// The screen PlayerSettings chose; exactly one exists between these two.
+// The screen PlayerSettings chose; at most one exists between these two.
+// Full screen that can't be set up falls back to the console screen; a
+// console with no terminal behind it is no screen (screen_exists is false).
 void create_screen();
 void show_frame();  // presents the TextFrame; the result is not examined
 void destroy_screen();

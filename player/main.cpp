@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "platform/linux/fatal_signals.h"
 #include "platform/linux/linux_audio_library.h"
 #include "platform/linux/linux_diagnostics.h"
 #include "platform/linux/linux_dialogs.h"
@@ -28,6 +29,7 @@ int main(int, char**)
     platform::ThreadMessageQueue messages;
     platform::ScopedService<platform::MessageQueue> messages_slot(messages);
     platform::TerminationSignals signals;  // Ctrl+C, SIGTERM, SIGHUP -> WM_QUIT
+    platform::FatalSignals fatal_signals;  // the rest restore the terminal, then end the process
     messages.add_source(&signals);
 
     platform::JobControlSignals job_control;  // Ctrl+Z, SIGCONT, SIGWINCH

@@ -10,7 +10,7 @@
 
 namespace vexl {
 
-PackInfo inspect_pack(std::span<const std::uint8_t> image)
+PackInfo inspect_pack(std::span<const std::uint8_t> image, PackSurvey depth)
 {
     PackInfo info;
     info.file_size = image.size();
@@ -27,7 +27,7 @@ PackInfo inspect_pack(std::span<const std::uint8_t> image)
     // (Plain new[] rather than make_unique_for_overwrite, which the web
     // build's older C++ library lacks.)
     const auto out_size = static_cast<std::size_t>(info.buffer_size);
-    const std::unique_ptr<std::uint8_t[]> out(new std::uint8_t[out_size]);
+    const std::unique_ptr<std::uint8_t[]> out(depth == PackSurvey::unpack ? new std::uint8_t[out_size] : nullptr);
     std::uint64_t offset = 1;
     while (offset < image.size()) {
         const std::uint64_t left = image.size() - offset;
@@ -52,9 +52,12 @@ PackInfo inspect_pack(std::span<const std::uint8_t> image)
             info.damage.push_back(damage);
             break;
         }
-        lzo_uint produced = out_size;
-        damage.lzo_result =
-            lzo1x_decompress_safe(field + 4, damage.length, out.get(), &produced, nullptr);
+        lzo_uint produced = 0;
+        if (depth == PackSurvey::unpack) {
+            produced = out_size;
+            damage.lzo_result =
+                lzo1x_decompress_safe(field + 4, damage.length, out.get(), &produced, nullptr);
+        }
         offset += 4 + damage.length;
         ++info.blocks;
         info.compressed_bytes += damage.length;

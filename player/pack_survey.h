@@ -44,7 +44,15 @@ struct PackInfo {
     bool damaged() const { return !damage.empty(); }
 };
 
-PackInfo inspect_pack(std::span<const std::uint8_t> image);
+enum class PackSurvey {
+    unpack,       // every block decompressed: all of PackInfo
+    blocks_only,  // only the block lengths walked, nothing decompressed:
+                  // damage to the file's structure (cut short, a length
+                  // out of range), found in microseconds; the unpacked
+                  // counts stay 0 and bad data goes unseen
+};
+
+PackInfo inspect_pack(std::span<const std::uint8_t> image, PackSurvey depth = PackSurvey::unpack);
 
 // One line, e.g. "offset 1234: block 5 is 99999 bytes long, more than the
 // 73744-byte buffer; the data ends here".

@@ -1,11 +1,17 @@
 // The one screen of a run, held through its concrete type: the screens'
 // destructors are not virtual, so each kind is destroyed as what it is.
+//
+// Full screen that cannot be set up falls back to the console screen, and
+// a console with no terminal behind it is no screen at all: either way the
+// user is told why after the run, instead of watching nothing for 706 s.
 
 #include <new>
+#include <string>
 
 #include "core/process_records.h"
 #include "output/ag_console.h"
 #include "output/ag_ddraw.h"
+#include "platform/run_report.h"
 #include "player/launcher.h"
 
 namespace vexl {
@@ -26,14 +32,53 @@ Screen* construct()
     }
 }
 
+const char* what_failed(ddraw_step step)
+{
+    switch (step) {
+    case ddraw_step::direct_draw_create: return "no display reachable";
+    case ddraw_step::set_cooperative_level: return "the display allows no exclusive full-screen use";
+    case ddraw_step::set_display_mode: return "the 640x400 display mode was refused";
+    case ddraw_step::create_surface:
+    case ddraw_step::get_attached_surface: return "the display refused the picture's surfaces";
+    case ddraw_step::none: break;
+    }
+    return "";
+}
+
+// Why a full-screen screen whose construction stopped shows nothing.
+std::string full_screen_refusal(const ag_ddraw& screen)
+{
+    std::string why = what_failed(screen.failed_step());
+    const std::string detail = platform::display().failure_detail();
+    if (!detail.empty())
+        why += ": " + detail;
+    return "full screen not available (" + why + ")";
+}
+
 }  // namespace
 
 void create_screen()
 {
-    if (PlayerSettings.use_console)
-        console_screen = construct<ag_console>();
-    else
+    std::string refusal;
+    if (!PlayerSettings.use_console) {
         ddraw_screen = construct<ag_ddraw>();
+        if (ddraw_screen == nullptr || ddraw_screen->failed_step() == ddraw_step::none)
+            return;
+        refusal = full_screen_refusal(*ddraw_screen);
+        delete ddraw_screen;
+        ddraw_screen = nullptr;
+    }
+    console_screen = construct<ag_console>();
+    if (console_screen != nullptr && console_screen->console_out == nullptr) {
+        // No terminal to draw in (started from a desktop, say).
+        delete console_screen;
+        console_screen = nullptr;
+        platform::report_after_run(refusal.empty() ? "no terminal to show the demo in"
+                                                   : refusal + ", and no terminal to show the demo in");
+        return;
+    }
+    if (!refusal.empty())
+        platform::report_after_run(refusal + "; the demo was shown in the terminal");
 }
 
 void show_frame()

@@ -1,7 +1,9 @@
 // Fuzzes the packed frame reader on arbitrary file images: open the image as
 // the player does, read frames until the data ends, and check that
 //  - frame-sized reads deliver exactly what single pack_getc calls do,
-//  - the inspector counts exactly the bytes the stream delivers,
+//  - the inspector counts exactly the bytes the stream delivers, and
+//    agrees with the player on a file that holds no whole frame (the
+//    player's first read comes up short: a loading failure),
 //  - nothing reads or writes outside its buffers (the sanitizers).
 
 #include <cstdint>
@@ -86,10 +88,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::uint8_t> by_frames;
     PackStream* stream = open_image(image, size);
     std::uint8_t frame[8000];
-    for (;;) {
+    bool first_frame_whole = false;
+    for (bool first = true;; first = false) {
         const std::uint32_t got = pack_read(stream, frame, sizeof frame);
         check(got <= sizeof frame, "pack_read delivered more than asked");
         by_frames.insert(by_frames.end(), frame, frame + got);
+        if (first)
+            first_frame_whole = got == sizeof frame;
         if (got < sizeof frame)
             break;
     }
@@ -114,6 +119,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(info.unpacked_bytes == by_frames.size(), "inspector and stream disagree");
     check(info.whole_frames * 8000 + info.partial_frame_bytes == info.unpacked_bytes,
           "frame count");
+    check(first_frame_whole == (info.whole_frames > 0), "no-frame verdicts differ");
     check(size == 0 || info.level == data[0], "level");
     for (const PackDamage& damage : info.damage)
         check(!describe(damage, info).empty(), "empty damage description");

@@ -29,6 +29,12 @@ bool AudioEngine::has_stream(AudioStream* stream)
     return known(stream);
 }
 
+bool AudioEngine::has_streams()
+{
+    std::lock_guard lock(mutex_);
+    return !streams_.empty();
+}
+
 AudioStream* AudioEngine::add_stream(DecodedSound sound)
 {
     auto stream = std::make_unique<AudioStream>();
@@ -71,6 +77,20 @@ bool AudioEngine::set_active(AudioDsp* dsp, bool active)
     return false;
 }
 
+bool AudioEngine::convert_to(AudioStream& stream, int rate)
+{
+    if (stream.converter != nullptr) {
+        SDL_FreeAudioStream(stream.converter);
+        stream.converter = nullptr;
+    }
+    stream.ready.clear();
+    stream.ready_pos = 0;
+    if (stream.sound.sample_rate == rate)
+        return true;
+    stream.converter = SDL_NewAudioStream(AUDIO_S16SYS, 1, stream.sound.sample_rate, AUDIO_S16SYS, 1, rate);
+    return stream.converter != nullptr;
+}
+
 bool AudioEngine::play(AudioStream* stream)
 {
     std::lock_guard lock(mutex_);
@@ -78,13 +98,8 @@ bool AudioEngine::play(AudioStream* stream)
         return false;
     if (stream->playing)
         return true;
-    const int rate = clock_->rate();
-    if (stream->sound.sample_rate != rate && stream->converter == nullptr) {
-        stream->converter = SDL_NewAudioStream(AUDIO_S16SYS, 1, stream->sound.sample_rate,
-                                               AUDIO_S16SYS, 1, rate);
-        if (stream->converter == nullptr)
-            return false;
-    }
+    if (!convert_to(*stream, clock_->rate()))
+        return false;
     stream->playing = true;
     return true;
 }
@@ -92,11 +107,15 @@ bool AudioEngine::play(AudioStream* stream)
 int AudioEngine::time_ms(AudioStream* stream)
 {
     std::lock_guard lock(mutex_);
-    if (!known(stream) || !stream->started || !clock_)
+    if (!known(stream) || !clock_)
         return 0;
-    const double heard = clock_->heard_frames(AudioClock::Clock::now()) -
-                         static_cast<double>(stream->start_frame);
-    const double ms = std::floor(std::max(0.0, heard) * 1000.0 / clock_->rate());
+    double seconds = stream->earlier_seconds;
+    if (stream->started) {
+        const double heard = clock_->heard_frames(AudioClock::Clock::now()) -
+                             static_cast<double>(stream->start_frame);
+        seconds += std::max(0.0, heard) / clock_->rate();
+    }
+    const double ms = std::floor(seconds * 1000.0);
     const int value = ms >= static_cast<double>(INT_MAX) ? INT_MAX : static_cast<int>(ms);
     stream->last_ms = std::max(stream->last_ms, value);
     return stream->last_ms;
@@ -126,6 +145,19 @@ void AudioEngine::remove_all_streams()
 void AudioEngine::set_output(int rate, std::int64_t latency_frames)
 {
     std::lock_guard lock(mutex_);
+    if (clock_) {
+        // What was heard on the output before counts on; each stream starts
+        // anew on this one, its data going on where it was.
+        const double heard_now = clock_->heard_frames(AudioClock::Clock::now());
+        for (auto& s : streams_) {
+            if (s->started)
+                s->earlier_seconds += std::max(0.0, heard_now - static_cast<double>(s->start_frame)) /
+                                      clock_->rate();
+            s->started = false;
+            if (s->playing && !convert_to(*s, rate))
+                s->playing = false;
+        }
+    }
     clock_ = std::make_unique<AudioClock>(rate, latency_frames);
     output_frames_ = 0;
 }

@@ -43,6 +43,7 @@ struct AudioStream {
     std::vector<std::int16_t> ready;       // processed, not yet output (equal rates)
     std::size_t ready_pos = 0;
     int last_ms = 0;               // the clock never goes back
+    double earlier_seconds = 0.0;  // heard on outputs before the current one
 
     ~AudioStream();
 };
@@ -66,10 +67,13 @@ public:
     bool remove_stream(AudioStream* stream);
     void remove_all_streams();
     bool has_stream(AudioStream* stream);
+    bool has_streams();
 
     // --- output side ------------------------------------------------------
     // Called before the output starts pulling: its rate and how many
-    // frames it buffers beyond the block it asks for.
+    // frames it buffers beyond the block it asks for. When another output
+    // played before (a lost device), the streams go on from the position
+    // heard there: the play time neither jumps nor goes back.
     void set_output(int rate, std::int64_t latency_frames);
     void clear_output();
     std::optional<int> output_rate();
@@ -90,6 +94,9 @@ public:
 
 private:
     bool known(AudioStream* stream) const;
+    // Readies the stream's conversion to the output's `rate`; false if SDL
+    // can't convert.
+    static bool convert_to(AudioStream& stream, int rate);
     void pull(AudioStream& stream, std::int16_t* out, int frames);
     void produce_block(AudioStream& stream, std::vector<std::int16_t>& block);
 

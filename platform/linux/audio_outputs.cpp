@@ -53,6 +53,11 @@ public:
         }
     }
     const char* name() const override { return "sdl"; }
+    // SDL stops a device it has lost for good; this one is never paused.
+    bool lost() const override
+    {
+        return device_ != 0 && SDL_GetAudioDeviceStatus(device_) == SDL_AUDIO_STOPPED;
+    }
 
 private:
     static void SDLCALL callback(void* self, Uint8* stream, int len)

@@ -16,6 +16,9 @@ public:
     // Stops pulling; when this returns, render() is no longer running.
     virtual void stop() = 0;
     virtual const char* name() const = 0;
+    // The device went away (unplugged, its sound server gone): it pulls no
+    // more, and the play position would stand still.
+    virtual bool lost() const { return false; }
 };
 
 // Opens the default SDL2 device (the audio subsystem must be initialised)

@@ -1,8 +1,16 @@
 #pragma once
 // The audio library on Linux: libsndfile decodes, SDL2 plays. Without a
 // sound device (servers, CI) a silent output consumes the streams in real
-// time, so the play position still runs.
+// time, so the play position still runs. The same silent output takes
+// over from a device lost during playback, from the position heard there.
+// A file that can't be played opens as a silent stream, so its play
+// position runs in real time all the same.
+//
+// What goes wrong on the way (why no device opened, which file could not
+// be played, the device lost) is kept for after the run
+// (platform::report_after_run), one line each.
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -24,9 +32,13 @@ public:
         OutputChoice output = OutputChoice::automatic;
         std::string sdl_driver;  // e.g. "dummy"; empty: SDL's own choice
     };
+    // Makes the output init opens in place of SDL's device (tests: one
+    // that can be lost on demand).
+    using DeviceMaker = std::function<std::unique_ptr<AudioOutput>(AudioEngine& engine, int rate)>;
 
     LinuxAudioLibrary();
     explicit LinuxAudioLibrary(Options options);
+    explicit LinuxAudioLibrary(DeviceMaker device);
     ~LinuxAudioLibrary() override;
     LinuxAudioLibrary(const LinuxAudioLibrary&) = delete;
     LinuxAudioLibrary& operator=(const LinuxAudioLibrary&) = delete;
@@ -52,7 +64,17 @@ public:
     double output_raw_frames();
 
 private:
+    bool open_sdl_device(int rate, std::string& why);
+    void close_sdl();
+    // The silent output in place of the device, the streams going on from
+    // where they were.
+    void continue_silently();
+    // A silent stand-in for a file that can't be played.
+    AudioStreamHandle silent_stream(const char* name, const std::string& why);
+
     Options options_;
+    DeviceMaker device_;
+    int mixing_rate_ = 0;
     AudioEngine engine_;
     std::unique_ptr<AudioOutput> output_;
     bool sdl_audio_initialised_ = false;

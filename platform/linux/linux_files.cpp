@@ -5,6 +5,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
+#include <string>
+
+#include "platform/run_report.h"
 
 namespace vexl::platform {
 
@@ -17,9 +21,45 @@ bool LinuxFiles::stat_size(const char* path, std::int64_t& size)
     return true;
 }
 
+namespace {
+
+const char* kind_of(mode_t mode)
+{
+    if (S_ISDIR(mode))
+        return "a directory";
+    if (S_ISFIFO(mode))
+        return "a FIFO";
+    if (S_ISCHR(mode))
+        return "a character device";
+    if (S_ISBLK(mode))
+        return "a block device";
+    if (S_ISSOCK(mode))
+        return "a socket";
+    return "a special file";
+}
+
+}  // namespace
+
 int LinuxFiles::open_read(const char* path)
 {
-    return ::open(path, O_RDONLY | O_CLOEXEC);
+    // Without O_NONBLOCK, opening a FIFO would wait for a writer forever.
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        report_after_run(std::string("cannot open ") + path + ": " + std::strerror(errno));
+        return -1;
+    }
+    // Only a regular file has a size that one read delivers whole; a FIFO
+    // or a device would be read from forever, or not at all.
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const int saved = errno;
+        report_after_run(std::string(path) + " is " + kind_of(st.st_mode) + ", not a regular file");
+        ::close(fd);
+        errno = saved;
+        return -1;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
 }
 
 std::int64_t LinuxFiles::read(int fd, void* buffer, std::uint32_t count)

@@ -78,7 +78,8 @@ bool LinuxTerminal::alloc_console()
 
 ConsoleHandle LinuxTerminal::get_std_handle(StdHandle which)
 {
-    return allocated_ && which == StdHandle::output ? the_buffer : nullptr;
+    // No terminal, no screen buffer: the console screen can show nothing.
+    return allocated_ && fd_ >= 0 && which == StdHandle::output ? the_buffer : nullptr;
 }
 
 void LinuxTerminal::enter()

@@ -1,14 +1,18 @@
 // The DirectDraw steps over SDL: a device bound to the player's window, a
 // primary surface that is the window's renderer and a streaming texture,
-// and a back buffer in plain memory.
+// and a back buffer in plain memory. The picture is scaled sharply
+// (platform/linux/sharp_scaling.h): a render target holds the whole-number
+// nearest-neighbour step, linear filtering takes it the rest of the way.
 
 #include <algorithm>
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string>
 
 #include "platform/linux/sdl_display.h"
 #include "platform/linux/sdl_video.h"
+#include "platform/linux/sharp_scaling.h"
 
 namespace vexl::platform::sdl {
 namespace {
@@ -70,6 +74,8 @@ public:
     bool locked() const { return locked_; }
     const std::uint32_t* pixels() const { return pixels_.get(); }
     int pitch() const { return width_ * 4; }
+    int width() const { return width_; }
+    int height() const { return height_; }
 
 private:
     MemorySurface(int width, int height, std::unique_ptr<std::uint32_t[]> pixels)
@@ -88,8 +94,8 @@ private:
 class SdlDirectDraw;
 
 // The primary flipping surface: what the window shows. A flip copies the
-// back buffer into the streaming texture and presents it, scaled to the
-// window with nearest-pixel sampling, aspect kept, black bars around.
+// back buffer into the streaming texture and presents it, scaled sharply
+// to the window, aspect kept, black bars around.
 class PrimarySurface final : public DrawSurface, public Repaintable {
 public:
     PrimarySurface(SdlDirectDraw& device, std::shared_ptr<WindowCore> core, SDL_Renderer* renderer,
@@ -126,7 +132,21 @@ public:
     {
         SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
         SDL_RenderClear(renderer_);  // the bars
-        SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
+        // Asked each time: the window reaches the desktop's size only some
+        // time after it was made full screen, and may change it later.
+        int screen_width = 0;
+        int screen_height = 0;
+        if (SDL_GetRendererOutputSize(renderer_, &screen_width, &screen_height) == 0) {
+            const SharpScaling scaling =
+                sharp_scaling(back_buffer_->width(), back_buffer_->height(), screen_width, screen_height);
+            const PixelRect& p = scaling.picture;
+            const SDL_Rect picture{p.x, p.y, p.width, p.height};
+            SDL_Texture* source = texture_;
+            if (scaling.prescaled() && prescale(scaling.factor))
+                source = prescaled_;
+            SDL_SetTextureScaleMode(source, scaling.filtered() ? SDL_ScaleModeLinear : SDL_ScaleModeNearest);
+            SDL_RenderCopy(renderer_, source, nullptr, &picture);
+        }
         SDL_RenderPresent(renderer_);
     }
 
@@ -141,12 +161,42 @@ public:
 private:
     ~PrimarySurface();
 
+    // Draws the texture `factor` times as large, by nearest neighbour, into
+    // prescaled_. False when the renderer can't (no render targets): then
+    // the filtered step works from the texture itself, blurrier but even.
+    bool prescale(int factor)
+    {
+        const int width = back_buffer_->width() * factor;
+        const int height = back_buffer_->height() * factor;
+        if (prescaled_ != nullptr && (prescaled_width_ != width || prescaled_height_ != height)) {
+            SDL_DestroyTexture(prescaled_);
+            prescaled_ = nullptr;
+        }
+        if (prescaled_ == nullptr && SDL_RenderTargetSupported(renderer_) == SDL_TRUE) {
+            prescaled_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_TARGET,
+                                           width, height);
+            if (prescaled_ != nullptr)
+                SDL_SetTextureBlendMode(prescaled_, SDL_BLENDMODE_NONE);
+            prescaled_width_ = width;
+            prescaled_height_ = height;
+        }
+        if (prescaled_ == nullptr || SDL_SetRenderTarget(renderer_, prescaled_) != 0)
+            return false;
+        SDL_SetTextureScaleMode(texture_, SDL_ScaleModeNearest);
+        const bool drawn = SDL_RenderCopy(renderer_, texture_, nullptr, nullptr) == 0;
+        SDL_SetRenderTarget(renderer_, nullptr);
+        return drawn;
+    }
+
     std::uint32_t references_ = 1;
     SdlDirectDraw& device_;
     std::shared_ptr<WindowCore> core_;
     SDL_Renderer* renderer_;
     SDL_Texture* texture_;
     MemorySurface* back_buffer_;  // one reference: the attachment
+    SDL_Texture* prescaled_ = nullptr;  // the whole-number step, made when first needed
+    int prescaled_width_ = 0;
+    int prescaled_height_ = 0;
 };
 
 class SdlDirectDraw final : public DirectDraw {
@@ -173,8 +223,10 @@ public:
             height > largest_mode_side)
             return DDERR_INVALIDMODE;
         // The desktop keeps its resolution; the picture is scaled up to it.
-        if (SDL_SetWindowFullscreen(window_->window, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0)
+        if (SDL_SetWindowFullscreen(window_->window, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0) {
+            note_failure(SDL_GetError());
             return DDERR_GENERIC;
+        }
         mode_width_ = width;
         mode_height_ = height;
         return DD_OK;
@@ -197,17 +249,18 @@ public:
         SDL_Renderer* renderer = SDL_CreateRenderer(window_->window, -1, SDL_RENDERER_PRESENTVSYNC);
         if (renderer == nullptr)
             renderer = SDL_CreateRenderer(window_->window, -1, SDL_RENDERER_SOFTWARE);
-        if (renderer == nullptr)
+        if (renderer == nullptr) {
+            note_failure(std::string("no renderer: ") + SDL_GetError());
             return DDERR_GENERIC;
-        SDL_Texture* texture = nullptr;
+        }
+        SDL_Texture* texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
+                                                 mode_width_, mode_height_);
         MemorySurface* back_buffer = nullptr;
-        if (SDL_RenderSetLogicalSize(renderer, mode_width_, mode_height_) == 0)
-            texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
-                                        mode_width_, mode_height_);
-        if (texture != nullptr && SDL_SetTextureScaleMode(texture, SDL_ScaleModeNearest) == 0 &&
-            SDL_SetTextureBlendMode(texture, SDL_BLENDMODE_NONE) == 0)
+        if (texture != nullptr && SDL_SetTextureBlendMode(texture, SDL_BLENDMODE_NONE) == 0)
             back_buffer = MemorySurface::create(mode_width_, mode_height_);
         if (back_buffer == nullptr) {
+            note_failure(texture == nullptr ? std::string("no texture: ") + SDL_GetError()
+                                            : std::string("no memory for the back buffer"));
             if (texture != nullptr)
                 SDL_DestroyTexture(texture);
             SDL_DestroyRenderer(renderer);
@@ -261,6 +314,8 @@ PrimarySurface::~PrimarySurface()
 {
     core_->shown = nullptr;
     back_buffer_->release();
+    if (prescaled_ != nullptr)
+        SDL_DestroyTexture(prescaled_);
     SDL_DestroyTexture(texture_);
     SDL_DestroyRenderer(renderer_);
     device_.primary_gone();

@@ -3,7 +3,8 @@
 //
 // The window is an SDL window; the exclusive full-screen mode becomes a
 // window spread over the whole desktop, showing the mode's picture
-// (640 x 400) scaled up with nearest-pixel sampling, its aspect kept and
+// (640 x 400) scaled up sharply (whole-number nearest-pixel steps, the
+// rest filtered; platform/linux/sharp_scaling.h), its aspect kept and
 // black bars around it. The back buffer is a 32-bit 0x00RRGGBB memory
 // surface; a flip uploads it to a streaming texture and presents it in step
 // with the display's refresh. While the window exists its events reach the
@@ -31,6 +32,7 @@ public:
     void invalidate_window(WindowHandle window) override;
     bool destroy_window(WindowHandle window) override;
     DrawResult direct_draw_create(DirectDraw*& out) override;
+    std::string failure_detail() const override;
 
 private:
     void apply_cursor() const;

@@ -5,11 +5,17 @@
 #include <SDL.h>
 
 #include <memory>
+#include <string>
 
 #include "platform/display.h"
 #include "platform/messages.h"
 
 namespace vexl::platform::sdl {
+
+// Why the last step of the display failed, in words for the user (the
+// display's failure_detail). Main thread only, as all of the display.
+void note_failure(std::string why);
+const std::string& last_failure();
 
 // One reference on SDL's video subsystem, which SDL counts: video stays up
 // while any window or device needs it, and SDL's other subsystems (audio)

@@ -1,5 +1,6 @@
 // The SDL display's window steps and the window's event source.
 
+#include <string>
 #include <utility>
 
 #include "platform/linux/sdl_display.h"
@@ -28,20 +29,36 @@ bool set_in_environment(const char* name)
     return value != nullptr && *value != '\0';
 }
 
+std::string failure_text;
+
 }  // namespace
+
+void note_failure(std::string why) { failure_text = std::move(why); }
+
+const std::string& last_failure() { return failure_text; }
 
 VideoReference::VideoReference()
 {
-    if (!desktop_display_named())
+    if (!desktop_display_named()) {
+        note_failure("neither DISPLAY nor WAYLAND_DISPLAY is set");
         return;
+    }
     // The player's own handlers turn SIGINT/SIGTERM into WM_QUIT; SDL must
     // not replace them.
     SDL_SetHintWithPriority(SDL_HINT_NO_SIGNAL_HANDLERS, "1", SDL_HINT_OVERRIDE);
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        note_failure(SDL_GetError());
         return;
-    up_ = SDL_GetNumVideoDisplays() > 0 && !shows_nothing_unasked(SDL_GetCurrentVideoDriver());
-    if (!up_)
+    }
+    const char* driver = SDL_GetCurrentVideoDriver();
+    up_ = SDL_GetNumVideoDisplays() > 0 && !shows_nothing_unasked(driver);
+    if (!up_) {
+        note_failure(SDL_GetNumVideoDisplays() > 0
+                         ? std::string("only SDL's invisible \"") + (driver != nullptr ? driver : "") +
+                               "\" video driver answered"
+                         : std::string("SDL found no display"));
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    }
 }
 
 VideoReference::~VideoReference()
@@ -152,8 +169,11 @@ SDL_Window* sdl_of(WindowHandle window)
 WindowHandle SdlDisplay::create_window(int x, int y, int width, int height)
 {
     auto core = std::make_shared<sdl::WindowCore>();
-    if (core->video.up())
+    if (core->video.up()) {
         core->window = SDL_CreateWindow("", x, y, width, height, SDL_WINDOW_HIDDEN);
+        if (core->window == nullptr)
+            sdl::note_failure(std::string("no window: ") + SDL_GetError());
+    }
     if (core->window == nullptr) {
         // No display: the window exists without anything behind it, and the
         // DirectDraw steps will fail.
@@ -218,6 +238,8 @@ bool SdlDisplay::destroy_window(WindowHandle window)
 }
 
 SDL_Window* sdl_window_of(WindowHandle window) { return sdl::sdl_of(window); }
+
+std::string SdlDisplay::failure_detail() const { return sdl::last_failure(); }
 
 bool desktop_display_named()
 {

@@ -3,11 +3,15 @@
 #include <SDL2/SDL.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <csignal>
+#include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <thread>
 
+#include "platform/linux/audio_outputs.h"
+#include "platform/run_report.h"
 #include "tests/audio/sound_test_files.h"
 
 namespace vexl::platform {
@@ -168,14 +172,47 @@ TEST_F(LinuxAudio, UnrecognisedFilePlaysAsRawLittleEndianMono)
         ASSERT_EQ(tap.samples[static_cast<std::size_t>(i)], i & 0x7fff) << i;
 }
 
-TEST_F(LinuxAudio, MissingFileGivesNoStreamAndEveryCallCopes)
+TEST_F(LinuxAudio, FileThatCannotBePlayedOpensASilentStreamThatRunsInRealTime)
+{
+    RunReport report;
+    ScopedService<RunReport> report_slot(report);
+    std::ofstream(dir_.file("empty.d2")).close();
+    std::filesystem::create_directory(dir_.file("folder.d2"));
+    wav("nothing.wav", {});
+    const struct {
+        std::string name;
+        const char* why;
+    } cases[] = {
+        {dir_.file("ld_vexl.d2"), "No such file or directory"},
+        {dir_.file("empty.d2"), "it holds no sound"},
+        {dir_.file("folder.d2"), "not a regular file"},
+        {dir_.file("nothing.wav"), "it holds no sound"},
+    };
+    LinuxAudioLibrary audio(Options{OutputChoice::null_only, {}});
+    ASSERT_TRUE(audio.init(22050, 1, 2));
+    std::vector<AudioStreamHandle> streams;
+    for (const auto& c : cases) {
+        streams.push_back(audio.stream_open_file(c.name.c_str(), soundtrack_open_mode, 0));
+        ASSERT_NE(streams.back(), nullptr) << c.name;
+        EXPECT_EQ(audio.stream_play(0, streams.back()), 0);
+    }
+    std::this_thread::sleep_for(300ms);
+    const std::vector<std::string> said = report.take();
+    ASSERT_EQ(said.size(), std::size(cases));
+    for (std::size_t i = 0; i < said.size(); ++i) {
+        EXPECT_GT(audio.stream_get_time(streams[i]), 150) << cases[i].name << ": the clock runs";
+        EXPECT_EQ(said[i], cases[i].name + " could not be played (" + cases[i].why +
+                               "); the frames followed a silent real-time clock");
+    }
+    audio.close();
+}
+
+TEST_F(LinuxAudio, NoNameGivesNoStreamAndEveryCallCopes)
 {
     LinuxAudioLibrary audio(Options{OutputChoice::null_only, {}});
     ASSERT_TRUE(audio.init(22050, 1, 2));
-    AudioStreamHandle stream =
-        audio.stream_open_file(dir_.file("ld_vexl.d2").c_str(), soundtrack_open_mode, 0);
+    AudioStreamHandle stream = audio.stream_open_file(nullptr, 0, 0);
     EXPECT_EQ(stream, nullptr);
-    EXPECT_EQ(audio.stream_open_file(nullptr, 0, 0), nullptr);
     EXPECT_EQ(audio.stream_create_dsp(stream, tap_hook, 0, nullptr), nullptr);
     audio.dsp_set_active(nullptr, true);
     EXPECT_EQ(audio.stream_play(0, stream), -1);
@@ -183,6 +220,59 @@ TEST_F(LinuxAudio, MissingFileGivesNoStreamAndEveryCallCopes)
     EXPECT_FALSE(audio.stream_close(stream));
     audio.close();
     audio.close();  // twice is harmless
+}
+
+// A device that plays (silently, in real time) until the test pulls it out.
+class LosableDevice final : public AudioOutput {
+public:
+    LosableDevice(AudioEngine& engine, int rate, const std::atomic<bool>& lost)
+        : inner_(start_null_output(engine, rate)), lost_(lost)
+    {
+    }
+    void stop() override { inner_->stop(); }
+    const char* name() const override { return "device"; }
+    bool lost() const override { return lost_.load(); }
+
+private:
+    std::unique_ptr<AudioOutput> inner_;
+    const std::atomic<bool>& lost_;
+};
+
+TEST_F(LinuxAudio, LostDeviceHandsOverToTheSilentClockFromTheSamePosition)
+{
+    RunReport report;
+    ScopedService<RunReport> report_slot(report);
+    std::atomic<bool> lost{false};
+    LinuxAudioLibrary audio([&](AudioEngine& engine, int rate) -> std::unique_ptr<AudioOutput> {
+        return std::make_unique<LosableDevice>(engine, rate, lost);
+    });
+    ASSERT_TRUE(audio.init(22050, 1, 2));
+    EXPECT_STREQ(audio.output_name(), "device");
+    const std::string path = wav("tune.wav", numbered(22050));
+    AudioStreamHandle stream = audio.stream_open_file(path.c_str(), soundtrack_open_mode, 0);
+    ASSERT_EQ(audio.stream_play(0, stream), 0);
+    std::this_thread::sleep_for(300ms);
+    const int before = audio.stream_get_time(stream);
+    EXPECT_GT(before, 150);
+
+    lost = true;
+    int previous = before;
+    int largest_step = 0;
+    const auto start = SteadyClock::now();
+    while (SteadyClock::now() - start < 400ms) {
+        const int now = audio.stream_get_time(stream);
+        ASSERT_GE(now, previous) << "never backwards";
+        largest_step = std::max(largest_step, now - previous);
+        previous = now;
+        std::this_thread::sleep_for(1ms);
+    }
+    EXPECT_STREQ(audio.output_name(), "null");
+    EXPECT_LT(largest_step, 100) << "no jump";
+    EXPECT_GT(previous, before + 200) << "and on in real time";
+    const std::vector<std::string> said = report.take();
+    ASSERT_EQ(said.size(), 1u);
+    EXPECT_EQ(said[0].rfind("the sound device was lost at ", 0), 0u) << said[0];
+    audio.close();
 }
 
 TEST_F(LinuxAudio, PlayBeforeInitFailsAndCloseReleasesOpenStreams)

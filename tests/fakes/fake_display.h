@@ -30,6 +30,7 @@ public:
     // What to fail.
     Step fail_step = no_step;
     bool fail_lock = false;
+    std::string detail;  // what failure_detail() says
 
     // The back buffer's geometry, as Lock reports it.
     int surface_width = 640;
@@ -65,6 +66,7 @@ public:
     void invalidate_window(platform::WindowHandle window) override;
     bool destroy_window(platform::WindowHandle window) override;
     platform::DrawResult direct_draw_create(platform::DirectDraw*& out) override;
+    std::string failure_detail() const override { return detail; }
 
     // For the fake's own objects.
     struct Object;

@@ -1,7 +1,10 @@
 // The real `vexlade` answered "y" (full screen) then "n" in a terminal
 // (tmux): under Xvfb its picture must be exactly what `vexl render` draws of
-// the same frame and a key press must end it; without any display it must
-// still run, with no picture, until Ctrl+C.
+// the same frame and a key press must end it; on a desktop that is no
+// multiple of 640 x 400 the picture must be centred, 16:10 and its pixel
+// columns and rows equally wide; without any display it must fall back to
+// the terminal and say why after the run, and without a terminal either
+// fail to load.
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -10,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <sys/wait.h>
 #include <sstream>
 #include <vector>
 
@@ -25,23 +29,37 @@ namespace fs = std::filesystem;
 using testing::shell_quote;
 using testing::TmuxSession;
 
-// An X server of its own on a free display number, 640 x 400 like the
-// picture, so the full-screen window covers it exactly.
+// An X server of its own on a free display number, by default 640 x 400
+// like the picture, so the full-screen window covers it exactly.
 class XvfbServer {
 public:
-    explicit XvfbServer(const fs::path& dir) : dir_(dir)
+    explicit XvfbServer(const fs::path& dir, const std::string& size = "640x400") : dir_(dir)
     {
         const std::string d = shell_quote(dir.string());
-        std::system(("Xvfb -displayfd 3 -screen 0 640x400x24 -nolisten tcp 3>" + d + "/xvfb.display 2>" + d +
+        std::system(("Xvfb -displayfd 3 -screen 0 " + size + "x24 -nolisten tcp 3>" + d + "/xvfb.display 2>" + d +
                      "/xvfb.log & echo $! >" + d + "/xvfb.pid")
                         .c_str());
         TmuxSession::wait_for([&] { return !number().empty(); }, std::chrono::seconds(20));
     }
     ~XvfbServer()
     {
-        const std::string pid = read("xvfb.pid");
-        if (!pid.empty())
-            std::system(("kill " + pid + " 2>/dev/null").c_str());
+        for (const char* file : {"wm.pid", "xvfb.pid"}) {
+            const std::string pid = read(file);
+            if (!pid.empty())
+                std::system(("kill " + pid + " 2>/dev/null").c_str());
+        }
+    }
+
+    // A window manager, as every desktop has: only it makes a window full
+    // screen (a small one, evilwm; true once it has taken over).
+    bool start_window_manager() const
+    {
+        const std::string d = shell_quote(dir_.string());
+        const std::string on = "DISPLAY=" + display() + " ";
+        std::system((on + "evilwm -fn fixed >" + d + "/wm.log 2>&1 & echo $! >" + d + "/wm.pid").c_str());
+        return TmuxSession::wait_for(
+            [&] { return std::system((on + "xprop -root _NET_SUPPORTED 2>/dev/null | grep -q FULLSCREEN").c_str()) == 0; },
+            std::chrono::seconds(10));
     }
     XvfbServer(const XvfbServer&) = delete;
     XvfbServer& operator=(const XvfbServer&) = delete;
@@ -72,6 +90,14 @@ private:
     fs::path dir_;
 };
 
+// Under AddressSanitizer the leak check is left to the unit tests: the
+// system's GL driver and D-Bus library keep allocations for the life of the
+// process (SDL frees D-Bus only in SDL_Quit, which the audio may still
+// need), and the GL driver is unloaded before the check can name it. Under
+// ThreadSanitizer the GL driver's own threads are not ours to check.
+const std::string sanitizers_and_gl = std::string("ASAN_OPTIONS=detect_leaks=0 TSAN_OPTIONS=suppressions=") +
+                                      GL_DRIVER_TSAN_SUPPRESSIONS;
+
 class FullScreenEndToEnd : public ::testing::Test {
 protected:
     FullScreenEndToEnd()
@@ -98,6 +124,10 @@ protected:
         std::mt19937 random(2003);
         for (auto& byte : frame)
             byte = static_cast<std::uint8_t>(random());
+        write_demo(frame);
+    }
+    void write_demo(const std::vector<std::uint8_t>& frame)
+    {
         std::FILE* out = std::fopen((dir_ / "ld_vexl.d1").c_str(), "wb");
         ASSERT_NE(out, nullptr);
         BlockWriter writer(file_sink(out));
@@ -132,6 +162,13 @@ protected:
         std::string code;
         std::getline(in, code);
         return code;
+    }
+    std::string read_file(const char* name) const
+    {
+        std::ifstream in(dir_ / name);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
     }
     bool wait_for_exit() const
     {
@@ -170,11 +207,7 @@ TEST_F(FullScreenEndToEnd, PictureUnderXvfbIsExactlyTheRenderedFrameAndAKeyEndsT
     const tool::RgbPicture expected = testing::read_png(dir_ / "expected.png");
     ASSERT_EQ(expected.width, 640);
 
-    // Under AddressSanitizer the leak check is left to the unit tests: the
-    // system's GL driver and D-Bus library keep allocations for the life of
-    // the process (SDL frees D-Bus only in SDL_Quit, which the audio may
-    // still need), and the GL driver is unloaded before the check can name it.
-    start("DISPLAY=" + display + " ASAN_OPTIONS=detect_leaks=0");
+    start("DISPLAY=" + display + " " + sanitizers_and_gl);
     answer_yes_then_no();
 
     const std::string shot_path = (dir_ / "shot.xwd").string();
@@ -194,16 +227,140 @@ TEST_F(FullScreenEndToEnd, PictureUnderXvfbIsExactlyTheRenderedFrameAndAKeyEndsT
     EXPECT_EQ(exit_code(), "0");
 }
 
-TEST_F(FullScreenEndToEnd, WithoutAnyDisplayTheRunGoesOnWithoutPictureUntilCtrlC)
+// A stripe picture to measure scaling by: the top 25 cell rows are left
+// half blocks (4 pixel columns white, 4 blue), the bottom 25 upper half
+// blocks (4 pixel rows white, 4 blue). Blue has no red, so a pixel's red
+// is how much of it is white.
+std::vector<std::uint8_t> stripes_frame()
+{
+    std::vector<std::uint8_t> frame(8000);
+    for (std::size_t i = 0; i < frame.size(); i += 2) {
+        frame[i] = i < frame.size() / 2 ? 0xDD : 0xDF;
+        frame[i + 1] = 0x1F;
+    }
+    return frame;
+}
+
+struct Band {
+    double white = 0;  // screen pixels' worth of white
+    int blended = 0;   // pixels neither all white nor all blue
+};
+
+// The white bands met along `count` pixels from `first`, `step` apart;
+// each band counted from the middle of the blue before it to the middle of
+// the blue after it.
+std::vector<Band> white_bands(const testing::Screenshot& shot, int first, int step, int count, double blue_width)
+{
+    std::vector<Band> bands;
+    Band band;
+    int blue_run = 0;
+    bool in_band = false;
+    for (int k = 0; k < count; ++k) {
+        const double red = ((shot.rgb[static_cast<std::size_t>(first + k * step)] >> 16) & 0xFF) / 255.0;
+        blue_run = red == 0 ? blue_run + 1 : 0;
+        if (red > 0) {
+            in_band = true;
+            band.white += red;
+            band.blended += red < 1;
+        } else if (in_band && blue_run >= blue_width / 2) {
+            bands.push_back(band);
+            band = {};
+            in_band = false;
+        }
+    }
+    return bands;
+}
+
+TEST_F(FullScreenEndToEnd, OnA1920x1080DesktopThePictureIsCentred16To10AndSharpWithEvenPixels)
+{
+    write_demo(stripes_frame());
+    XvfbServer x(dir_, "1920x1080");
+    const std::string display = x.display();
+    ASSERT_FALSE(display.empty()) << "Xvfb did not start";
+    ASSERT_TRUE(x.start_window_manager()) << "evilwm did not start";
+    start("DISPLAY=" + display + " " + sanitizers_and_gl);
+    answer_yes_then_no();
+
+    // 1080 rows by 1728 columns (2.7 screen pixels a picture pixel: 2 x
+    // by nearest neighbour, then 1.35 x filtered), between bars of 96.
+    const std::string shot_path = (dir_ / "shot.xwd").string();
+    testing::Screenshot shot;
+    int left = -1, right = -1, top = -1, bottom = -1;
+    const bool shown = TmuxSession::wait_for([&] {
+        std::system(("xwd -root -silent -display " + display + " >" + shell_quote(shot_path) + " 2>/dev/null").c_str());
+        if (!testing::read_xwd(shot_path.c_str(), shot) || shot.width != 1920 || shot.height != 1080)
+            return false;
+        left = right = top = bottom = -1;
+        for (int y = 0; y < shot.height; ++y)
+            for (int x0 = 0; x0 < shot.width; ++x0)
+                if (shot.rgb[static_cast<std::size_t>(y * shot.width + x0)] != 0) {
+                    left = left < 0 ? x0 : std::min(left, x0);
+                    right = std::max(right, x0);
+                    top = top < 0 ? y : std::min(top, y);
+                    bottom = std::max(bottom, y);
+                }
+        return left == 96 && right == 1823 && top == 0 && bottom == 1079;
+    });
+    ASSERT_TRUE(shown) << "picture at x " << left << ".." << right << ", y " << top << ".." << bottom
+                       << "; the terminal shows:\n" << session_->capture();
+
+    constexpr double scale = 1728.0 / 640.0;
+    const double band = 4 * scale;  // 10.8 screen pixels a 4-pixel stripe
+    // Along a row through the top half: columns; down a column through the
+    // bottom half, away from where the halves meet: rows.
+    const std::vector<Band> columns = white_bands(shot, 270 * 1920 + 96, 1, 1728, band);
+    const std::vector<Band> rows = white_bands(shot, 560 * 1920 + 960, 1920, 1079 - 560, band);
+    EXPECT_EQ(columns.size(), 80u) << "one white stripe per cell";
+    EXPECT_GE(rows.size(), 23u) << "one white stripe per cell, away from the middle";
+    for (const auto* bands : {&columns, &rows}) {
+        for (std::size_t i = 0; i < bands->size(); ++i) {
+            const Band& b = (*bands)[i];
+            // Nearest neighbour alone would make them 10 or 11 pixels wide.
+            EXPECT_NEAR(b.white, band, 0.25) << (bands == &columns ? "column" : "row") << " stripe " << i;
+            // Filtered alone, each edge would blur over about three pixels.
+            EXPECT_LE(b.blended, 4) << (bands == &columns ? "column" : "row") << " stripe " << i;
+        }
+    }
+    std::system(("DISPLAY=" + display + " xdotool mousemove 960 540 key space").c_str());
+    ASSERT_TRUE(wait_for_exit()) << session_->capture();
+    EXPECT_EQ(exit_code(), "0");
+}
+
+TEST_F(FullScreenEndToEnd, WithoutAnyDisplayTheDemoPlaysInTheTerminalAndTheReasonIsToldAfter)
 {
     start("env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER");
     answer_yes_then_no();
-    // Playing (with nothing to show) rather than failed or ended.
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    // Playing in the terminal rather than failed, ended, or blank.
+    ASSERT_TRUE(TmuxSession::wait_for([&] { return session_->format("#{alternate_on}") == "1\n"; }))
+        << session_->capture();
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
     EXPECT_TRUE(exit_code().empty()) << session_->capture();
     session_->send_keys("C-c");
     ASSERT_TRUE(wait_for_exit()) << session_->capture();
     EXPECT_EQ(exit_code(), "0");
+    EXPECT_NE(read_file("stderr.txt").find(
+                  "vexlade: full screen not available (no display reachable: neither DISPLAY nor "
+                  "WAYLAND_DISPLAY is set); the demo was shown in the terminal\n"),
+              std::string::npos)
+        << read_file("stderr.txt");
+}
+
+TEST_F(FullScreenEndToEnd, WithNeitherDisplayNorTerminalLoadingFails)
+{
+    // No terminal at all: a session of its own, no standard input; the
+    // questions take their defaults (full screen).
+    const int status = std::system(("cd " + shell_quote(dir_.string()) +
+                                    " && env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER SDL_AUDIODRIVER=none "
+                                    "setsid -w " + shell_quote(VEXLADE_PATH) + " </dev/null >stdout.txt 2>stderr.txt")
+                                       .c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    const std::string said = read_file("stderr.txt");
+    EXPECT_NE(said.find("Loading failed."), std::string::npos) << said;
+    EXPECT_NE(said.find("vexlade: full screen not available (no display reachable: neither DISPLAY nor "
+                        "WAYLAND_DISPLAY is set), and no terminal to show the demo in\n"),
+              std::string::npos)
+        << said;
 }
 
 }  // namespace

@@ -79,20 +79,63 @@ TEST_F(FullScreenLaunch, LoadingFailureIsOwnedByTheFullScreenWindow)
     EXPECT_EQ(display.calls.front(), "CreateWindow(0,0,640,400)");
 }
 
-TEST_F(FullScreenLaunch, WithoutADisplayTheRunStillPlaysToItsEnd)
+TEST_F(FullScreenLaunch, FullScreenThatCannotBeSetUpFallsBackToTheConsoleAndSaysWhy)
+{
+    using Step = fakes::FakeDisplay::Step;
+    const struct {
+        Step step;
+        const char* why;
+    } cases[] = {
+        {Step::step_direct_draw_create, "no display reachable: the detail"},
+        {Step::step_set_cooperative_level, "the display allows no exclusive full-screen use: the detail"},
+        {Step::step_set_display_mode, "the 640x400 display mode was refused: the detail"},
+        {Step::step_create_surface, "the display refused the picture's surfaces: the detail"},
+        {Step::step_get_attached_surface, "the display refused the picture's surfaces: the detail"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        write_frames(2);
+        display.calls.clear();
+        terminal.writes.clear();
+        dialogs.answers = {platform::IDYES, platform::IDNO};
+        display.fail_step = c.step;
+        display.detail = "the detail";
+        audio.set_time_ms(0);
+        const int passes_before = sleeper.count;
+        sleeper.on_sleep = [&](int pass) {
+            audio.set_time_ms(audio.time_ms() + 40);
+            if (pass == passes_before + 5)
+                messages.post(platform::Message{nullptr, platform::WM_QUIT, 0, 0});
+        };
+        EXPECT_EQ(ask_settings(), 0);
+        EXPECT_EQ(count("Flip(primary,null,0x1)"), 0);
+        EXPECT_GE(terminal.writes.size(), 2u) << "the frames are shown in the terminal";
+        EXPECT_EQ(display.live_references(), 0) << "what the display gave is released first";
+        EXPECT_TRUE(display.window_destroyed());
+        EXPECT_FALSE(display.misuse());
+        EXPECT_EQ(journal.calls.back(), "FreeConsole");
+        EXPECT_EQ(report_text(), std::string("full screen not available (") + c.why +
+                                     "); the demo was shown in the terminal\n");
+    }
+}
+
+TEST_F(FullScreenLaunch, NeitherFullScreenNorATerminalIsALoadingFailure)
 {
     write_frames(2);
     display.fail_step = fakes::FakeDisplay::step_direct_draw_create;
-    sleeper.on_sleep = [&](int pass) {
-        audio.set_time_ms(audio.time_ms() + 40);
-        if (pass == 5)
-            messages.post(platform::Message{nullptr, platform::WM_QUIT, 0, 0});
-    };
-    EXPECT_EQ(ask_settings(), 0);
-    EXPECT_EQ(count("Flip(primary,null,0x1)"), 0) << "no picture";
-    EXPECT_EQ(display.calls.back(), "DestroyWindow");
-    EXPECT_EQ(display.live_references(), 0);
-    EXPECT_FALSE(display.misuse());
+    terminal.handle = nullptr;  // no terminal to draw in
+    EXPECT_EQ(ask_settings(), 1);
+    EXPECT_EQ(dialogs.shown.back().text, "Loading failed.");
+    EXPECT_EQ(dialogs.shown.back().owner, nullptr) << "no window to own it";
+    EXPECT_TRUE(terminal.writes.empty());
+    EXPECT_TRUE(audio.calls().empty()) << "nothing started";
+    EXPECT_FALSE(terminal.allocated) << "the console was given back";
+    EXPECT_EQ(report_text(), "full screen not available (no display reachable), and no terminal to show the demo in\n");
+
+    // The console chosen, with no terminal: the same.
+    dialogs.answers = {platform::IDNO, platform::IDNO};
+    EXPECT_EQ(ask_settings(), 1);
+    EXPECT_EQ(report_text(), "no terminal to show the demo in\n");
 }
 
 }  // namespace

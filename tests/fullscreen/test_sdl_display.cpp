@@ -230,6 +230,7 @@ void expect_no_display(SdlDisplay& display)
     DirectDraw* ddraw = reinterpret_cast<DirectDraw*>(&display);
     EXPECT_LT(display.direct_draw_create(ddraw), 0);
     EXPECT_EQ(ddraw, nullptr);
+    EXPECT_FALSE(display.failure_detail().empty()) << "the user hears why";
     EXPECT_TRUE(display.destroy_window(window));
 }
 
@@ -253,6 +254,7 @@ TEST_F(SdlDisplayTest, SdlsInvisibleFallbackDriversCountAsNoDisplay)
     WithoutVariable no_wayland("WAYLAND_DISPLAY");
     SdlDisplay display;
     expect_no_display(display);
+    EXPECT_EQ(display.failure_detail(), "neither DISPLAY nor WAYLAND_DISPLAY is set");
 }
 
 }  // namespace

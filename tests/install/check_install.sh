@@ -22,12 +22,13 @@ vexl=$root/$VEXL_BINDIR/vexl
 demo=$root/$VEXL_DATADIR/vexlade/demo
 [ "$("$vexl" --version)" = "vexl $VEXL_VERSION" ] || fail "vexl --version says '$("$vexl" --version)'"
 "$vexl" info "$demo/ld_vexl.d1" | grep -q "^frames *17650 whole" || fail "vexl info on the installed demo"
-# vexl play finds the installed player and demo. Without terminal or
-# display the player takes its default answers and plays until SIGTERM,
-# which ends it with status 0.
-played=$(cd / && env -u DISPLAY -u WAYLAND_DISPLAY timeout --preserve-status -s TERM 4 "$vexl" play \
-           </dev/null 2>&1 >/dev/null) || fail "vexl play: $played"
-echo "$played" | grep -q "Simulate PC-Speaker? -> Yes" || fail "vexl play did not start the player: $played"
+# vexl play finds the installed player and demo: on a terminal (a pty from
+# script(1)) it asks, plays in the terminal until SIGTERM and ends with
+# status 0. A demo not found would end in "Loading failed.".
+played=$(cd / && printf 'n\nn\n' | env -u DISPLAY -u WAYLAND_DISPLAY timeout --preserve-status -s TERM 4 \
+           script -qfec "'$vexl' play" /dev/null 2>&1) || fail "vexl play: $played"
+echo "$played" | grep -q "Simulate PC-Speaker?" || fail "vexl play did not start the player: $played"
+echo "$played" | grep -q "Loading failed" && fail "vexl play did not find the demo: $played"
 
 # Man pages: rendered without a single groff warning, and vexl(1) has a
 # section for every command vexl knows.

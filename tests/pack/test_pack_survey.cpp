@@ -50,7 +50,8 @@ TEST(InspectPack, EmptyFileAndLevelByteOnly)
 struct DamageCase {
     const char* name;
     PackDamageKind kind;
-    Bytes tail;  // appended to a sound first block
+    Bytes tail;       // appended to a sound first block
+    bool structural;  // found by walking the block lengths alone
 };
 
 TEST(InspectPack, FindsEveryDamageWithItsOffset)
@@ -70,11 +71,11 @@ TEST(InspectPack, FindsEveryDamageWithItsOffset)
     append_block(nothing, Bytes{});
 
     const DamageCase cases[] = {
-        {"length cut", PackDamageKind::length_cut_short, {0, 0}},
-        {"too long", PackDamageKind::block_too_long, too_long},
-        {"cut block", PackDamageKind::block_cut_short, cut},
-        {"partly", PackDamageKind::bad_data, partly_block},
-        {"nothing", PackDamageKind::bad_data, nothing},
+        {"length cut", PackDamageKind::length_cut_short, {0, 0}, true},
+        {"too long", PackDamageKind::block_too_long, too_long, true},
+        {"cut block", PackDamageKind::block_cut_short, cut, true},
+        {"partly", PackDamageKind::bad_data, partly_block, false},
+        {"nothing", PackDamageKind::bad_data, nothing, false},
     };
     for (const DamageCase& c : cases) {
         Bytes file = first;
@@ -88,6 +89,14 @@ TEST(InspectPack, FindsEveryDamageWithItsOffset)
         const std::string text = describe(d, info);
         EXPECT_NE(text.find("offset " + std::to_string(first.size())), std::string::npos) << text;
         EXPECT_NE(text.find("block 1"), std::string::npos) << text;
+
+        const PackInfo walked = inspect_pack(file, PackSurvey::blocks_only);
+        EXPECT_EQ(walked.unpacked_bytes, 0u) << "nothing decompressed";
+        ASSERT_EQ(walked.damage.size(), c.structural ? 1u : 0u) << c.name;
+        if (c.structural) {
+            EXPECT_EQ(walked.damage[0].kind, c.kind) << c.name;
+            EXPECT_EQ(walked.damage[0].offset, first.size()) << c.name;
+        }
     }
 }
 

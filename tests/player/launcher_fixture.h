@@ -15,6 +15,7 @@
 
 #include "core/process_records.h"
 #include "platform/linux/linux_files.h"
+#include "platform/run_report.h"
 #include "player/block_writer.h"
 #include "player/launcher.h"
 #include "tests/fakes/call_journal.h"
@@ -59,6 +60,26 @@ protected:
         std::fclose(out);
     }
 
+    // The bytes as the frame file, as they are.
+    void write_raw_frame_file(const std::vector<std::uint8_t>& bytes)
+    {
+        std::FILE* out = std::fopen(frame_file_name, "wb");
+        ASSERT_NE(out, nullptr);
+        if (!bytes.empty()) {
+            ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), out), bytes.size());
+        }
+        std::fclose(out);
+    }
+
+    // The lines kept for after the run, joined by line breaks.
+    std::string report_text()
+    {
+        std::string text;
+        for (const std::string& line : report.take())
+            text += line + "\n";
+        return text;
+    }
+
     fakes::CallJournal journal;  // the console's and the dialogs' calls in order
     fakes::FakeTerminal terminal{&journal};
     fakes::FakeDialogs dialogs{&journal};
@@ -67,6 +88,7 @@ protected:
     fakes::FakeAudioLibrary audio;
     fakes::FakeDisplay display;
     platform::LinuxFiles files;
+    platform::RunReport report;
     platform::ScopedService<platform::Terminal> terminal_slot{terminal};
     platform::ScopedService<platform::Dialogs> dialogs_slot{dialogs};
     platform::ScopedService<platform::Sleeper> sleeper_slot{sleeper};
@@ -74,6 +96,7 @@ protected:
     platform::ScopedService<platform::AudioLibrary> audio_slot{audio};
     platform::ScopedService<platform::Display> display_slot{display};
     platform::ScopedService<platform::Files> files_slot{files};
+    platform::ScopedService<platform::RunReport> report_slot{report};
 
 private:
     std::filesystem::path dir_;

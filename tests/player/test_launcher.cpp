@@ -1,8 +1,10 @@
 #include "player/launcher.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
+#include <random>
 #include <vector>
 
 #include "core/process_records.h"
@@ -272,6 +274,97 @@ TEST_F(Launcher, StreamThatDoesNotOpenIsALoadingFailureNotACrash)
     fake_files.contents[frame_file_name] = std::vector<unsigned char>(100, 2);
     const int result = run_demo();
     expect_loading_failure(journal, dialogs, terminal, audio, result);
+}
+
+TEST_F(Launcher, FrameFileFromWhichNoFrameDecodesIsALoadingFailure)
+{
+    std::vector<std::uint8_t> garbage(5000);
+    std::mt19937 random(11);
+    for (auto& byte : garbage)
+        byte = static_cast<std::uint8_t>(random());
+    garbage[0] = 2;  // a plausible level
+    struct Case {
+        const char* name;
+        std::vector<std::uint8_t> bytes;  // as they are, or packed when `pack`
+        bool pack;
+        const char* why;
+    } cases[] = {
+        {"empty", {}, false, "holds no whole frame: offset 0: the file is empty"},
+        {"level only", {2}, false, "holds no whole frame: its data ends after 0 of the 8000 bytes"},
+        {"garbage", garbage, false, "holds no whole frame: offset 1: block 0 "},
+        {"half a frame", numbered_frames(0, frame_bytes / 2), true,
+         "holds no whole frame: its data ends after 4000 of the 8000 bytes"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.pack)
+            write_frame_file(c.bytes);
+        else
+            write_raw_frame_file(c.bytes);
+        journal.calls.clear();
+        dialogs.shown.clear();
+        const int result = run_demo();
+        expect_loading_failure(journal, dialogs, terminal, audio, result);
+        const std::string said = report_text();
+        EXPECT_NE(said.find(std::string("ld_vexl.d1 ") + c.why), std::string::npos) << said;
+    }
+}
+
+TEST_F(Launcher, FrameFileThatIsNoRegularFileFailsWithoutBlocking)
+{
+    // Opening a FIFO for reading would wait for a writer that never comes.
+    ASSERT_EQ(mkfifo(frame_file_name, 0600), 0);
+    expect_loading_failure(journal, dialogs, terminal, audio, run_demo());
+    EXPECT_EQ(report_text(), "ld_vexl.d1 is a FIFO, not a regular file\n");
+
+    std::remove(frame_file_name);
+    ASSERT_EQ(mkdir(frame_file_name, 0700), 0);
+    journal.calls.clear();
+    dialogs.shown.clear();
+    expect_loading_failure(journal, dialogs, terminal, audio, run_demo());
+    EXPECT_EQ(report_text(), "ld_vexl.d1 is a directory, not a regular file\n");
+}
+
+TEST_F(Launcher, DamagePartWayPlaysWhatDecodesAndSaysWhereItStarts)
+{
+    write_frame_file(numbered_frames(3));
+    const auto whole = static_cast<std::uint64_t>(std::filesystem::file_size(frame_file_name));
+    {
+        std::FILE* out = std::fopen(frame_file_name, "ab");
+        ASSERT_NE(out, nullptr);
+        std::fputs("\xFF\xFF\xFF\xFF damaged", out);  // a block far longer than any buffer
+        std::fclose(out);
+    }
+    terminal.keep_cells = false;
+    sleeper.on_sleep = [&](int pass) {
+        audio.set_time_ms(audio.time_ms() + ms_per_frame);
+        if (pass == 10)
+            messages.post(Message{nullptr, platform::WM_QUIT, 0, 0});
+    };
+    EXPECT_EQ(run_demo(), 0);
+    ASSERT_GE(terminal.writes.size(), 4u);
+    EXPECT_EQ(frame_number(terminal.writes.back()), 2) << "the last whole frame stays";
+    EXPECT_EQ(report_text(), "ld_vexl.d1 is damaged (3 frames decode): offset " +
+                                 std::to_string(whole) +
+                                 ": block 1 is 4294967295 bytes long, more than the 73744-byte buffer; "
+                                 "the data ends here\n");
+}
+
+TEST_F(Launcher, DamageNotReachedIsToldWhenTheFileIsCutShort)
+{
+    write_frame_file(numbered_frames(30));
+    const auto whole = static_cast<std::uint64_t>(std::filesystem::file_size(frame_file_name));
+    {
+        std::FILE* out = std::fopen(frame_file_name, "ab");
+        ASSERT_NE(out, nullptr);
+        const char cut_block[] = "\x00\x00\x10\x00 cut";  // a block of 4096 bytes, 4 of them there
+        std::fwrite(cut_block, 1, sizeof cut_block - 1, out);
+        std::fclose(out);
+    }
+    messages.post(Message{nullptr, platform::WM_QUIT, 0, 0});  // long before the end
+    EXPECT_EQ(run_demo(), 0);
+    EXPECT_EQ(report_text(), "ld_vexl.d1 is damaged: offset " + std::to_string(whole) +
+                                 ": block 4 is cut short, 4 of its 4096 bytes are there; it delivers nothing\n");
 }
 
 TEST_F(Launcher, QuestionsFillTheSettingsAndAskInOrder)

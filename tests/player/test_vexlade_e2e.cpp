@@ -149,6 +149,7 @@ protected:
         for (std::string word; words >> word;)
             settings.insert(word);
         EXPECT_TRUE(settings.count("echo")) << "echo back on";
+        EXPECT_TRUE(settings.count("icrnl")) << "Enter ends a line again";
         EXPECT_TRUE(settings.count("ixon")) << "flow control back on";
     }
 
@@ -242,6 +243,42 @@ TEST_F(VexladeInTmux, CtrlZHandsTheTerminalToTheShellAndFgBringsThePictureBack)
     session_->send_keys("'echo $? > exit.txt; stty -a > stty.txt' Enter");
     ASSERT_TRUE(wait_for_exit()) << session_->capture();
     EXPECT_EQ(read_file("exit.txt"), "0\n");
+    expect_terminal_restored();
+}
+
+TEST_F(VexladeInTmux, WithoutSoundtrackFramesFollowARealTimeClockAndTheFileIsNamedAfter)
+{
+    write_demo();
+    fs::remove(dir_ / "ld_vexl.d2");
+    start();
+    answer_both("n", "n");
+    int first = -1;
+    ASSERT_TRUE(TmuxSession::wait_for([&] { return (first = shown_frame()) >= 0; })) << session_->capture();
+    ASSERT_TRUE(TmuxSession::wait_for([&] { return shown_frame() >= first + 25; })) << "the frames move on";
+    session_->send_keys("C-c");
+    ASSERT_TRUE(wait_for_exit()) << session_->capture();
+    EXPECT_EQ(read_file("exit.txt"), "0\n");
+    std::string shown = session_->capture();
+    std::erase(shown, '\n');  // long lines wrap
+    EXPECT_NE(shown.find("vexlade: ld_vexl.d2 could not be played (No such file or directory); "
+                         "the frames followed a silent real-time clock"),
+              std::string::npos)
+        << session_->capture();
+}
+
+TEST_F(VexladeInTmux, CtrlBackslashGivesTheTerminalBackAndEndsWithSigquit)
+{
+    write_demo();
+    start();
+    answer_both("n", "n");
+    ASSERT_TRUE(session_->wait_for_text("VEXLADE E2E")) << session_->capture();
+    // The pane's shell runs the player as its child.
+    const std::string shell = session_->format("#{pane_pid}");
+    const std::string player = testing::run_output("pgrep -P " + shell.substr(0, shell.find('\n')) + " -x vexlade");
+    ASSERT_FALSE(player.empty());
+    std::system(("kill -QUIT " + player.substr(0, player.find('\n'))).c_str());
+    ASSERT_TRUE(wait_for_exit()) << session_->capture();
+    EXPECT_EQ(read_file("exit.txt"), "131\n") << "the shell's account of a SIGQUIT";
     expect_terminal_restored();
 }
 
