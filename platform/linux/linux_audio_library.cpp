@@ -67,18 +67,9 @@ AudioStreamHandle LinuxAudioLibrary::stream_open_file(const char* name, unsigned
 {
     DecodedSound sound;
     std::string error;
-    switch (decode_sound_file(name, sound, error)) {
-    case DecodeResult::ok:
-    case DecodeResult::damaged:  // play what could be read
-        break;
-    case DecodeResult::unrecognised:
-        // No container: headerless signed 16-bit little-endian mono.
-        if (!read_raw_sound_file(name, sound, error))
-            return nullptr;
-        break;
-    case DecodeResult::missing:
+    // A damaged file plays as far as it decodes.
+    if (decode_as_played(name, sound, error) == DecodeResult::missing)
         return nullptr;
-    }
     return engine_.add_stream(std::move(sound));
 }
 
