@@ -16,6 +16,8 @@ top=$(cd "$(dirname "$0")" && pwd)
 # display for the end-to-end tests).
 build_packages="build-essential cmake pkg-config liblzo2-dev libsdl2-dev libsndfile1-dev
   libpng-dev console-data libgtest-dev libgmock-dev libbenchmark-dev"
+# vexl record encodes through FFmpeg's libraries.
+build_packages="$build_packages libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev"
 test_packages="tmux xvfb xauth xdotool x11-apps"
 
 case "$mode" in

@@ -81,7 +81,8 @@ std::vector<std::uint32_t> checkered_screen()
     std::vector<std::uint32_t> screen(static_cast<std::size_t>(picture_width) * picture_height);
     for (int y = 0; y < picture_height; ++y)
         for (int x = 0; x < picture_width; ++x)
-            screen[static_cast<std::size_t>(y) * picture_width + x] = Palette16[static_cast<std::size_t>((x + 3 * y) % 16)];
+            screen[static_cast<std::size_t>(y) * picture_width + x] =
+                Palette16[static_cast<std::size_t>((x + 3 * y) % 16)];
     return screen;
 }
 
@@ -104,8 +105,9 @@ TEST(PictureConverter, AtScaleTwoEveryPixelKeepsItsOwnColourThrough420)
     // Each colour's Y, U and V, from a screen of that colour alone.
     std::array<std::array<std::uint8_t, 3>, 16> yuv{};
     for (std::size_t c = 0; c < 16; ++c) {
-        const FramePtr plain = converted(PictureKind::yuv420, {1280, 800},
-                                         std::vector<std::uint32_t>(picture_width * picture_height, Palette16[c]));
+        const FramePtr plain =
+            converted(PictureKind::yuv420, {1280, 800},
+                      std::vector<std::uint32_t>(picture_width * picture_height, Palette16[c]));
         yuv[c] = {plain->data[0][0], plain->data[1][0], plain->data[2][0]};
     }
     EXPECT_EQ(yuv[15][0], 235) << "white at the top of TV range";

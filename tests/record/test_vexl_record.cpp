@@ -39,13 +39,15 @@ Bytes pack(const Bytes& raw)
 {
     Bytes file{2};
     for (std::size_t at = 0; at < raw.size(); at += 65536)
-        test::append_block(file, test::compress(std::span(raw).subspan(at, std::min<std::size_t>(65536, raw.size() - at))));
+        test::append_block(
+            file, test::compress(std::span(raw).subspan(at, std::min<std::size_t>(65536, raw.size() - at))));
     return file;
 }
 
 void write_file(const fs::path& path, const void* data, std::size_t size)
 {
-    std::ofstream(path, std::ios::binary).write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
+    std::ofstream(path, std::ios::binary)
+        .write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
 }
 
 // The time lag (ms) at which `got` best matches `want`, within +-10 ms:
@@ -139,11 +141,16 @@ protected:
         count = 0;
         int unlike = 0;
         std::string problem;
-        EXPECT_TRUE(read_pictures((dir / file).string(), [&](const RgbFrame& frame) {
-            const tool::RgbPicture want = tool::render_frame_picture(shown_frame(first + static_cast<std::size_t>(count)), scale, false);
-            unlike += frame.width != want.width || frame.height != want.height || *frame.rgb != want.rgb;
-            ++count;
-        }, problem)) << problem;
+        EXPECT_TRUE(read_pictures((dir / file).string(),
+                                  [&](const RgbFrame& frame) {
+                                      const tool::RgbPicture want = tool::render_frame_picture(
+                                          shown_frame(first + static_cast<std::size_t>(count)), scale, false);
+                                      unlike += frame.width != want.width || frame.height != want.height ||
+                                                *frame.rgb != want.rgb;
+                                      ++count;
+                                  },
+                                  problem))
+            << problem;
         return unlike;
     }
 
@@ -166,12 +173,11 @@ TEST_F(VexlRecord, EveryFormatHoldsItsStreamsInTime)
         const char* audio;  // "" for none
         int audio_rate;
     };
-    for (const Case& c : {Case{"out.mp4", "h264", 1280, 800, "aac", 22050},
-                          Case{"out.webm", "vp9", 1280, 800, "opus", 48000},
-                          Case{"out.mkv --aspect --scale 2", "h264", 1066, 800, "aac", 22050},
-                          Case{"out.mkv --lossless", "ffv1", 640, 400, "flac", 22050},
-                          Case{"out.gif", "gif", 640, 400, "", 0},
-                          Case{"out.apng --format apng", "apng", 640, 400, "", 0}}) {
+    for (const Case& c :
+         {Case{"out.mp4", "h264", 1280, 800, "aac", 22050}, Case{"out.webm", "vp9", 1280, 800, "opus", 48000},
+          Case{"out.mkv --aspect --scale 2", "h264", 1066, 800, "aac", 22050},
+          Case{"out.mkv --lossless", "ffv1", 640, 400, "flac", 22050},
+          Case{"out.gif", "gif", 640, 400, "", 0}, Case{"out.apng --format apng", "apng", 640, 400, "", 0}}) {
         SCOPED_TRACE(c.args);
         ASSERT_EQ(record(std::string("demo ") + c.args), 0) << err();
         const std::string out = (dir / std::string(c.args).substr(0, std::string(c.args).find(' '))).string();
@@ -186,7 +192,13 @@ TEST_F(VexlRecord, EveryFormatHoldsItsStreamsInTime)
         EXPECT_NEAR(video.start_seconds, 0.0, 0.001);
         int pictures = 0;
         double last = -1;
-        EXPECT_TRUE(read_pictures(out, [&](const RgbFrame& frame) { ++pictures; last = frame.seconds; }, problem));
+        EXPECT_TRUE(read_pictures(
+            out,
+            [&](const RgbFrame& frame) {
+                ++pictures;
+                last = frame.seconds;
+            },
+            problem));
         EXPECT_EQ(pictures, 51);
         EXPECT_NEAR(last, 50 / 25.0, 0.001) << "frame k at k/25 s";
         if (info.duration_seconds > 0) {
@@ -218,10 +230,10 @@ TEST_F(VexlRecord, ExactFormatsHoldTheRenderAndThePlayedSound)
         std::size_t first, end;
         bool speaker;
     };
-    for (const Case& c : {Case{"out.mkv --lossless", 0, 51, false},
-                          Case{"out.mkv --lossless --speaker --from 1 --to 1.7", 25, 43, true},
-                          Case{"out.gif --to 1", 0, 25, false},
-                          Case{"out.apng --from 1.99", 50, 51, false}}) {
+    for (const Case& c :
+         {Case{"out.mkv --lossless", 0, 51, false},
+          Case{"out.mkv --lossless --speaker --from 1 --to 1.7", 25, 43, true},
+          Case{"out.gif --to 1", 0, 25, false}, Case{"out.apng --from 1.99", 50, 51, false}}) {
         SCOPED_TRACE(c.args);
         ASSERT_EQ(record(std::string("demo ") + c.args + " --quiet"), 0) << err();
         EXPECT_EQ(err(), "") << "--quiet";
@@ -235,7 +247,9 @@ TEST_F(VexlRecord, ExactFormatsHoldTheRenderAndThePlayedSound)
             ASSERT_TRUE(read_sound((dir / out).string(), decoded, problem)) << problem;
             const std::vector<std::int16_t> all = heard(c.end, c.speaker);
             EXPECT_EQ(decoded.start_seconds, 0.0);
-            EXPECT_TRUE(decoded.samples == std::vector<std::int16_t>(all.begin() + static_cast<std::ptrdiff_t>(c.first * frame_samples), all.end()))
+            EXPECT_TRUE(decoded.samples ==
+                        std::vector<std::int16_t>(
+                            all.begin() + static_cast<std::ptrdiff_t>(c.first * frame_samples), all.end()))
                 << "every sample as the player plays it, from frame " << c.first;
         }
     }
@@ -267,12 +281,26 @@ TEST_F(VexlRecord, MissingInputsAndBadUsageWriteNothing)
     EXPECT_EQ(record("demo out.gif"), 0) << "a GIF needs no sound";
     fs::remove(dir / "out.gif");
     fs::rename(dir / "sound", dir / "demo/ld_vexl.d2");
-    for (const char* args : {"", "demo", "demo a.mp4 b.mp4", "demo out.avi", "demo out.mp4 --format avi",
-                             "demo out.mp4 --lossless", "demo out.mp4 --scale 5", "demo out.mp4 --scale 0",
-                             "demo out.mp4 --aspect --scale 1", "demo out.mp4 --from 2 --to 1",
-                             "demo out.mp4 --from x", "demo out.mp4 --to 1.2345", "demo out.mp4 --crf 52",
-                             "demo out.webm --crf 64", "demo out.gif --crf 10", "demo out.mkv --lossless --preset fast",
-                             "demo out.mp4 --preset quick", "demo out.mp4 --to", "demo out.mp4 --bogus",
+    for (const char* args : {"",
+                             "demo",
+                             "demo a.mp4 b.mp4",
+                             "demo out.avi",
+                             "demo out.mp4 --format avi",
+                             "demo out.mp4 --lossless",
+                             "demo out.mp4 --scale 5",
+                             "demo out.mp4 --scale 0",
+                             "demo out.mp4 --aspect --scale 1",
+                             "demo out.mp4 --from 2 --to 1",
+                             "demo out.mp4 --from x",
+                             "demo out.mp4 --to 1.2345",
+                             "demo out.mp4 --crf 52",
+                             "demo out.webm --crf 64",
+                             "demo out.gif --crf 10",
+                             "demo out.mkv --lossless --preset fast",
+                             "demo out.mp4 --preset quick",
+                             "demo out.gif --speaker",
+                             "demo out.mp4 --to",
+                             "demo out.mp4 --bogus",
                              "demo demo/ld_vexl.d1 --format mp4"})
         EXPECT_EQ(record(args), 2) << args;
     EXPECT_EQ(files(), 2u) << "the demo and stderr only";

@@ -83,8 +83,8 @@ bool AudioEncoder::open(const RecordFormat& format, int source_rate, Muxer& muxe
 
     AVChannelLayout mono = AV_CHANNEL_LAYOUT_MONO;
     SwrContext* resampler = nullptr;
-    result = swr_alloc_set_opts2(&resampler, &c.ch_layout, c.sample_fmt, c.sample_rate, &mono, AV_SAMPLE_FMT_S16,
-                                 source_rate, 0, nullptr);
+    result = swr_alloc_set_opts2(&resampler, &c.ch_layout, c.sample_fmt, c.sample_rate, &mono,
+                                 AV_SAMPLE_FMT_S16, source_rate, 0, nullptr);
     resampler_.reset(resampler);
     if (result >= 0)
         result = swr_init(resampler_.get());
@@ -133,8 +133,8 @@ bool AudioEncoder::convert(const std::uint8_t* const* source, int count, std::st
     if (result >= 0)
         result = av_frame_get_buffer(converted_.get(), 0);
     if (result >= 0)
-        result = swr_convert(resampler_.get(), converted_->data, room, const_cast<const std::uint8_t**>(source),
-                             count);
+        result = swr_convert(resampler_.get(), converted_->data, room,
+                             const_cast<const std::uint8_t**>(source), count);
     if (result >= 0 && result > 0)
         result = av_audio_fifo_write(queue_.get(), reinterpret_cast<void**>(converted_->data), result);
     if (result < 0) {

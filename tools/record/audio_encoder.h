@@ -44,7 +44,7 @@ private:
     PacketPtr packet_;
     Muxer* muxer_ = nullptr;
     int stream_ = -1;
-    int frame_samples_ = 0;   // what the encoder takes per frame
+    int frame_samples_ = 0;    // what the encoder takes per frame
     bool any_length_ = false;  // ... or any count at all
     bool short_last_ = false;  // a shorter last frame is fine
     std::int64_t next_pts_ = 0;

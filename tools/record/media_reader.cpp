@@ -48,7 +48,8 @@ bool open_decoder(AVFormatContext& input, AVMediaType type, int& index, CodecCon
     const AVCodecParameters& parameters = *input.streams[index]->codecpar;
     const AVCodec* codec = avcodec_find_decoder(parameters.codec_id);
     decoder.reset(codec != nullptr ? avcodec_alloc_context3(codec) : nullptr);
-    int result = decoder ? avcodec_parameters_to_context(decoder.get(), &parameters) : AVERROR_DECODER_NOT_FOUND;
+    int result =
+        decoder ? avcodec_parameters_to_context(decoder.get(), &parameters) : AVERROR_DECODER_NOT_FOUND;
     if (result >= 0) {
         decoder->pkt_timebase = input.streams[index]->time_base;
         result = avcodec_open2(decoder.get(), codec, nullptr);
@@ -138,7 +139,8 @@ bool probe_media(const std::string& path, MediaInfo& info, std::string& problem)
         return false;
     info = {};
     info.container = input->iformat->name;
-    info.duration_seconds = input->duration == AV_NOPTS_VALUE ? 0.0 : static_cast<double>(input->duration) / AV_TIME_BASE;
+    info.duration_seconds =
+        input->duration == AV_NOPTS_VALUE ? 0.0 : static_cast<double>(input->duration) / AV_TIME_BASE;
     for (unsigned i = 0; i < input->nb_streams; ++i) {
         const AVStream& stream = *input->streams[i];
         const AVCodecParameters& p = *stream.codecpar;
@@ -163,33 +165,39 @@ bool read_pictures(const std::string& path, const std::function<void(const RgbFr
     InputPtr input;
     int index = -1;
     CodecContextPtr decoder;
-    if (!open_input(path, input, problem) || !open_decoder(*input, AVMEDIA_TYPE_VIDEO, index, decoder, problem))
+    if (!open_input(path, input, problem) ||
+        !open_decoder(*input, AVMEDIA_TYPE_VIDEO, index, decoder, problem))
         return false;
     const AVRational time_base = input->streams[index]->time_base;
     ScalerPtr scaler;
     std::vector<std::uint8_t> rgb;
-    return decode_all(*input, index, *decoder, [&](const AVFrame& frame) {
-        // Exact conversion to RGB: the same size, so nothing is filtered.
-        scaler.reset(sws_getCachedContext(scaler.release(), frame.width, frame.height,
-                                          static_cast<AVPixelFormat>(frame.format), frame.width, frame.height,
-                                          AV_PIX_FMT_RGB24, SWS_POINT | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT,
-                                          nullptr, nullptr, nullptr));
-        if (!scaler) {
-            problem = "cannot convert the pictures to RGB";
-            return false;
-        }
-        if (frame.color_range == AVCOL_RANGE_MPEG || frame.colorspace == AVCOL_SPC_BT709) {
-            const int* matrix = sws_getCoefficients(frame.colorspace == AVCOL_SPC_BT709 ? SWS_CS_ITU709 : SWS_CS_DEFAULT);
-            sws_setColorspaceDetails(scaler.get(), matrix, frame.color_range == AVCOL_RANGE_JPEG, matrix, 1, 0,
-                                     1 << 16, 1 << 16);
-        }
-        rgb.resize(static_cast<std::size_t>(frame.width) * static_cast<std::size_t>(frame.height) * 3);
-        std::uint8_t* planes[1] = {rgb.data()};
-        const int strides[1] = {frame.width * 3};
-        sws_scale(scaler.get(), frame.data, frame.linesize, 0, frame.height, planes, strides);
-        take(RgbFrame{frame.width, frame.height, seconds_of(frame.best_effort_timestamp, time_base), &rgb});
-        return true;
-    }, problem);
+    return decode_all(
+        *input, index, *decoder,
+        [&](const AVFrame& frame) {
+            // Exact conversion to RGB: the same size, so nothing is filtered.
+            scaler.reset(sws_getCachedContext(
+                scaler.release(), frame.width, frame.height, static_cast<AVPixelFormat>(frame.format),
+                frame.width, frame.height, AV_PIX_FMT_RGB24,
+                SWS_POINT | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr, nullptr, nullptr));
+            if (!scaler) {
+                problem = "cannot convert the pictures to RGB";
+                return false;
+            }
+            if (frame.color_range == AVCOL_RANGE_MPEG || frame.colorspace == AVCOL_SPC_BT709) {
+                const int* matrix =
+                    sws_getCoefficients(frame.colorspace == AVCOL_SPC_BT709 ? SWS_CS_ITU709 : SWS_CS_DEFAULT);
+                sws_setColorspaceDetails(scaler.get(), matrix, frame.color_range == AVCOL_RANGE_JPEG, matrix,
+                                         1, 0, 1 << 16, 1 << 16);
+            }
+            rgb.resize(static_cast<std::size_t>(frame.width) * static_cast<std::size_t>(frame.height) * 3);
+            std::uint8_t* planes[1] = {rgb.data()};
+            const int strides[1] = {frame.width * 3};
+            sws_scale(scaler.get(), frame.data, frame.linesize, 0, frame.height, planes, strides);
+            take(RgbFrame{frame.width, frame.height, seconds_of(frame.best_effort_timestamp, time_base),
+                          &rgb});
+            return true;
+        },
+        problem);
 }
 
 bool read_sound(const std::string& path, DecodedSound& sound, std::string& problem)
@@ -197,44 +205,50 @@ bool read_sound(const std::string& path, DecodedSound& sound, std::string& probl
     InputPtr input;
     int index = -1;
     CodecContextPtr decoder;
-    if (!open_input(path, input, problem) || !open_decoder(*input, AVMEDIA_TYPE_AUDIO, index, decoder, problem))
+    if (!open_input(path, input, problem) ||
+        !open_decoder(*input, AVMEDIA_TYPE_AUDIO, index, decoder, problem))
         return false;
     const AVRational time_base = input->streams[index]->time_base;
     sound = {};
     ResamplerPtr converter;
     std::vector<std::int16_t> part;
     bool first = true;
-    return decode_all(*input, index, *decoder, [&](const AVFrame& frame) {
-        if (first) {
-            first = false;
-            sound.rate = frame.sample_rate;
-            sound.start_seconds = seconds_of(frame.best_effort_timestamp, time_base);
-            AVChannelLayout mono = AV_CHANNEL_LAYOUT_MONO;
-            AVChannelLayout layout{};
-            av_channel_layout_copy(&layout, &frame.ch_layout);
-            SwrContext* swr = nullptr;
-            if (swr_alloc_set_opts2(&swr, &mono, AV_SAMPLE_FMT_S16, frame.sample_rate, &layout,
-                                    static_cast<AVSampleFormat>(frame.format), frame.sample_rate, 0, nullptr) < 0 ||
-                swr_init(swr) < 0) {
+    return decode_all(
+        *input, index, *decoder,
+        [&](const AVFrame& frame) {
+            if (first) {
+                first = false;
+                sound.rate = frame.sample_rate;
+                sound.start_seconds = seconds_of(frame.best_effort_timestamp, time_base);
+                AVChannelLayout mono = AV_CHANNEL_LAYOUT_MONO;
+                AVChannelLayout layout{};
+                av_channel_layout_copy(&layout, &frame.ch_layout);
+                SwrContext* swr = nullptr;
+                if (swr_alloc_set_opts2(&swr, &mono, AV_SAMPLE_FMT_S16, frame.sample_rate, &layout,
+                                        static_cast<AVSampleFormat>(frame.format), frame.sample_rate, 0,
+                                        nullptr) < 0 ||
+                    swr_init(swr) < 0) {
+                    av_channel_layout_uninit(&layout);
+                    swr_free(&swr);
+                    problem = "cannot convert the sound to samples";
+                    return false;
+                }
                 av_channel_layout_uninit(&layout);
-                swr_free(&swr);
+                converter.reset(swr);
+            }
+            part.resize(static_cast<std::size_t>(frame.nb_samples) + 256);
+            std::uint8_t* out[1] = {reinterpret_cast<std::uint8_t*>(part.data())};
+            const int got =
+                swr_convert(converter.get(), out, static_cast<int>(part.size()),
+                            const_cast<const std::uint8_t**>(frame.extended_data), frame.nb_samples);
+            if (got < 0) {
                 problem = "cannot convert the sound to samples";
                 return false;
             }
-            av_channel_layout_uninit(&layout);
-            converter.reset(swr);
-        }
-        part.resize(static_cast<std::size_t>(frame.nb_samples) + 256);
-        std::uint8_t* out[1] = {reinterpret_cast<std::uint8_t*>(part.data())};
-        const int got = swr_convert(converter.get(), out, static_cast<int>(part.size()),
-                                    const_cast<const std::uint8_t**>(frame.extended_data), frame.nb_samples);
-        if (got < 0) {
-            problem = "cannot convert the sound to samples";
-            return false;
-        }
-        sound.samples.insert(sound.samples.end(), part.begin(), part.begin() + got);
-        return true;
-    }, problem);
+            sound.samples.insert(sound.samples.end(), part.begin(), part.begin() + got);
+            return true;
+        },
+        problem);
 }
 
 }  // namespace vexl::record

@@ -56,8 +56,9 @@ int Muxer::add_stream(const AVCodecContext& encoder)
     // Matroska readers take the codec delay off Opus timestamps, which the
     // encoder has already taken off: without this the sound would start
     // that much (6.5 ms) early. Later FFmpeg muxers do the same.
-    const bool matroska = std::string_view(context_->oformat->name).find("matroska") != std::string_view::npos ||
-                          std::string_view(context_->oformat->name) == "webm";
+    const bool matroska =
+        std::string_view(context_->oformat->name).find("matroska") != std::string_view::npos ||
+        std::string_view(context_->oformat->name) == "webm";
     offsets_.push_back(matroska && encoder.codec_id == AV_CODEC_ID_OPUS ? encoder.initial_padding : 0);
     if (encoder.codec_type == AVMEDIA_TYPE_VIDEO) {
         stream->avg_frame_rate = encoder.framerate;

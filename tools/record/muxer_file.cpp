@@ -23,9 +23,9 @@ AVIOContext* MuxerFile::make_context(Cursor& cursor, bool writing)
     auto* buffer = static_cast<std::uint8_t*>(av_malloc(buffer_bytes));
     if (buffer == nullptr)
         return nullptr;
-    AVIOContext* context = avio_alloc_context(buffer, buffer_bytes, writing ? 1 : 0, &cursor,
-                                              writing ? nullptr : read_packet, writing ? write_packet : nullptr,
-                                              seek);
+    AVIOContext* context =
+        avio_alloc_context(buffer, buffer_bytes, writing ? 1 : 0, &cursor, writing ? nullptr : read_packet,
+                           writing ? write_packet : nullptr, seek);
     if (context == nullptr)
         av_free(buffer);
     return context;

@@ -58,8 +58,8 @@ bool PictureConverter::open(PictureKind kind, PictureSize size, std::string& pro
     size_ = size;
     const AVPixelFormat target = kind == PictureKind::yuv420 ? AV_PIX_FMT_YUV420P : screen_format;
     // SWS_POINT repeats pixels; exact rounding keeps the colours stable.
-    scaler_.reset(sws_getContext(picture_width, picture_height, screen_format, size.width, size.height, target,
-                                 SWS_POINT | SWS_ACCURATE_RND, nullptr, nullptr, nullptr));
+    scaler_.reset(sws_getContext(picture_width, picture_height, screen_format, size.width, size.height,
+                                 target, SWS_POINT | SWS_ACCURATE_RND, nullptr, nullptr, nullptr));
     if (!scaler_) {
         problem = "cannot set up the picture scaler";
         return false;

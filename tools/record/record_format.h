@@ -35,11 +35,9 @@ inline constexpr RecordFormat record_formats[] = {
     {"mkv", ".mkv", "lossless FFV1 + FLAC", "matroska", "ffv1", "flac", PictureKind::rgb, 1, true, false,
      false},
     {"gif", ".gif", "GIF, no sound", "gif", "gif", nullptr, PictureKind::palette, 1, false, false, false},
-    {"apng", ".apng", "animated PNG, no sound", "apng", "apng", nullptr, PictureKind::palette, 1, false, false,
-     false},
+    {"apng", ".apng", "animated PNG, no sound", "apng", "apng", nullptr, PictureKind::palette, 1, false,
+     false, false},
 };
-
-inline constexpr std::string_view default_format_name = "mp4";
 
 // The format called `name` (as --format takes it), lossless or not; null
 // when there is none such.

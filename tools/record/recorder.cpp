@@ -62,8 +62,9 @@ RecordingResult record(PackStream* frames, const RecordingPlan& plan, std::FILE*
         if (audio) {
             const std::int64_t from = frame_start_sample(k, plan.sound_rate);
             const std::int64_t to = frame_start_sample(k + 1, plan.sound_rate);
-            if (!audio->encode(plan.sound.subspan(static_cast<std::size_t>(from), static_cast<std::size_t>(to - from)),
-                               problem))
+            if (!audio->encode(
+                    plan.sound.subspan(static_cast<std::size_t>(from), static_cast<std::size_t>(to - from)),
+                    problem))
                 return failed(problem);
         }
         const std::chrono::duration<double> elapsed = Clock::now() - start;

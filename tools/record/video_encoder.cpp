@@ -20,7 +20,7 @@ int vp9_speed(const std::string& preset)
     for (std::size_t i = 0; i < std::size(preset_names); ++i)
         if (preset == preset_names[i])
             return static_cast<int>(std::size(preset_names) - 1 - i);
-    return 6;
+    return vp9_default_speed;
 }
 
 void set_option(AVCodecContext& codec, const char* name, const std::string& value)
@@ -32,7 +32,7 @@ void tune(AVCodecContext& codec, const RecordFormat& format, const VideoTuning& 
 {
     const std::string preset = tuning.preset.empty() ? default_preset : tuning.preset;
     if (is_vp9(format)) {
-        const int speed = vp9_speed(preset);
+        const int speed = tuning.preset.empty() ? vp9_default_speed : vp9_speed(preset);
         set_option(codec, "crf", std::to_string(tuning.crf >= 0 ? tuning.crf : vp9_default_crf));
         codec.bit_rate = 0;  // quality alone decides
         // libvpx's good-quality mode stops at speed 5; beyond, its real-time mode.

@@ -53,9 +53,10 @@ const VexlCommand command(
     "               into neighbouring text), 1 otherwise\n"
     "  --aspect     4:3 as on a CRT, still sharp: N times down and as wide as\n"
     "               makes 4:3; N is 3 unless --scale says (1600 x 1200)\n"
-    "  --crf N      quality, lower is better: H.264 0-51 (20), VP9 0-63 (32)\n"
+    "  --crf N      quality, lower is better: H.264 0-51 (16), VP9 0-63 (32)\n"
     "  --preset P   speed: ultrafast superfast veryfast faster fast medium slow\n"
-    "               slower veryslow (veryfast); VP9 takes them as speeds 8 to 0\n"
+    "               slower veryslow (superfast); VP9 takes them as speeds 8 to 0\n"
+    "               (6 unless given)\n"
     "  --quiet      no progress on stderr\n"
     "\n"
     "OUT is written whole or not at all; Ctrl+C leaves nothing behind. A damaged\n"
@@ -118,7 +119,8 @@ std::string choose_format(Options& o)
         return {};
     if (record::format_for_file(o.out, !o.lossless) != nullptr)
         return "--lossless is for .mkv only";
-    return "cannot tell the format from '" + o.out + "': name it .mp4, .webm, .mkv, .gif or .apng, or give --format";
+    return "cannot tell the format from '" + o.out +
+           "': name it .mp4, .webm, .mkv, .gif or .apng, or give --format";
 }
 
 // Fills `o`; returns an empty string or the usage problem.
@@ -137,8 +139,8 @@ std::string parse(std::span<const std::string_view> args, Options& o)
             o.aspect = true;
         } else if (arg == "--quiet") {
             o.quiet = true;
-        } else if (arg == "--format" || arg == "--from" || arg == "--to" || arg == "--scale" || arg == "--crf" ||
-                   arg == "--preset") {
+        } else if (arg == "--format" || arg == "--from" || arg == "--to" || arg == "--scale" ||
+                   arg == "--crf" || arg == "--preset") {
             if (i + 1 >= args.size())
                 return std::string(arg) + " needs a value";
             const std::string_view v = args[++i];
@@ -164,7 +166,8 @@ std::string parse(std::span<const std::string_view> args, Options& o)
             } else {
                 if (std::find(std::begin(record::preset_names), std::end(record::preset_names), v) ==
                     std::end(record::preset_names))
-                    return "--preset wants ultrafast, superfast, veryfast, faster, fast, medium, slow, slower or "
+                    return "--preset wants ultrafast, superfast, veryfast, faster, fast, medium, slow, "
+                           "slower or "
                            "veryslow, not " +
                            quoted;
                 o.tuning.preset = v;
@@ -183,6 +186,8 @@ std::string parse(std::span<const std::string_view> args, Options& o)
         return problem;
     if (o.to_ms && *o.to_ms <= o.from_ms)
         return "--to must come after --from";
+    if (o.speaker && o.format->audio_encoder == nullptr)
+        return "--speaker: " + std::string(o.format->description) + " holds no sound";
     if (o.aspect && o.scale == 1)
         return "--aspect needs --scale 2 or more: narrower than 640 pixels, glyphs would lose columns";
     if ((crf_given || !o.tuning.preset.empty()) && !o.format->tunable)
@@ -233,8 +238,9 @@ int run_record(std::span<const std::string_view> args)
     if (frames == 0)
         return fail(exit_bad_input, command.name, frames_path.string(), "holds no frame to record");
     if (first >= end)
-        return fail(exit_bad_input, command.name, frames_path.string(),
-                    "the demo is " + seconds_text(frames) + " long; nothing to record from " + seconds_text(first));
+        return fail(
+            exit_bad_input, command.name, frames_path.string(),
+            "the demo is " + seconds_text(frames) + " long; nothing to record from " + seconds_text(first));
 
     // The soundtrack, as the player plays it.
     platform::MonoSound sound;
@@ -251,9 +257,8 @@ int run_record(std::span<const std::string_view> args)
 
     record::RecordingPlan plan;
     plan.format = o.format;
-    plan.size = record::picture_size(o.scale.value_or(o.aspect ? record::aspect_default_scale
-                                                               : o.format->default_scale),
-                                     o.aspect);
+    plan.size = record::picture_size(
+        o.scale.value_or(o.aspect ? record::aspect_default_scale : o.format->default_scale), o.aspect);
     plan.tuning = o.tuning;
     plan.first_frame = first;
     plan.end_frame = end;
@@ -275,7 +280,7 @@ int run_record(std::span<const std::string_view> args)
                      plan.size.height, static_cast<int>(o.format->description.size()),
                      o.format->description.data());
     record::Progress progress(stderr,
-                              o.quiet                         ? record::ProgressStyle::quiet
+                              o.quiet                          ? record::ProgressStyle::quiet
                               : platform::stderr_is_terminal() ? record::ProgressStyle::bar
                                                                : record::ProgressStyle::lines,
                               end - first);
@@ -289,7 +294,8 @@ int run_record(std::span<const std::string_view> args)
             std::fclose(file);
             return fail(exit_bad_input, command.name, frames_path.string(), "cannot be opened");
         }
-        result = record::record(stream.get(), plan, file, progress, [] { return platform::TerminationSignals::pending(); });
+        result = record::record(stream.get(), plan, file, progress,
+                                [] { return platform::TerminationSignals::pending(); });
         progress.finish();
     }
     const bool closed = std::fclose(file) == 0;
@@ -300,7 +306,8 @@ int run_record(std::span<const std::string_view> args)
     if (!closed || !output.commit())
         return fail(exit_bad_input, command.name, o.out, closed ? output.error() : std::strerror(errno));
     if (!o.quiet)
-        std::fprintf(stderr, "vexl record: wrote %s (%s)\n", o.out.c_str(), seconds_text(end - first).c_str());
+        std::fprintf(stderr, "vexl record: wrote %s (%s)\n", o.out.c_str(),
+                     seconds_text(end - first).c_str());
     return info.damaged() || !notes.damage.empty() ? exit_bad_input : exit_ok;
 }
 
