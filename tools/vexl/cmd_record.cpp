@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <iterator>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -208,6 +209,51 @@ std::string seconds_text(std::int64_t frames)
 // Whole milliseconds to the first frame that starts at or after them.
 std::int64_t frame_at(long long ms) { return (ms + ms_per_frame - 1) / ms_per_frame; }
 
+// What the player loads: the frame file whole and the soundtrack decoded.
+struct Demo {
+    std::vector<std::uint8_t> image;
+    PackInfo info;
+    std::int64_t frames = 0;  // what the player shows, up to its end limit
+    platform::MonoSound sound;
+    platform::PlayedSoundNotes notes;
+};
+
+// Loads `demo` and reports every damage found; exit_ok or the failure.
+int load_demo(const fs::path& frames_path, const fs::path& sound_path, bool with_sound, Demo& demo)
+{
+    std::string problem;
+    if (!read_whole_file(frames_path, demo.image, problem))
+        return fail(exit_bad_input, command.name, frames_path.string(), problem);
+    demo.info = inspect_pack(demo.image);
+    for (const PackDamage& damage : demo.info.damage)
+        fail(exit_bad_input, command.name, frames_path.string(), describe(damage, demo.info));
+    // A last partial frame shows too, over the bytes of the one before.
+    const std::int64_t in_file = static_cast<std::int64_t>(demo.info.whole_frames) +
+                                 (demo.info.partial_frame_bytes != 0 ? 1 : 0);
+    demo.frames = std::min<std::int64_t>(in_file, end_limit / frame_interval);
+    if (demo.frames == 0)
+        return fail(exit_bad_input, command.name, frames_path.string(), "holds no frame to record");
+    if (!with_sound)
+        return exit_ok;
+    if (!platform::sound_files().read_as_played(sound_path.string(), demo.sound, demo.notes, problem))
+        return fail(exit_bad_input, command.name, sound_path.string(), problem);
+    if (!demo.notes.damage.empty())
+        fail(exit_bad_input, command.name, sound_path.string(),
+             "damaged (" + demo.notes.damage + "); recorded as far as it plays");
+    return exit_ok;
+}
+
+record::ProgressStyle progress_style(const Options& o)
+{
+    if (o.quiet)
+        return record::ProgressStyle::quiet;
+    return platform::stderr_is_terminal() ? record::ProgressStyle::bar : record::ProgressStyle::lines;
+}
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
 int run_record(std::span<const std::string_view> args)
 {
     Options o;
@@ -221,39 +267,17 @@ int run_record(std::span<const std::string_view> args)
     if (fs::is_directory(o.out, ec))
         return fail(exit_bad_input, command.name, o.out, "is a directory");
 
-    // The frames, as the player loads them.
-    std::vector<std::uint8_t> image;
-    std::string problem;
-    if (!read_whole_file(frames_path, image, problem))
-        return fail(exit_bad_input, command.name, frames_path.string(), problem);
-    const PackInfo info = inspect_pack(image);
-    for (const PackDamage& damage : info.damage)
-        fail(exit_bad_input, command.name, frames_path.string(), describe(damage, info));
-    // A last partial frame shows too; the player stops at its end limit.
-    const std::int64_t in_file =
-        static_cast<std::int64_t>(info.whole_frames) + (info.partial_frame_bytes != 0 ? 1 : 0);
-    const std::int64_t frames = std::min<std::int64_t>(in_file, end_limit / frame_interval);
+    Demo demo;
+    if (const int code = load_demo(frames_path, sound_path, o.format->audio_encoder != nullptr, demo))
+        return code;
     const std::int64_t first = frame_at(o.from_ms);
-    const std::int64_t end = o.to_ms ? std::min(frames, frame_at(*o.to_ms)) : frames;
-    if (frames == 0)
-        return fail(exit_bad_input, command.name, frames_path.string(), "holds no frame to record");
+    const std::int64_t end = o.to_ms ? std::min(demo.frames, frame_at(*o.to_ms)) : demo.frames;
     if (first >= end)
-        return fail(
-            exit_bad_input, command.name, frames_path.string(),
-            "the demo is " + seconds_text(frames) + " long; nothing to record from " + seconds_text(first));
-
-    // The soundtrack, as the player plays it.
-    platform::MonoSound sound;
-    platform::PlayedSoundNotes notes;
-    if (o.format->audio_encoder != nullptr) {
-        if (!platform::sound_files().read_as_played(sound_path.string(), sound, notes, problem))
-            return fail(exit_bad_input, command.name, sound_path.string(), problem);
-        if (!notes.damage.empty())
-            fail(exit_bad_input, command.name, sound_path.string(),
-                 "damaged (" + notes.damage + "); recorded as far as it plays");
-    }
+        return fail(exit_bad_input, command.name, frames_path.string(),
+                    "the demo is " + seconds_text(demo.frames) + " long; nothing to record from " +
+                        seconds_text(first));
     const std::vector<std::int16_t> played =
-        record::played_sound(std::move(sound.samples), sound.sample_rate, end, o.speaker);
+        record::played_sound(std::move(demo.sound.samples), demo.sound.sample_rate, end, o.speaker);
 
     record::RecordingPlan plan;
     plan.format = o.format;
@@ -263,52 +287,43 @@ int run_record(std::span<const std::string_view> args)
     plan.first_frame = first;
     plan.end_frame = end;
     plan.sound = played;
-    plan.sound_rate = sound.sample_rate;
+    plan.sound_rate = demo.sound.sample_rate;
 
+    // From here Ctrl+C, SIGTERM and SIGHUP stop the run between frames, and
+    // the temporary goes with the OutputFile.
+    platform::TerminationSignals signals;
     OutputFile output(o.out);
     if (!output.ok())
         return fail(exit_bad_input, command.name, o.out, output.error());
-    // libavformat seeks back and reads the file again (+faststart), so
-    // it gets a stream of its own for reading and writing.
-    std::FILE* file = std::fopen(output.temp_path().c_str(), "r+b");
-    if (file == nullptr)
+    // libavformat seeks back and reads the file again (+faststart), so it
+    // gets a stream of its own, for reading and writing.
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(output.temp_path().c_str(), "r+b"));
+    if (!file)
         return fail(exit_bad_input, command.name, o.out, std::strerror(errno));
+    ImageStream stream(frames_path, demo.image);
+    if (stream.get() == nullptr)
+        return fail(exit_bad_input, command.name, frames_path.string(), "cannot be opened");
 
     if (!o.quiet)
         std::fprintf(stderr, "vexl record: %s: %lld frames (%s) at %dx%d, %.*s\n", o.out.c_str(),
                      static_cast<long long>(end - first), seconds_text(end - first).c_str(), plan.size.width,
                      plan.size.height, static_cast<int>(o.format->description.size()),
                      o.format->description.data());
-    record::Progress progress(stderr,
-                              o.quiet                          ? record::ProgressStyle::quiet
-                              : platform::stderr_is_terminal() ? record::ProgressStyle::bar
-                                                               : record::ProgressStyle::lines,
-                              end - first);
-    record::RecordingResult result;
-    {
-        // Ctrl+C, SIGTERM and SIGHUP stop the run between frames; the
-        // temporary goes with the OutputFile.
-        platform::TerminationSignals signals;
-        ImageStream stream(frames_path, image);
-        if (stream.get() == nullptr) {
-            std::fclose(file);
-            return fail(exit_bad_input, command.name, frames_path.string(), "cannot be opened");
-        }
-        result = record::record(stream.get(), plan, file, progress,
-                                [] { return platform::TerminationSignals::pending(); });
-        progress.finish();
-    }
-    const bool closed = std::fclose(file) == 0;
+    record::Progress progress(stderr, progress_style(o), end - first);
+    const record::RecordingResult result = record::record(
+        stream.get(), plan, file.get(), progress, [] { return platform::TerminationSignals::pending(); });
+    progress.finish();
     if (result.stopped)
         return fail(exit_bad_input, command.name, o.out, "interrupted; nothing written");
     if (!result.ok)
         return fail(exit_bad_input, command.name, o.out, result.problem);
-    if (!closed || !output.commit())
-        return fail(exit_bad_input, command.name, o.out, closed ? output.error() : std::strerror(errno));
+    if (std::fclose(file.release()) != 0)
+        return fail(exit_bad_input, command.name, o.out, std::strerror(errno));
+    if (!output.commit())
+        return fail(exit_bad_input, command.name, o.out, output.error());
     if (!o.quiet)
-        std::fprintf(stderr, "vexl record: wrote %s (%s)\n", o.out.c_str(),
-                     seconds_text(end - first).c_str());
-    return info.damaged() || !notes.damage.empty() ? exit_bad_input : exit_ok;
+        std::fprintf(stderr, "vexl record: wrote %s (%s)\n", o.out.c_str(), seconds_text(end - first).c_str());
+    return demo.info.damaged() || !demo.notes.damage.empty() ? exit_bad_input : exit_ok;
 }
 
 }  // namespace
