@@ -264,7 +264,10 @@ SoundCheck check_sound(const fs::path& file, const std::vector<std::int16_t>& wa
     const std::size_t span =
         std::min<std::size_t>(got.samples.size(), static_cast<std::size_t>(got.rate) * 60);
     double best = -2;
-    for (double lag = -20; lag <= 20; lag += 1000.0 / std::max(got.rate, sound_rate)) {
+    // Whole steps, so that a lag of none reads exactly 0.
+    const int rate = std::max(got.rate, sound_rate);
+    for (int step = -rate / 50; step <= rate / 50; ++step) {
+        const double lag = step * 1000.0 / rate;
         double dot = 0, ww = 0, gg = 0, noise = 0;
         for (std::size_t i = 0; i < span; i += 2) {
             const double w = want_at(got.start_seconds + static_cast<double>(i) / got.rate - lag / 1000);
