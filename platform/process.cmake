@@ -4,4 +4,5 @@ target_sources(vexl_platform_linux PRIVATE
   linux/fatal_signals.cpp
   linux/job_control_signals.cpp
   linux/linux_sleep.cpp
-  linux/linux_files.cpp)
+  linux/linux_files.cpp
+  linux/stderr_terminal.cpp)

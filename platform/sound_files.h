@@ -17,6 +17,12 @@ struct MonoSound {
     int sample_rate = 0;
 };
 
+// How read_as_played found the file.
+struct PlayedSoundNotes {
+    bool raw = false;    // no container: read as headerless data
+    std::string damage;  // why decoding stopped early; empty when it did not
+};
+
 class SoundFiles {
 public:
     virtual ~SoundFiles() = default;
@@ -25,6 +31,14 @@ public:
     // False, with a reason in `error`, if it is missing, not a sound file,
     // or damaged.
     virtual bool read_mono16(const std::string& path, MonoSound& out, std::string& error) = 0;
+
+    // Reads a file exactly as the player's audio library opens its
+    // soundtrack: any container the platform knows, anything else as
+    // headerless signed 16-bit little-endian mono at 22050 Hz, a damaged
+    // file as far as it decodes (`notes` says so). False, with a reason in
+    // `error`, only when the file cannot be opened at all.
+    virtual bool read_as_played(const std::string& path, MonoSound& out, PlayedSoundNotes& notes,
+                                std::string& error) = 0;
 
     // Writes `samples` as a 16-bit PCM mono WAV file at `sample_rate`.
     // False, with a reason in `error`, if it could not be written whole.

@@ -18,7 +18,9 @@ _vexl()
         --level) COMPREPLY=($(compgen -W "1 2 3 4 5 6 7 8 9" -- "$cur")); return ;;
         --scale) COMPREPLY=($(compgen -W "1 2 3 4 5 6 7 8" -- "$cur")); return ;;
         --dir) _filedir -d; return ;;
-        --frame | --frames | --crop | --size) return ;;
+        --format) COMPREPLY=($(compgen -W "mp4 webm mkv gif apng" -- "$cur")); return ;;
+        --preset) COMPREPLY=($(compgen -W "ultrafast superfast veryfast faster fast medium slow slower veryslow" -- "$cur")); return ;;
+        --frame | --frames | --crop | --size | --from | --to | --crf) return ;;
     esac
 
     local command=${words[1]}
@@ -30,6 +32,7 @@ _vexl()
     fi
     case $command in
         play | mkdemo) _filedir -d ;;
+        record | web) ((cword == 2)) && _filedir -d || _filedir ;;
         *) _filedir ;;
     esac
 }

@@ -117,7 +117,9 @@ AudioStreamHandle LinuxAudioLibrary::stream_open_file(const char* name, unsigned
         return nullptr;
     DecodedSound sound;
     std::string error;
-    switch (decode_sound_file(name, sound, error)) {
+    // Read as the tools read it too: without a container, headerless
+    // signed 16-bit little-endian mono.
+    switch (decode_as_played(name, sound, error)) {
     case DecodeResult::ok:
         break;
     case DecodeResult::damaged:
@@ -126,10 +128,6 @@ AudioStreamHandle LinuxAudioLibrary::stream_open_file(const char* name, unsigned
         report_after_run(std::string(name) + " is damaged (" + error + "); what was read before the damage played");
         break;
     case DecodeResult::unrecognised:
-        // No container: headerless signed 16-bit little-endian mono.
-        if (!read_raw_sound_file(name, sound, error))
-            return silent_stream(name, error);
-        break;
     case DecodeResult::missing:
         return silent_stream(name, error);
     }

@@ -26,6 +26,25 @@ bool LinuxSoundFiles::read_mono16(const std::string& path, MonoSound& out, std::
     return false;
 }
 
+bool LinuxSoundFiles::read_as_played(const std::string& path, MonoSound& out, PlayedSoundNotes& notes,
+                                     std::string& error)
+{
+    DecodedSound sound;
+    std::string problem;
+    const DecodeResult result = decode_as_played(path.c_str(), sound, problem);
+    if (result == DecodeResult::missing) {
+        error = problem;
+        return false;
+    }
+    notes = {};
+    notes.raw = sound.raw;
+    if (result == DecodeResult::damaged)
+        notes.damage = problem;
+    out.samples = std::move(sound.samples);
+    out.sample_rate = sound.sample_rate;
+    return true;
+}
+
 bool LinuxSoundFiles::write_wav_mono16(const std::string& path,
                                        std::span<const std::int16_t> samples, int sample_rate,
                                        std::string& error)

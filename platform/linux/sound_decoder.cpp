@@ -131,4 +131,14 @@ DecodeResult decode_sound_file(const char* path, DecodedSound& out, std::string&
     return DecodeResult::ok;
 }
 
+DecodeResult decode_as_played(const char* path, DecodedSound& out, std::string& error)
+{
+    const DecodeResult result = decode_sound_file(path, out, error);
+    if (result != DecodeResult::unrecognised)
+        return result;
+    // No container: headerless signed 16-bit little-endian mono.
+    error.clear();
+    return read_raw_sound_file(path, out, error) ? DecodeResult::ok : DecodeResult::missing;
+}
+
 }  // namespace vexl::platform

@@ -33,4 +33,10 @@ DecodeResult decode_sound_file(const char* path, DecodedSound& out, std::string&
 // raw_sample_rate (an odd last byte is dropped). False if it can't be read.
 bool read_raw_sound_file(const char* path, DecodedSound& out, std::string& error);
 
+// Decodes `path` the way the audio library opens a stream: a container
+// libsndfile knows, else headerless data (`out.raw`); a damaged file as far
+// as it decodes. Returns ok, damaged (with what was read kept and `error`
+// saying why) or missing (nothing can be played).
+DecodeResult decode_as_played(const char* path, DecodedSound& out, std::string& error);
+
 }  // namespace vexl::platform

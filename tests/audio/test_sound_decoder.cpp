@@ -199,5 +199,35 @@ TEST(LinuxSoundFiles, WavRoundTripAndClearErrors)
     EXPECT_FALSE(files.write_wav_mono16(dir.file("bad-rate.wav"), tone, 0, error));
 }
 
+TEST(LinuxSoundFiles, ReadsAsThePlayerPlays)
+{
+    ScratchDir dir;
+    LinuxSoundFiles files;
+    MonoSound sound;
+    PlayedSoundNotes notes;
+    std::string error;
+    {
+        std::ofstream out(dir.file("data.d2"), std::ios::binary);
+        out.write("\x01\x00\xff\x7f\x42", 5);
+    }
+    ASSERT_TRUE(files.read_as_played(dir.file("data.d2"), sound, notes, error)) << error;
+    EXPECT_TRUE(notes.raw);
+    EXPECT_TRUE(notes.damage.empty());
+    EXPECT_EQ(sound.sample_rate, 22050);
+    EXPECT_EQ(sound.samples, (std::vector<std::int16_t>{1, 32767}));
+
+    const auto tone = sine(44100, 22050, 440.0, 12000.0);
+    const std::string cut = dir.file("cut.wav");
+    ASSERT_TRUE(write_sound(cut, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 22050, tone));
+    std::filesystem::resize_file(cut, std::filesystem::file_size(cut) / 2);
+    ASSERT_TRUE(files.read_as_played(cut, sound, notes, error)) << "a cut file plays as far as it goes";
+    EXPECT_FALSE(notes.raw);
+    ASSERT_LT(sound.samples.size(), tone.size());
+    EXPECT_TRUE(std::equal(sound.samples.begin(), sound.samples.end(), tone.begin()));
+
+    EXPECT_FALSE(files.read_as_played(dir.file("absent.d2"), sound, notes, error));
+    EXPECT_FALSE(error.empty());
+}
+
 }  // namespace
 }  // namespace vexl::platform

@@ -1,0 +1,53 @@
+#pragma once
+// The audio path: signed 16-bit mono samples at the soundtrack's rate in,
+// compressed packets out to the muxer. The samples keep their rate unless
+// the encoder cannot take it (Opus); sample n of the recording is stamped
+// n in a time base of one sample, so it plays at n / rate seconds.
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "tools/record/av_support.h"
+#include "tools/record/muxer.h"
+#include "tools/record/record_format.h"
+
+namespace vexl::record {
+
+// The rate `encoder` takes for a source at `source_rate`: that rate when
+// it can, otherwise 48000 Hz, or else the first rate it lists.
+int encoder_sample_rate(const AVCodec& encoder, int source_rate);
+
+class AudioEncoder {
+public:
+    // Opens the encoder and adds its stream to `muxer`.
+    bool open(const RecordFormat& format, int source_rate, Muxer& muxer, std::string& problem);
+
+    // Encodes the next stretch of the soundtrack.
+    bool encode(std::span<const std::int16_t> samples, std::string& problem);
+
+    // Encodes what is still held back and drains the encoder.
+    bool finish(std::string& problem);
+
+    int sample_rate() const;
+
+private:
+    bool convert(const std::uint8_t* const* source, int count, std::string& problem);
+    bool encode_queued(bool all, std::string& problem);
+    bool send(const AVFrame* frame, std::string& problem);
+
+    CodecContextPtr codec_;
+    ResamplerPtr resampler_;
+    AudioFifoPtr queue_;  // converted samples waiting for a whole encoder frame
+    FramePtr frame_;
+    FramePtr converted_;
+    PacketPtr packet_;
+    Muxer* muxer_ = nullptr;
+    int stream_ = -1;
+    int frame_samples_ = 0;    // what the encoder takes per frame
+    bool any_length_ = false;  // ... or any count at all
+    bool short_last_ = false;  // a shorter last frame is fine
+    std::int64_t next_pts_ = 0;
+};
+
+}  // namespace vexl::record
