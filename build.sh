@@ -15,8 +15,8 @@ top=$(cd "$(dirname "$0")" && pwd)
 # What building needs, and what the tests need on top (terminal and X
 # display for the end-to-end tests).
 build_packages="build-essential cmake pkg-config liblzo2-dev libsdl2-dev libsndfile1-dev
-  libpng-dev console-data libgtest-dev libgmock-dev libbenchmark-dev"
-test_packages="tmux xvfb xauth xdotool x11-apps"
+  libpng-dev console-data libgtest-dev libgmock-dev libbenchmark-dev libchafa-dev"
+test_packages="tmux xvfb xauth xdotool x11-apps python3-pyte"
 
 case "$mode" in
   play|build) packages=$build_packages ;;
