@@ -207,6 +207,21 @@ bool FramePainter::end()
         out_ = nullptr;
         return false;
     }
+    if (listed_.size() > fixed_groups) {
+        // Too many colours (a scaled picture in 24 bits) to weigh them all
+        // before each change: the largest groups go first.
+        std::vector<int> order = listed_;
+        std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+            return groups_[static_cast<std::size_t>(a)].size > groups_[static_cast<std::size_t>(b)].size;
+        });
+        for (const int group : order) {
+            const Pen need = groups_[static_cast<std::size_t>(group)].need;
+            if (groups_[static_cast<std::size_t>(group)].size == 0)
+                continue;
+            set_pen(Pen{need.fg != no_color ? need.fg : pen_.fg, need.bg != no_color ? need.bg : pen_.bg});
+            paint_pass();
+        }
+    }
     while (waiting_count_ > 0) {
         const Pen pen = choose_pen();
         if (cells_served(pen) == 0)
