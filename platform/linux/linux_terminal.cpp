@@ -101,7 +101,7 @@ void LinuxTerminal::take()
     if (pacing_.asks()) {
         // Answered at once by a terminal that answers at all.
         output_.queue(status_request);
-        pacing_.requested(Clock::now());
+        pacing_.requested(Clock::now(), false);
     }
     winsize size{};
     if (!cell_size_asked_ && ioctl(fd_, TIOCGWINSZ, &size) == 0 && cell_aspect_of(size) == 0) {

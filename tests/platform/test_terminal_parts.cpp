@@ -65,24 +65,49 @@ TEST(TerminalReplies, AnswersAreFoundAmongKeysAndAcrossReads)
 using namespace std::chrono_literals;
 using Clock = OutputPacing::Clock;
 
-TEST(OutputPacing, AnAnsweringTerminalHasAtMostTwoFramesUnanswered)
+TEST(OutputPacing, AnAnsweringTerminalThatKeepsUpHasAtMostTwoFramesUnanswered)
 {
     OutputPacing pacing;
     const Clock::time_point t0{};
-    pacing.requested(t0);  // on taking the terminal over
+    pacing.requested(t0, false);  // on taking the terminal over
     EXPECT_TRUE(pacing.may_send(t0 + 1ms)) << "no answer yet: only local back-pressure";
-    pacing.answered(1, t0 + 2ms);
+    pacing.answered(1, t0 + 30ms);  // a distant terminal: 30 ms round trip
     EXPECT_EQ(pacing.mode(), OutputPacing::Mode::answering);
-    pacing.requested(t0 + 3ms);
-    EXPECT_TRUE(pacing.may_send(t0 + 3ms));
-    pacing.requested(t0 + 4ms);
-    EXPECT_FALSE(pacing.may_send(t0 + 5ms));
-    EXPECT_FALSE(pacing.may_send(t0 + 9s)) << "a slow link may take seconds per frame";
-    pacing.answered(1, t0 + 9s);
-    EXPECT_TRUE(pacing.may_send(t0 + 9s));
-    pacing.answered(5, t0 + 9s);  // late answers to requests that were cut off
+    pacing.requested(t0 + 40ms);
+    EXPECT_FALSE(pacing.may_send(t0 + 40ms)) << "whether frames keep up is not known yet";
+    pacing.answered(1, t0 + 80ms);
+    pacing.requested(t0 + 80ms);
+    EXPECT_TRUE(pacing.may_send(t0 + 80ms));
+    pacing.requested(t0 + 81ms);
+    EXPECT_FALSE(pacing.may_send(t0 + 42ms));
+    pacing.answered(1, t0 + 130ms);  // 50 ms: a frame's transmission on top of the round trip
+    EXPECT_TRUE(pacing.may_send(t0 + 130ms));
+    pacing.answered(5, t0 + 135ms);  // late answers to requests that were cut off
     EXPECT_EQ(pacing.unanswered(), 0);
     EXPECT_TRUE(pacing.asks());
+}
+
+TEST(OutputPacing, OnASlowLinkAFrameWaitsForTheAnswerToTheOneBefore)
+{
+    OutputPacing pacing;
+    const Clock::time_point t0{};
+    pacing.requested(t0, false);
+    pacing.answered(1, t0 + 5ms);
+    pacing.requested(t0 + 10ms);
+    pacing.answered(1, t0 + 20ms);
+    pacing.requested(t0 + 30ms);
+    EXPECT_TRUE(pacing.may_send(t0 + 30ms)) << "keeping up so far";
+    pacing.requested(t0 + 31ms);
+    EXPECT_FALSE(pacing.may_send(t0 + 9s)) << "a slow link may take seconds per frame";
+    pacing.answered(1, t0 + 9s);
+    EXPECT_FALSE(pacing.may_send(t0 + 9s)) << "the frame would only queue behind the one still on its way";
+    pacing.answered(1, t0 + 11s);
+    EXPECT_TRUE(pacing.may_send(t0 + 11s));
+    pacing.requested(t0 + 11s);
+    EXPECT_FALSE(pacing.may_send(t0 + 11s));
+    pacing.answered(1, t0 + 11s + 20ms);  // quick again
+    pacing.requested(t0 + 12s);
+    EXPECT_TRUE(pacing.may_send(t0 + 12s));
 }
 
 TEST(OutputPacing, ATerminalThatNeverAnswersIsAskedNoMore)
