@@ -1,8 +1,9 @@
 #pragma once
 // A picture in pixels turned into terminal cells with libchafa: each cell
-// becomes the block symbol (half, quadrant, eighth, solid or blank) and
-// the two colours that look most like its pixels. The colours come in the
-// terminal's depth: 24-bit; the xterm palette without its themed first 16;
+// becomes the block symbol (half, quadrant, solid or blank) and the two
+// colours that look most like its pixels. The colours come in the
+// terminal's depth: 24-bit (rounded to 4 bits a channel); the xterm
+// palette without its themed first 16;
 // or, for 16 colours, the VGA colour nearest to chafa's 24-bit choice
 // (chafa's own 16-colour palette is a brighter one, on which VGA brown and
 // the dim colours land on wrong entries).
