@@ -120,34 +120,37 @@ void LinuxTerminal::leave()
         session_.give_back(false, [] {});
         return;
     }
-    // A frame still waiting is cut off: the terminal is behind, and the
-    // user wants it back now.
-    const bool behind = !output_.idle();
+    // When the terminal is behind (a frame still waits here, or it has not
+    // answered for one yet), what it has not taken is dropped: the user
+    // wants the terminal back now, not after a frame nobody will see.
+    const bool behind = !output_.idle() || pacing_.unanswered() > 0;
     output_.discard();
-    const int expected = behind ? 0 : pacing_.unanswered();
-    session_.give_back(behind, [&] { settle_answers(expected); });
+    session_.give_back(behind, [&] { settle_answers(behind); });
     painter_.invalidate();
     needs_paint_ = true;
 }
 
-// Reads the answers to the requests the terminal has had: all `expected`,
-// or (after a cut, when some requests never went out) until they stop.
-void LinuxTerminal::settle_answers(int expected)
+// Reads the answers still on their way before the shell could: a terminal
+// known to answer is asked once more, and that answer comes last. After a
+// cut some requests were never sent, so the answers end when they stop
+// coming.
+void LinuxTerminal::settle_answers(bool cut)
 {
-    if (pacing_.mode() == OutputPacing::Mode::silent || output_.gone() ||
-        (expected == 0 && pacing_.unanswered() == 0))
+    if (output_.gone() || pacing_.mode() == OutputPacing::Mode::silent)
         return;
+    int expected = pacing_.unanswered();
+    if (pacing_.mode() == OutputPacing::Mode::answering) {
+        TerminalOutput::write_urgently(fd_, status_request, sizeof status_request - 1, false);
+        ++expected;
+    }
     const auto end = Clock::now() + settle_time;
     int answered = 0;
-    for (auto now = Clock::now(); now < end; now = Clock::now()) {
-        if (expected > 0 && answered >= expected)
-            return;
-        pollfd input{fd_, POLLIN, 0};
+    for (auto now = Clock::now(); now < end && answered < expected; now = Clock::now()) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - now).count();
-        // After a cut, a quiet spell once something came means the rest was cut off.
-        const int wait = expected == 0 && answered > 0 ? 30 : static_cast<int>(left) + 1;
-        if (poll(&input, 1, wait) <= 0) {
-            if (expected == 0 && answered > 0)
+        const bool ending = cut && answered > 0;
+        pollfd input{fd_, POLLIN, 0};
+        if (poll(&input, 1, ending ? 30 : static_cast<int>(left) + 1) <= 0) {
+            if (ending)
                 return;
             continue;
         }
@@ -239,7 +242,14 @@ void LinuxTerminal::service()
     // still queues for it.
     if (pacing_.mode() != OutputPacing::Mode::answering && output_.system_backlog() > 0)
         return;
+    // Painting (scaling above all) takes its time from the player's loop:
+    // at most half of it, so that a busy machine skips frames rather than
+    // falling behind.
+    if (now < next_paint_at_)
+        return;
     paint();
+    const auto done = Clock::now();
+    next_paint_at_ = done + (done - now);
 }
 
 double LinuxTerminal::cell_aspect(const winsize& size)
@@ -397,8 +407,12 @@ LinuxTerminal::Counts LinuxTerminal::counts() const
 
 void LinuxTerminal::tell_after_run()
 {
-    if (output_.gone())
+    if (fd_ < 0)
+        return;  // there was no terminal to show anything on
+    if (output_.gone()) {
         report_after_run("the terminal stopped taking output (" + output_.failure() + ")");
+        return;
+    }
     const Counts c = counts();
     if (c.frames_skipped > 0)
         report_after_run("the terminal could not keep up: " + std::to_string(c.frames_shown) + " frames shown, " +

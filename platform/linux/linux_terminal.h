@@ -90,7 +90,7 @@ private:
     void apply(JobEvent event);
     void take();
     void leave();
-    void settle_answers(int expected);
+    void settle_answers(bool cut);
     void service();
     void read_replies();
     void paint();
@@ -115,6 +115,7 @@ private:
     bool buffer_changed_ = false;  // since the compositor last saw it
     bool needs_paint_ = false;     // the terminal does not show the buffer as it is
     PictureLayout layout_;
+    Clock::time_point next_paint_at_{};  // the last paint took as long again
 
     // Cell size in pixels as the terminal answered (CSI 16 t), when its
     // window size gives none; asked once, believed only shortly after.

@@ -25,6 +25,9 @@ std::uint32_t four_bits_a_channel(gint packed)
 
 ScaledView::ScaledView(ColorMode mode) : mode_(mode)
 {
+    // On the calling thread: chafa's own pool would start threads for each
+    // picture, and a picture costs a few milliseconds anyway.
+    chafa_set_n_threads(1);
     symbols_ = chafa_symbol_map_new();
     // Halves and quadrants draw shapes without gaps in every font that has
     // block elements. The eighths as well looked no better at these sizes

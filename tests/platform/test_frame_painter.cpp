@@ -311,10 +311,12 @@ TEST(FramePainter, AnySymbolInAnyColourShowsExactly)
                 const Cell& cell = cells[static_cast<std::size_t>(i)];
                 const testing::VtCell& shown = vt.at(i / 80, i % 80);
                 ASSERT_EQ(shown.ch, cell.ch) << "round " << round << " cell " << i;
-                if (cell.ch != U' ')
+                if (cell.ch != U' ') {
                     ASSERT_EQ(shown.fg, expected(cell.fg)) << "round " << round << " cell " << i;
-                if (cell.ch != U'\u2588')
+                }
+                if (cell.ch != U'\u2588') {
                     ASSERT_EQ(shown.bg, expected(cell.bg)) << "round " << round << " cell " << i;
+                }
             }
         }
     }

@@ -37,7 +37,7 @@ std::vector<std::uint8_t> moving_frame(int k)
             frame[static_cast<std::size_t>(i * 160 + 2 * j + 1)] =
                 static_cast<std::uint8_t>(((v / 4) & 0x77) | ((k & 1) << 3));
         }
-    char number[8];
+    char number[16];
     std::snprintf(number, sizeof number, "%05d", k);
     for (int j = 0; j < 5; ++j) {
         frame[static_cast<std::size_t>(2 * j)] = static_cast<std::uint8_t>(number[j]);
