@@ -352,7 +352,7 @@ TEST_P(PlayingAlong, ATerminalThatKeepsUpGetsEveryFrame)
     ThreadMessageQueue queue;
     int requests_at_one_second = 0;
     for (int k = 0; k < 40; ++k) {
-        ASSERT_TRUE(write_frame(terminal, out, make_frame(k)));
+        ASSERT_TRUE(write_frame(terminal, out, frame_with_rows_changed(k + 1)));
         for (int i = 0; i < 40; ++i) {
             terminal.pump(queue);
             sleep_for_ms(1);
@@ -365,7 +365,7 @@ TEST_P(PlayingAlong, ATerminalThatKeepsUpGetsEveryFrame)
     vt.feed(pty.drain());
     EXPECT_TRUE(vt.sync_frames >= 40);
     EXPECT_EQ(terminal.counts().frames_skipped, 0u);
-    const std::vector<CharInfo> last = make_frame(39);
+    const std::vector<CharInfo> last = frame_with_rows_changed(40);
     for (int i = 0; i < 4000; ++i)
         ASSERT_EQ(vt.at(i / 80, i % 80).ch, cp437_unicode[last[i].ch & 0xFF]) << "cell " << i;
     if (answers)
