@@ -400,7 +400,9 @@ LinuxTerminal::Counts LinuxTerminal::counts() const
     Counts counts;
     counts.frames_written = frames_written_;
     counts.frames_shown = frames_shown_;
-    counts.frames_skipped = frames_skipped_ + (frames_written_ - shown_up_to_);
+    // Of the frames still waiting, the newest is not skipped (yet): it may
+    // just have come, or the run ended right after it.
+    counts.frames_skipped = frames_skipped_ + (frames_written_ > shown_up_to_ ? frames_written_ - shown_up_to_ - 1 : 0);
     counts.bytes = output_.bytes_sent();
     return counts;
 }
