@@ -293,6 +293,30 @@ TEST(LinuxTerminal, AStuckTerminalGetsTheNewestPictureWhenItMovesAgainAndTheSkip
     EXPECT_NE(lines[0].find(" skipped"), std::string::npos) << lines[0];
 }
 
+TEST(LinuxTerminal, AStuckTerminalIsGivenBackAtOnceAndWhole)
+{
+    Pty pty(50, 80);
+    LinuxTerminal terminal(pty.slave, ColorMode::truecolor);
+    const ConsoleHandle out = open_console(terminal);
+    pty.drain();
+    pty.pause(true);
+    for (int k = 0; k < 3; ++k)  // more than the system queues: the rest waits here
+        ASSERT_TRUE(write_frame(terminal, out, make_frame(k)));
+    EXPECT_FALSE(terminal.idle());
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(terminal.free_console());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    EXPECT_TRUE(pty.echo_on());
+    pty.pause(false);
+    const std::string after = pty.drain();
+    EXPECT_LT(after.size(), 1024u) << "what the terminal had not taken yet was dropped, not waited for";
+    VtScreen vt(50, 80);
+    vt.feed(after);
+    EXPECT_FALSE(vt.private_modes[1049]) << "the restore was not lost to the full queue";
+    EXPECT_TRUE(vt.private_modes[25]);
+    EXPECT_FALSE(vt.bad_sequence) << "the frame cut off in the middle swallowed nothing";
+}
+
 int count_of(const std::string& text, const std::string& what)
 {
     int n = 0;
