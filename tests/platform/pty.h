@@ -113,8 +113,14 @@ public:
         }
     }
 
-    // Stops or resumes reading, as a terminal that is stuck or slow.
-    void pause(bool paused) { paused_ = paused; }
+    // Stops or resumes reading, as a terminal that is stuck or slow. Once
+    // pause(true) returns, nothing more is read.
+    void pause(bool paused)
+    {
+        paused_ = paused;
+        while (paused && !parked_)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     // Answers status requests from now on; with `hold`, only as many as
     // release_answers() allows.
     void answer_status(bool hold = false)
@@ -152,12 +158,14 @@ private:
             if (answering_)
                 for (; answered < requests_ && (!holding_ || answered < released_); ++answered)
                     [[maybe_unused]] const ssize_t w = ::write(master, "\x1b[0n", 4);
-            pollfd p{master, POLLIN, 0};
-            if (paused_ || poll(&p, 1, 5) <= 0 || (p.revents & POLLIN) == 0) {
-                if (paused_)
-                    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            parked_ = paused_.load();
+            if (parked_) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
                 continue;
             }
+            pollfd p{master, POLLIN, 0};
+            if (poll(&p, 1, 5) <= 0 || (p.revents & POLLIN) == 0)
+                continue;
             char buffer[65536];
             const ssize_t n = ::read(master, buffer, sizeof buffer);
             if (n <= 0)
@@ -174,6 +182,7 @@ private:
     std::thread reader_;
     std::atomic<bool> stop_{false};
     std::atomic<bool> paused_{false};
+    std::atomic<bool> parked_{false};
     std::atomic<bool> answering_{false};
     std::atomic<bool> holding_{false};
     std::atomic<int> released_{0};

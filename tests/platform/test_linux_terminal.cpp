@@ -309,7 +309,9 @@ TEST(LinuxTerminal, AStuckTerminalIsGivenBackAtOnceAndWhole)
     EXPECT_TRUE(pty.echo_on());
     pty.pause(false);
     const std::string after = pty.drain();
-    EXPECT_LT(after.size(), 1024u) << "what the terminal had not taken yet was dropped, not waited for";
+    // What the pseudo-terminal has moved into its reading side's 4 kB line
+    // buffer is out of reach; the rest of the 15 kB it queues is dropped.
+    EXPECT_LT(after.size(), 6000u) << "what the terminal had not taken yet was dropped, not waited for";
     VtScreen vt(50, 80);
     vt.feed(after);
     EXPECT_FALSE(vt.private_modes[1049]) << "the restore was not lost to the full queue";
@@ -362,7 +364,7 @@ TEST(LinuxTerminal, FramesWaitForTheTerminalsAnswers)
 
 class PlayingAlong : public ::testing::TestWithParam<bool> {};
 
-// Frames at 25 a second to a terminal that keeps up: one that answers
+// Frames to a terminal that keeps up: one that answers
 // status requests, and one that never does (it is asked no more after a
 // while, and the picture never waits for it).
 TEST_P(PlayingAlong, ATerminalThatKeepsUpGetsEveryFrame)
@@ -374,28 +376,33 @@ TEST_P(PlayingAlong, ATerminalThatKeepsUpGetsEveryFrame)
     LinuxTerminal terminal(pty.slave, ColorMode::truecolor);
     const ConsoleHandle out = open_console(terminal);
     ThreadMessageQueue queue;
-    int requests_at_one_second = 0;
-    for (int k = 0; k < 40; ++k) {
+    // 12.5 frames a second: a loaded machine can stall a thread for a
+    // frame period at 25, and then a frame is rightly skipped.
+    constexpr int frames = 30;
+    const auto start = std::chrono::steady_clock::now();
+    int requests_after_a_while = -1;
+    for (int k = 0; k < frames; ++k) {
         ASSERT_TRUE(write_frame(terminal, out, frame_with_rows_changed(k + 1)));
-        for (int i = 0; i < 40; ++i) {
+        const auto next = start + (k + 1) * std::chrono::milliseconds(80);
+        while (std::chrono::steady_clock::now() < next) {
             terminal.pump(queue);
             sleep_for_ms(1);
         }
-        if (k == 30)
-            requests_at_one_second = pty.status_requests();
+        if (requests_after_a_while < 0 && std::chrono::steady_clock::now() - start > std::chrono::milliseconds(1500))
+            requests_after_a_while = pty.status_requests();
     }
     pump_until_idle(terminal);
     VtScreen vt(50, 80);
     vt.feed(pty.drain());
-    EXPECT_TRUE(vt.sync_frames >= 40);
+    EXPECT_GE(vt.sync_frames, frames);
     EXPECT_EQ(terminal.counts().frames_skipped, 0u);
-    const std::vector<CharInfo> last = frame_with_rows_changed(40);
+    const std::vector<CharInfo> last = frame_with_rows_changed(frames);
     for (int i = 0; i < 4000; ++i)
         ASSERT_EQ(vt.at(i / 80, i % 80).ch, cp437_unicode[last[i].ch & 0xFF]) << "cell " << i;
     if (answers)
-        EXPECT_GT(pty.status_requests(), requests_at_one_second);
+        EXPECT_GT(pty.status_requests(), requests_after_a_while);
     else
-        EXPECT_EQ(pty.status_requests(), requests_at_one_second) << "no more requests to a terminal that never answers";
+        EXPECT_EQ(pty.status_requests(), requests_after_a_while) << "no more requests to a terminal that never answers";
 }
 
 INSTANTIATE_TEST_SUITE_P(AnsweringOrNot, PlayingAlong, ::testing::Bool());
