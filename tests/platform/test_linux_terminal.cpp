@@ -379,9 +379,11 @@ TEST_P(PlayingAlong, ATerminalThatKeepsUpGetsEveryFrame)
     // 12.5 frames a second: a loaded machine can stall a thread for a
     // frame period at 25, and then a frame is rightly skipped.
     constexpr int frames = 30;
+    ASSERT_TRUE(write_frame(terminal, out, frame_with_rows_changed(1)));
+    pump_until_idle(terminal);  // the first, whole picture takes longest
     const auto start = std::chrono::steady_clock::now();
     int requests_after_a_while = -1;
-    for (int k = 0; k < frames; ++k) {
+    for (int k = 1; k < frames; ++k) {
         ASSERT_TRUE(write_frame(terminal, out, frame_with_rows_changed(k + 1)));
         const auto next = start + (k + 1) * std::chrono::milliseconds(80);
         while (std::chrono::steady_clock::now() < next) {
