@@ -19,10 +19,10 @@ top=$(cd "$(dirname "$0")" && pwd)
 # what the tests need (terminal and X display for the end-to-end tests, a
 # browser for the web player's).
 build_packages="build-essential cmake pkg-config liblzo2-dev libsdl2-dev libsndfile1-dev
-  libpng-dev console-data libgtest-dev libgmock-dev libbenchmark-dev scdoc file"
+  libpng-dev console-data libgtest-dev libgmock-dev libbenchmark-dev scdoc file libchafa-dev"
 web_packages="emscripten"
 test_packages="$web_packages tmux xvfb xauth xdotool x11-apps chromium chromium-driver python3-selenium
-  x11-utils evilwm desktop-file-utils man-db bash-completion"
+  x11-utils evilwm desktop-file-utils man-db bash-completion python3-pyte"
 # vexl record encodes through FFmpeg's libraries.
 build_packages="$build_packages libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev"
 

@@ -1,8 +1,11 @@
 // The `vexlade` executable: installs the real platform services and runs
 // the player. The command line is ignored.
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
 
+#include "output/glyph_raster.h"
 #include "platform/linux/fatal_signals.h"
 #include "platform/linux/linux_audio_library.h"
 #include "platform/linux/linux_diagnostics.h"
@@ -20,6 +23,31 @@
 
 using namespace vexl;
 
+namespace {
+
+// The terminal draws a picture it has to scale down with the glyphs and
+// colours of the full screen.
+platform::CellRasterizer full_screen_glyphs()
+{
+    auto draw = [](const platform::CharInfo* cells, int rows, int cols, std::uint32_t* pixels) {
+        const int width = cols * glyph_width, height = rows * glyph_height;
+        if (rows > frame_rows || cols > frame_cols)
+            std::fill_n(pixels, static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0u);
+        std::array<std::uint8_t, frame_bytes> frame{};
+        for (int i = 0; i < std::min(rows, frame_rows); ++i)
+            for (int j = 0; j < std::min(cols, frame_cols); ++j) {
+                const platform::CharInfo& cell = cells[i * cols + j];
+                frame[static_cast<std::size_t>(i * frame_row_bytes + 2 * j)] = static_cast<std::uint8_t>(cell.ch);
+                frame[static_cast<std::size_t>(i * frame_row_bytes + 2 * j + 1)] =
+                    static_cast<std::uint8_t>(cell.attributes);
+            }
+        draw_text_frame(frame, rows, cols, PixelSurface{pixels, static_cast<std::ptrdiff_t>(width) * 4, width, height});
+    };
+    return {glyph_width, glyph_height, draw};
+}
+
+}  // namespace
+
 int main(int, char**)
 {
     platform::ScopedLinuxDiagnostics diagnostics;
@@ -34,6 +62,7 @@ int main(int, char**)
 
     platform::JobControlSignals job_control;  // Ctrl+Z, SIGCONT, SIGWINCH
     platform::LinuxTerminal terminal;
+    terminal.set_rasterizer(full_screen_glyphs());
     platform::ScopedService<platform::Terminal> terminal_slot(terminal);
     messages.add_source(&terminal);  // follows job control between frames
     platform::LinuxDialogs dialogs(&terminal);

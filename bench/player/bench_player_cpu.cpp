@@ -56,6 +56,7 @@ void BM_TerminalRunCpu(benchmark::State& state)
 {
     const int seconds = static_cast<int>(state.range(0));
     const bool calm = state.range(1) != 0;
+    const int rows = static_cast<int>(state.range(2));  // below 50 the picture is scaled
     const fs::path dir = fs::temp_directory_path() / ("vexl-bench-cpu-" + std::to_string(getpid()));
     fs::create_directories(dir);
     bench::write_demo((dir / "ld_vexl.d1").string(), seconds * 25 + 100,
@@ -65,7 +66,7 @@ void BM_TerminalRunCpu(benchmark::State& state)
     double cpu_seconds = 0, wall_seconds = 0, bytes_per_frame = 0;
     for (auto _ : state) {
         winsize ws{};
-        ws.ws_row = 50;
+        ws.ws_row = static_cast<unsigned short>(rows);
         ws.ws_col = 80;
         int master = -1;
         const pid_t child = forkpty(&master, nullptr, nullptr, &ws);
@@ -132,9 +133,17 @@ void BM_OneMillisecondSleepLoop(benchmark::State& state)
 
 BENCHMARK(BM_OneMillisecondSleepLoop)->Arg(10)->Iterations(1)->Unit(benchmark::kSecond);
 
-// Seconds, then the content: 0 the plasma (nearly every cell changes every
-// frame), 1 the calmer scene.
-BENCHMARK(BM_TerminalRunCpu)->Args({30, 0})->Args({30, 1})->Iterations(1)->Unit(benchmark::kSecond);
+// Seconds, the content (0 the plasma, nearly every cell changing every
+// frame; 1 the calmer scene), then the terminal's rows: 50 shows the
+// cells as they are, 24 the picture scaled.
+BENCHMARK(BM_TerminalRunCpu)
+    ->ArgNames({"s", "calm", "rows"})
+    ->Args({30, 0, 50})
+    ->Args({30, 0, 24})
+    ->Args({30, 1, 50})
+    ->Args({30, 1, 24})
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
 
 }  // namespace
 }  // namespace vexl

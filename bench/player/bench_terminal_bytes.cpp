@@ -5,8 +5,11 @@
 #include <benchmark/benchmark.h>
 
 #include "bench/player/sample_demo.h"
+#include "output/glyph_raster.h"
 #include "platform/linux/cp437.h"
 #include "platform/linux/frame_painter.h"
+#include "platform/linux/picture_layout.h"
+#include "platform/linux/scaled_view.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -116,6 +119,49 @@ void BM_FullRepaint(benchmark::State& state, const Frames& (*demo)(), ColorMode 
 {
     paint_demo(state, demo, mode, true);
 }
+
+// The picture scaled down to an 80 x 24 terminal: drawn with the full
+// screen's glyphs, turned into block symbols by libchafa, then painted
+// (only the cells that changed).
+void BM_ScaledView(benchmark::State& state, const Frames& (*demo)(), ColorMode mode)
+{
+    if (demo().empty()) {
+        state.SkipWithError("set VEXL_BENCH_DEMO to a frame file");
+        return;
+    }
+    const platform::PictureLayout layout = platform::choose_layout(50, 80, 8, 8, 24, 80, 0.5, true);
+    platform::ScaledView view(mode);
+    FramePainter painter(mode);
+    painter.set_screen_size(24, 80);
+    std::vector<std::uint32_t> pixels(640 * 400);
+    std::vector<platform::Cell> cells;
+    std::string out;
+    std::uint64_t bytes = 0, painted = 0;
+    for (auto _ : state) {
+        for (const auto& frame : demo()) {
+            draw_text_frame(std::span<const std::uint8_t, frame_bytes>(frame.data(), frame_bytes), 50, 80,
+                            PixelSurface{pixels.data(), 640 * 4, 640, 400});
+            view.convert(pixels.data(), 640, 400, layout.rows, layout.cols, cells);
+            painter.begin(out);
+            for (int r = 0; r < layout.rows; ++r)
+                for (int c = 0; c < layout.cols; ++c)
+                    painter.put(r, layout.left + c, cells[static_cast<std::size_t>(r * layout.cols + c)]);
+            painter.end();
+            bytes += out.size();
+            ++painted;
+        }
+    }
+    state.counters["bytes_per_frame"] = static_cast<double>(bytes) / static_cast<double>(painted);
+    state.counters["frames_per_second"] =
+        benchmark::Counter(static_cast<double>(painted), benchmark::Counter::kIsRate);
+}
+
+BENCHMARK_CAPTURE(BM_ScaledView, plasma_truecolor, plasma, ColorMode::truecolor)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ScaledView, plasma_256, plasma, ColorMode::palette256)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ScaledView, plasma_16, plasma, ColorMode::ansi16)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ScaledView, scene_truecolor, scene, ColorMode::truecolor)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ScaledView, default_demo_truecolor, default_demo, ColorMode::truecolor)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ScaledView, default_demo_16, default_demo, ColorMode::ansi16)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_CAPTURE(BM_NaiveRepaint, default_demo, default_demo)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_FullRepaint, default_demo_truecolor, default_demo, ColorMode::truecolor)->Unit(benchmark::kMillisecond);

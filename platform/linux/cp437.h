@@ -43,32 +43,42 @@ inline constexpr std::array<char32_t, 256> cp437_unicode = [] {
     return table;
 }();
 
-// A code's UTF-8 bytes, ready to append.
+// A character's UTF-8 bytes, ready to append.
 struct Utf8Glyph {
     char bytes[4] = {};
     std::uint8_t length = 0;
     constexpr std::string_view view() const { return {bytes, length}; }
 };
 
+constexpr Utf8Glyph to_utf8(char32_t c)
+{
+    Utf8Glyph g;
+    if (c < 0x80) {
+        g.bytes[0] = static_cast<char>(c);
+        g.length = 1;
+    } else if (c < 0x800) {
+        g.bytes[0] = static_cast<char>(0xC0 | (c >> 6));
+        g.bytes[1] = static_cast<char>(0x80 | (c & 0x3F));
+        g.length = 2;
+    } else if (c < 0x10000) {
+        g.bytes[0] = static_cast<char>(0xE0 | (c >> 12));
+        g.bytes[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        g.bytes[2] = static_cast<char>(0x80 | (c & 0x3F));
+        g.length = 3;
+    } else {
+        g.bytes[0] = static_cast<char>(0xF0 | ((c >> 18) & 0x07));
+        g.bytes[1] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        g.bytes[2] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        g.bytes[3] = static_cast<char>(0x80 | (c & 0x3F));
+        g.length = 4;
+    }
+    return g;
+}
+
 inline constexpr std::array<Utf8Glyph, 256> cp437_utf8 = [] {
     std::array<Utf8Glyph, 256> table{};
-    for (int i = 0; i < 256; ++i) {
-        const char32_t c = cp437_unicode[i];
-        Utf8Glyph& g = table[i];
-        if (c < 0x80) {
-            g.bytes[0] = static_cast<char>(c);
-            g.length = 1;
-        } else if (c < 0x800) {
-            g.bytes[0] = static_cast<char>(0xC0 | (c >> 6));
-            g.bytes[1] = static_cast<char>(0x80 | (c & 0x3F));
-            g.length = 2;
-        } else {
-            g.bytes[0] = static_cast<char>(0xE0 | (c >> 12));
-            g.bytes[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            g.bytes[2] = static_cast<char>(0x80 | (c & 0x3F));
-            g.length = 3;
-        }
-    }
+    for (int i = 0; i < 256; ++i)
+        table[i] = to_utf8(cp437_unicode[i]);
     return table;
 }();
 

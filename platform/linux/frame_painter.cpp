@@ -13,28 +13,20 @@ constexpr const char sync_end[] = "\x1b[?2026l";
 
 // Blanks show only their background and a full block only its
 // foreground: the other colour is neither compared nor set.
-constexpr bool shows_foreground(std::uint8_t ch)
+constexpr bool shows_foreground(char32_t ch)
 {
-    return ch != 0x00 && ch != 0x20 && ch != 0xFF;
+    return ch != U' ' && ch != U'\u00A0';
 }
-constexpr bool shows_background(std::uint8_t ch)
+constexpr bool shows_background(char32_t ch)
 {
-    return ch != 0xDB;
-}
-
-// How a cell looks: NUL and space draw alike, and a colour that can't be
-// seen is left out.
-constexpr std::uint16_t look_of(std::uint8_t ch, std::uint8_t attr)
-{
-    const std::uint8_t look_ch = ch == 0x00 ? 0x20 : ch;
-    const int fg = shows_foreground(ch) ? attr & 0x0F : 0;
-    const int bg = shows_background(ch) ? attr & 0xF0 : 0;
-    return static_cast<std::uint16_t>((fg | bg) << 8 | look_ch);
+    return ch != U'\u2588';
 }
 
-constexpr int group_of(int fg, int bg)
+// The fixed slot of a colour: 0 for none, 1-16 for the VGA colours, -1
+// for any other.
+constexpr int fixed_slot(Color c)
 {
-    return (fg + 1) * 17 + (bg + 1);
+    return c == 0xFFFFFFFFu ? 0 : is_vga_color(c) ? static_cast<int>(c) + 1 : -1;
 }
 
 constexpr int digits(int value)
@@ -87,6 +79,11 @@ FramePainter::FramePainter(ColorMode mode) : mode_(mode)
         }
         }
     }
+    groups_.resize(fixed_groups);
+    for (int slot = 0; slot < fixed_groups; ++slot) {
+        auto color = [](int fixed) { return fixed == 0 ? no_color : static_cast<Color>(fixed - 1); };
+        groups_[static_cast<std::size_t>(slot)].need = Pen{color(slot / 17), color(slot % 17)};
+    }
 }
 
 void FramePainter::set_screen_size(int rows, int cols)
@@ -100,13 +97,11 @@ void FramePainter::set_screen_size(int rows, int cols)
     rows_ = rows;
     cols_ = cols;
     const auto cells = static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols);
-    shown_.assign(cells, 0);
+    shown_.assign(cells, Cell{});
     known_.assign(cells, 0);
     waiting_.assign(cells, -1);
-    waiting_look_.assign(cells, 0);
-    for (auto& group : groups_)
-        group.clear();
-    group_sizes_.fill(0);
+    waiting_look_.assign(cells, Cell{});
+    forget_frame_groups();
     waiting_count_ = 0;
     needs_clear_ = true;
 }
@@ -139,33 +134,93 @@ void FramePainter::begin(std::string& out)
 
 void FramePainter::put(int row, int col, std::uint8_t ch, std::uint8_t attr)
 {
+    put(row, col, Cell{cp437_unicode[ch], static_cast<Color>(attr & 0x0F), static_cast<Color>(attr >> 4)});
+}
+
+// How a cell looks: NUL and space draw alike, and a colour that can't be
+// seen is left out.
+Cell FramePainter::look_of(const Cell& cell)
+{
+    const char32_t ch = cell.ch == 0 ? U' ' : cell.ch;
+    return Cell{ch, shows_foreground(ch) ? cell.fg : no_color, shows_background(ch) ? cell.bg : no_color};
+}
+
+int FramePainter::find_group(Pen need) const
+{
+    const int fg = fixed_slot(need.fg), bg = fixed_slot(need.bg);
+    if (fg >= 0 && bg >= 0)
+        return fg * 17 + bg;
+    const auto found = frame_groups_.find(std::uint64_t{need.fg} << 32 | need.bg);
+    return found == frame_groups_.end() ? -1 : found->second;
+}
+
+// The group of a pair of colours, made when there is none yet.
+int FramePainter::group_of(Pen need)
+{
+    int group = find_group(need);
+    if (group < 0) {
+        group = static_cast<int>(groups_.size());
+        groups_.emplace_back().need = need;
+        frame_groups_.emplace(std::uint64_t{need.fg} << 32 | need.bg, group);
+    }
+    return group;
+}
+
+int FramePainter::group_size(Color fg, Color bg) const
+{
+    const int group = find_group(Pen{fg, bg});
+    return group < 0 ? 0 : groups_[static_cast<std::size_t>(group)].size;
+}
+
+void FramePainter::put(int row, int col, const Cell& cell)
+{
     if (row < 0 || col < 0 || row >= rows_ || col >= cols_)
         return;
     const auto index = static_cast<std::size_t>(row) * static_cast<std::size_t>(cols_) +
                        static_cast<std::size_t>(col);
     if (waiting_[index] >= 0) {  // given before in this frame
-        --group_sizes_[static_cast<std::size_t>(waiting_[index])];
+        --groups_[static_cast<std::size_t>(waiting_[index])].size;
         --waiting_count_;
         waiting_[index] = -1;
     }
-    const std::uint16_t look = look_of(ch, attr);
+    const Cell look = look_of(cell);
     if (known_[index] != 0 && shown_[index] == look)
         return;
-    const int group = group_of(shows_foreground(ch) ? attr & 0x0F : no_color,
-                               shows_background(ch) ? attr >> 4 : no_color);
-    waiting_[index] = static_cast<std::int16_t>(group);
+    const int group = group_of(Pen{look.fg, look.bg});
+    Group& g = groups_[static_cast<std::size_t>(group)];
+    waiting_[index] = group;
     waiting_look_[index] = look;
-    groups_[static_cast<std::size_t>(group)].push_back(static_cast<std::uint32_t>(index));
-    ++group_sizes_[static_cast<std::size_t>(group)];
+    g.cells.push_back(static_cast<std::uint32_t>(index));
+    ++g.size;
+    if (!g.listed) {
+        g.listed = true;
+        listed_.push_back(group);
+    }
     ++waiting_count_;
 }
 
 bool FramePainter::end()
 {
     if (waiting_count_ == 0 && !dirty_) {
+        forget_frame_groups();
         out_->clear();
         out_ = nullptr;
         return false;
+    }
+    if (listed_.size() > fixed_groups) {
+        // Too many colours (a scaled picture in 24 bits) to weigh them all
+        // before each change: the largest groups go first.
+        std::vector<int> order = listed_;
+        std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+            return groups_[static_cast<std::size_t>(a)].size > groups_[static_cast<std::size_t>(b)].size;
+        });
+        for (const int group : order) {
+            const Pen need = groups_[static_cast<std::size_t>(group)].need;
+            if (groups_[static_cast<std::size_t>(group)].size == 0)
+                continue;
+            set_pen(Pen{need.fg != no_color ? need.fg : pen_.fg, need.bg != no_color ? need.bg : pen_.bg});
+            paint_pass();
+        }
     }
     while (waiting_count_ > 0) {
         const Pen pen = choose_pen();
@@ -174,9 +229,23 @@ bool FramePainter::end()
         set_pen(pen);
         paint_pass();
     }
+    forget_frame_groups();
     out_->append(sync_end);
     out_ = nullptr;
     return true;
+}
+
+void FramePainter::forget_frame_groups()
+{
+    for (const int group : listed_) {
+        Group& g = groups_[static_cast<std::size_t>(group)];
+        g.cells.clear();
+        g.size = 0;
+        g.listed = false;
+    }
+    listed_.clear();
+    groups_.resize(fixed_groups);
+    frame_groups_.clear();
 }
 
 // The next colours: the ones that draw the most waiting cells; of those,
@@ -186,11 +255,11 @@ FramePainter::Pen FramePainter::choose_pen() const
 {
     Pen best;
     int best_served = 0, best_cost = 0;
-    for (int group = 0; group < group_count; ++group) {
-        if (group_sizes_[static_cast<std::size_t>(group)] == 0)
+    for (const int group : listed_) {
+        const Group& g = groups_[static_cast<std::size_t>(group)];
+        if (g.size == 0)
             continue;
-        const int need_fg = group / 17 - 1, need_bg = group % 17 - 1;
-        const Pen pen{need_fg != no_color ? need_fg : pen_.fg, need_bg != no_color ? need_bg : pen_.bg};
+        const Pen pen{g.need.fg != no_color ? g.need.fg : pen_.fg, g.need.bg != no_color ? g.need.bg : pen_.bg};
         const int served = cells_served(pen);
         const int cost = sgr_length(pen);
         if (served > best_served || (served == best_served && cost < best_cost)) {
@@ -206,15 +275,44 @@ FramePainter::Pen FramePainter::choose_pen() const
 // and those that need only one of them.
 int FramePainter::cells_served(Pen pen) const
 {
-    auto size = [&](int fg, int bg) { return group_sizes_[static_cast<std::size_t>(group_of(fg, bg))]; };
     int served = 0;
     if (pen.bg != no_color)
-        served += size(no_color, pen.bg);
+        served += group_size(no_color, pen.bg);
     if (pen.fg != no_color)
-        served += size(pen.fg, no_color);
+        served += group_size(pen.fg, no_color);
     if (pen.fg != no_color && pen.bg != no_color)
-        served += size(pen.fg, pen.bg);
+        served += group_size(pen.fg, pen.bg);
     return served;
+}
+
+int FramePainter::color_length(Color c, bool foreground) const
+{
+    if (is_vga_color(c))
+        return static_cast<int>((foreground ? fg_codes_ : bg_codes_)[c].size());
+    if (is_rgb_color(c))  // 38;2;R;G;B
+        return 8 + digits(static_cast<int>(c >> 16 & 0xFF)) + digits(static_cast<int>(c >> 8 & 0xFF)) +
+               digits(static_cast<int>(c & 0xFF));
+    return 5 + digits(static_cast<int>(c & 0xFF));  // 38;5;N
+}
+
+void FramePainter::append_color(Color c, bool foreground)
+{
+    if (is_vga_color(c)) {
+        out_->append((foreground ? fg_codes_ : bg_codes_)[c]);
+        return;
+    }
+    out_->append(foreground ? "38;" : "48;");
+    if (is_rgb_color(c)) {
+        out_->append("2;");
+        append_number(static_cast<int>(c >> 16 & 0xFF));
+        out_->push_back(';');
+        append_number(static_cast<int>(c >> 8 & 0xFF));
+        out_->push_back(';');
+        append_number(static_cast<int>(c & 0xFF));
+    } else {
+        out_->append("5;");
+        append_number(static_cast<int>(c & 0xFF));
+    }
 }
 
 int FramePainter::sgr_length(Pen pen) const
@@ -223,8 +321,7 @@ int FramePainter::sgr_length(Pen pen) const
     const bool bg = pen.bg != no_color && pen.bg != pen_.bg;
     if (!fg && !bg)
         return 0;
-    return 3 + (fg ? static_cast<int>(fg_codes_[static_cast<std::size_t>(pen.fg)].size()) : 0) +
-           (bg ? static_cast<int>(bg_codes_[static_cast<std::size_t>(pen.bg)].size()) : 0) + (fg && bg ? 1 : 0);
+    return 3 + (fg ? color_length(pen.fg, true) : 0) + (bg ? color_length(pen.bg, false) : 0) + (fg && bg ? 1 : 0);
 }
 
 void FramePainter::set_pen(Pen pen)
@@ -235,11 +332,11 @@ void FramePainter::set_pen(Pen pen)
         return;
     out_->append("\x1b[");
     if (fg)
-        out_->append(fg_codes_[static_cast<std::size_t>(pen.fg)]);
+        append_color(pen.fg, true);
     if (fg && bg)
         out_->push_back(';');
     if (bg)
-        out_->append(bg_codes_[static_cast<std::size_t>(pen.bg)]);
+        append_color(pen.bg, false);
     out_->push_back('m');
     if (fg)
         pen_.fg = pen.fg;
@@ -254,15 +351,17 @@ void FramePainter::paint_pass()
     // A group keeps its cells in the order they were given, which is
     // screen order when a frame comes row by row: then merging the groups
     // is all the sorting needed.
-    auto take = [&](int fg, int bg) {
-        const int group = group_of(fg, bg);
-        auto& cells = groups_[static_cast<std::size_t>(group)];
+    auto take = [&](Color fg, Color bg) {
+        const int group = find_group(Pen{fg, bg});
+        if (group < 0)
+            return;
+        Group& g = groups_[static_cast<std::size_t>(group)];
         const auto start = static_cast<std::ptrdiff_t>(pass_.size());
-        for (const std::uint32_t index : cells)
+        for (const std::uint32_t index : g.cells)
             if (waiting_[index] == group)  // not given again since
                 pass_.push_back(index);
-        cells.clear();
-        group_sizes_[static_cast<std::size_t>(group)] = 0;
+        g.cells.clear();
+        g.size = 0;
         if (!std::is_sorted(pass_.begin() + start, pass_.end()))
             std::sort(pass_.begin() + start, pass_.end());
         std::inplace_merge(pass_.begin(), pass_.begin() + start, pass_.end());
@@ -286,7 +385,7 @@ void FramePainter::paint_cell(std::uint32_t index)
     const int col = static_cast<int>(index) % cols_;
     move_to(row, col);
     shown_[index] = waiting_look_[index];
-    out_->append(cp437_utf8[shown_[index] & 0xFF].view());
+    out_->append(to_utf8(shown_[index].ch).view());
     known_[index] = 1;
     waiting_[index] = -1;
     --waiting_count_;
@@ -305,8 +404,8 @@ void FramePainter::paint_cell(std::uint32_t index)
 // another colour (those are drawn later anyway). The cursor stays put.
 bool FramePainter::erase_run(std::uint32_t index)
 {
-    const std::uint16_t blank = waiting_look_[index];
-    if ((blank & 0xFF) != 0x20)
+    const Cell blank = waiting_look_[index];
+    if (blank.ch != U' ')
         return false;
     const int row = static_cast<int>(index) / cols_;
     const int col = static_cast<int>(index) % cols_;
@@ -344,11 +443,9 @@ bool FramePainter::erase_run(std::uint32_t index)
     return true;
 }
 
-bool FramePainter::fits_pen(std::uint16_t look) const
+bool FramePainter::fits_pen(const Cell& look) const
 {
-    const auto ch = static_cast<std::uint8_t>(look);
-    const int attr = look >> 8;
-    return (!shows_foreground(ch) || (attr & 0x0F) == pen_.fg) && (!shows_background(ch) || (attr >> 4) == pen_.bg);
+    return (look.fg == no_color || look.fg == pen_.fg) && (look.bg == no_color || look.bg == pen_.bg);
 }
 
 // Moving right by a few cells: writing them again (or, for cells still
@@ -367,14 +464,14 @@ bool FramePainter::write_over_gap(int row, int col)
         if (waiting_[i] >= 0)
             length += 1;
         else if (known_[i] != 0 && fits_pen(shown_[i]))
-            length += cp437_utf8[shown_[i] & 0xFF].length;
+            length += to_utf8(shown_[i].ch).length;
         else
             return false;
     }
     if (length >= count_length(gap))
         return false;
     for (std::size_t i = first; i < first + static_cast<std::size_t>(gap); ++i)
-        out_->append(waiting_[i] >= 0 ? std::string_view(" ") : cp437_utf8[shown_[i] & 0xFF].view());
+        out_->append(waiting_[i] >= 0 ? std::string_view(" ") : to_utf8(shown_[i].ch).view());
     cursor_col_ = col;
     return true;
 }

@@ -1,6 +1,8 @@
 #pragma once
-// Turns console cell writes into terminal output: keeps a copy of what the
-// terminal shows and emits only the cells that differ. One frame's output
+// Turns terminal cells into terminal output: keeps a copy of what the
+// terminal shows and emits only the cells that differ. It builds bytes and
+// never writes them: whoever sends them must send all of them (or forget
+// what is shown with invalidate()). One frame's output
 // is one block inside synchronized-output marks, so the terminal shows it
 // whole; within the block the cells need not come in screen order, which
 // is what keeps the output small.
@@ -16,11 +18,20 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/linux/terminal_colors.h"
 
 namespace vexl::platform {
+
+// One terminal cell: any character of one column and its two colours.
+struct Cell {
+    char32_t ch = U' ';
+    Color fg = 7;
+    Color bg = 0;
+    bool operator==(const Cell&) const = default;
+};
 
 class FramePainter {
 public:
@@ -42,33 +53,50 @@ public:
     void begin(std::string& out);
     // A cell of the frame; cells outside the screen are ignored. A cell
     // given twice in one frame takes the later value.
+    void put(int row, int col, const Cell& cell);
+    // A console cell: a CP437 code in VGA colours (attribute bits 0-3
+    // foreground, 4-7 background).
     void put(int row, int col, std::uint8_t ch, std::uint8_t attr);
     // Ends the frame and writes its output. False when nothing changed:
     // then `out` is empty and nothing needs to be sent.
     bool end();
 
 private:
-    // The colours a cell needs: -1 where that colour can't be seen. Cells
-    // wait in one group per need, (fg + 1) * 17 + (bg + 1).
-    static constexpr int no_color = -1;
-    static constexpr int group_count = 17 * 17;
+    // Cells wait in one group per pair of colours they need; a colour that
+    // can't be seen is no_color. The pairs of VGA colours have fixed
+    // slots, any other pair a slot made for the frame.
+    static constexpr Color no_color = 0xFFFFFFFFu;
+    static constexpr int fixed_groups = 17 * 17;
     struct Pen {
-        int fg = no_color;  // no_color here: not known
-        int bg = no_color;
+        Color fg = no_color;  // no_color here: not known
+        Color bg = no_color;
+    };
+    struct Group {
+        Pen need;
+        std::vector<std::uint32_t> cells;
+        int size = 0;  // cells really waiting in it
+        bool listed = false;
     };
 
+    static Cell look_of(const Cell& cell);
+    int group_of(Pen need);
+    int find_group(Pen need) const;
+    int group_size(Color fg, Color bg) const;
     Pen choose_pen() const;
     int cells_served(Pen pen) const;
     void set_pen(Pen pen);
     void paint_pass();
     void paint_cell(std::uint32_t index);
     bool erase_run(std::uint32_t index);
-    bool fits_pen(std::uint16_t look) const;
+    bool fits_pen(const Cell& look) const;
     void move_to(int row, int col);
     bool write_over_gap(int row, int col);
     int sgr_length(Pen pen) const;
+    int color_length(Color c, bool foreground) const;
+    void append_color(Color c, bool foreground);
     void append_sequence(int n, char final);
     void append_number(int value);
+    void forget_frame_groups();
 
     ColorMode mode_;
     std::array<std::string, 16> fg_codes_;  // SGR parameters per colour
@@ -76,12 +104,13 @@ private:
 
     int rows_ = 0;
     int cols_ = 0;
-    std::vector<std::uint16_t> shown_;   // attr << 8 | ch of each cell's look
+    std::vector<Cell> shown_;            // each cell's look
     std::vector<std::uint8_t> known_;    // 0: the terminal's cell is not known
-    std::vector<std::int16_t> waiting_;  // the group a changed cell waits in, or -1
-    std::vector<std::uint16_t> waiting_look_;  // the look a waiting cell is to get
-    std::array<std::vector<std::uint32_t>, group_count> groups_;
-    std::array<int, group_count> group_sizes_{};  // cells really waiting in each
+    std::vector<std::int32_t> waiting_;  // the group a changed cell waits in, or -1
+    std::vector<Cell> waiting_look_;     // the look a waiting cell is to get
+    std::vector<Group> groups_;          // the fixed slots, then the frame's own
+    std::unordered_map<std::uint64_t, int> frame_groups_;
+    std::vector<int> listed_;            // groups that have had cells this frame
     int waiting_count_ = 0;
     std::vector<std::uint32_t> pass_;  // the cells of the current colours
     bool needs_clear_ = true;

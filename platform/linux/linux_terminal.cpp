@@ -1,20 +1,15 @@
 #include "platform/linux/linux_terminal.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/ioctl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
-#include "platform/linux/fd_write.h"
 #include "platform/linux/job_control_signals.h"
-#include "platform/restore_hooks.h"
+#include "platform/run_report.h"
 
 namespace vexl::platform {
 namespace {
@@ -23,30 +18,54 @@ namespace {
 char buffer_tag;
 ConsoleBuffer* const the_buffer = reinterpret_cast<ConsoleBuffer*>(&buffer_tag);
 
-int open_process_terminal(bool& owned)
+// A screen buffer larger than this is refused (a console's are far smaller).
+constexpr long largest_buffer = 1L << 20;
+
+// Terminals answer a cell-size request at once or never.
+constexpr auto cell_size_answer_time = std::chrono::milliseconds(250);
+// How long the terminal is given, when it is handed back, to answer the
+// requests it has had (an answer that came later would reach the shell).
+constexpr auto settle_time = std::chrono::milliseconds(200);
+
+constexpr const char status_request[] = "\x1b[5n";
+constexpr const char cell_size_request[] = "\x1b[16t";
+
+// A descriptor of our own on the terminal, so that making it non-blocking
+// leaves the shell's descriptors (which share the standard ones) alone.
+int open_private(const char* path)
 {
-    owned = false;
-    if (isatty(STDOUT_FILENO) != 0)
-        return STDOUT_FILENO;
-    const int fd = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
-    owned = fd >= 0;
-    return fd;
+    return ::open(path, O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+}
+
+int reopen_terminal(int fd)
+{
+    char name[256];
+    if (fd < 0 || ttyname_r(fd, name, sizeof name) != 0)
+        return -1;
+    return open_private(name);
 }
 
 }  // namespace
 
 LinuxTerminal::LinuxTerminal()
-    : painter_(detect_color_mode(std::getenv("COLORTERM"), std::getenv("TERM")))
+    : LinuxTerminal(-1, detect_color_mode(std::getenv("COLORTERM"), std::getenv("TERM")))
 {
-    fd_ = open_process_terminal(owns_fd_);
 }
 
-LinuxTerminal::LinuxTerminal(int fd, ColorMode mode) : fd_(fd), painter_(mode) {}
+LinuxTerminal::LinuxTerminal(int fd, ColorMode mode)
+    : fd_(fd >= 0 ? reopen_terminal(fd)
+                  : isatty(STDOUT_FILENO) != 0 ? reopen_terminal(STDOUT_FILENO) : open_private("/dev/tty")),
+      output_(fd_),
+      session_(fd_, output_),
+      compositor_(mode),
+      painter_(mode)
+{
+}
 
 LinuxTerminal::~LinuxTerminal()
 {
     free_console();
-    if (owns_fd_)
+    if (fd_ >= 0)
         ::close(fd_);
 }
 
@@ -60,19 +79,11 @@ bool LinuxTerminal::alloc_console()
     if (allocated_)
         return false;
     allocated_ = true;
-    found_rows_ = found_cols_ = 0;
-    size_requested_ = false;
-    if (fd_ >= 0) {
-        winsize ws{};
-        if (ioctl(fd_, TIOCGWINSZ, &ws) == 0) {
-            found_rows_ = ws.ws_row;
-            found_cols_ = ws.ws_col;
-        }
-    }
+    buffer_.assign(static_cast<std::size_t>(buffer_rows_ * buffer_cols_), CharInfo{});
+    buffer_changed_ = true;
     seen_continues_ = JobControlSignals::continues();
     seen_resizes_ = JobControlSignals::resizes();
-    last_cells_.clear();
-    enter();
+    take();
     return true;
 }
 
@@ -82,63 +93,74 @@ ConsoleHandle LinuxTerminal::get_std_handle(StdHandle which)
     return allocated_ && fd_ >= 0 && which == StdHandle::output ? the_buffer : nullptr;
 }
 
-void LinuxTerminal::enter()
+void LinuxTerminal::take()
 {
-    if (entered_ || fd_ < 0)
+    if (fd_ < 0 || session_.taken())
         return;
-    suspended_ = false;
-    // Read afresh: the user may have changed them while the process was
-    // stopped.
-    have_termios_ = tcgetattr(fd_, &saved_) == 0;
-    take_modes();
-    // Push the title, then the console's screen.
-    send("\x1b[22;0t" + screen_modes());
-    entered_ = true;
-    capture_stderr();
-
-    std::string restore = "\x1b[?2026l\x1b[0m\x1b[?25h\x1b[?1049l\x1b[23;0t";
-    if (size_requested_ && found_rows_ > 0 && found_cols_ > 0)
-        restore += "\x1b[8;" + std::to_string(found_rows_) + ";" + std::to_string(found_cols_) + "t";
-    restore_length_ = std::min(restore.size(), sizeof restore_sequence_);
-    std::memcpy(restore_sequence_, restore.data(), restore_length_);
-    hook_token_ = add_restore_hook(&LinuxTerminal::restore_hook, this);
-    JobControlSignals::defer_stops(true);
+    session_.take();
+    pacing_.restart();
+    if (pacing_.asks()) {
+        // Answered at once by a terminal that answers at all.
+        output_.queue(status_request);
+        pacing_.requested(Clock::now(), false);
+    }
+    winsize size{};
+    if (!cell_size_asked_ && ioctl(fd_, TIOCGWINSZ, &size) == 0 && cell_aspect_of(size) == 0) {
+        cell_size_asked_ = true;
+        cell_size_asked_at_ = Clock::now();
+        output_.queue(cell_size_request);
+    }
     painter_.invalidate();
-}
-
-void LinuxTerminal::take_modes()
-{
-    if (!have_termios_)
-        return;
-    termios t = saved_;
-    // No echo of typed keys; Ctrl+S must not freeze the output (the loop
-    // would block in write). Ctrl+C keeps sending SIGINT, Ctrl+Z SIGTSTP.
-    t.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL);
-    t.c_iflag &= ~static_cast<tcflag_t>(IXON);
-    tcsetattr(fd_, TCSANOW, &t);
-}
-
-// Alternate screen, title, cursor and window size as the console has them.
-std::string LinuxTerminal::screen_modes() const
-{
-    std::string modes = "\x1b[?1049h";
-    if (!title_.empty())
-        modes += "\x1b]0;" + title_ + "\x07";
-    if (!cursor_visible_)
-        modes += "\x1b[?25l";
-    if (size_requested_ && requested_rows_ > 0 && requested_cols_ > 0)
-        modes += "\x1b[8;" + std::to_string(requested_rows_) + ";" + std::to_string(requested_cols_) + "t";
-    return modes;
+    needs_paint_ = frames_written_ > 0;  // nothing to show before the first frame
+    output_.flush();
 }
 
 void LinuxTerminal::leave()
 {
-    if (!entered_)
+    if (!session_.taken()) {
+        session_.give_back(false, [] {});
         return;
-    suspended_ = true;
-    remove_restore_hook(hook_token_);
-    hook_token_ = -1;
-    restore_hook(this);
+    }
+    // When the terminal is behind (a frame still waits here, or it has not
+    // answered for one yet), what it has not taken is dropped: the user
+    // wants the terminal back now, not after a frame nobody will see.
+    const bool behind = !output_.idle() || pacing_.unanswered() > 0;
+    output_.discard();
+    session_.give_back(behind, [&] { settle_answers(behind); });
+    painter_.invalidate();
+    needs_paint_ = true;
+}
+
+// Reads the answers still on their way before the shell could: a terminal
+// known to answer is asked once more, and that answer comes last. After a
+// cut some requests were never sent, so the answers end when they stop
+// coming.
+void LinuxTerminal::settle_answers(bool cut)
+{
+    if (output_.gone() || pacing_.mode() == OutputPacing::Mode::silent)
+        return;
+    int expected = pacing_.unanswered();
+    if (pacing_.mode() == OutputPacing::Mode::answering) {
+        TerminalOutput::write_urgently(fd_, status_request, sizeof status_request - 1, false);
+        ++expected;
+    }
+    const auto end = Clock::now() + settle_time;
+    int answered = 0;
+    for (auto now = Clock::now(); now < end && answered < expected; now = Clock::now()) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - now).count();
+        const bool ending = cut && answered > 0;
+        pollfd input{fd_, POLLIN, 0};
+        if (poll(&input, 1, ending ? 30 : static_cast<int>(left) + 1) <= 0) {
+            if (ending)
+                return;
+            continue;
+        }
+        const int reports = replies_.feed(output_.read_input()).status_reports;
+        answered += reports;
+        pacing_.answered(reports, Clock::now());
+        if (output_.gone())
+            return;
+    }
 }
 
 // On the main thread: between frames, never in the middle of one.
@@ -146,111 +168,150 @@ void LinuxTerminal::follow_job_control()
 {
     if (!allocated_ || fd_ < 0)
         return;
-    bool repaint = false;
-    if (JobControlSignals::take_stop_request()) {
-        const bool was_entered = entered_;
-        leave();
-        JobControlSignals::stop_process();
+    if (JobControlSignals::take_stop_request())
+        apply(JobEvent::stop_request);
+    if (JobControlSignals::continues() != seen_continues_) {
         seen_continues_ = JobControlSignals::continues();
-        if (was_entered) {
-            enter();
-            repaint = true;
-        }
+        apply(JobEvent::continued);
     }
-    const unsigned continues = JobControlSignals::continues();
-    if (continues != seen_continues_) {
-        // Stopped and continued without the console's doing (SIGSTOP, or
-        // a Ctrl+Z the handler had to take): the shell had the terminal
-        // meanwhile and may have changed its modes or written over it.
-        seen_continues_ = continues;
-        if (entered_) {
-            take_modes();
-            send(screen_modes());
-            painter_.invalidate();
-        } else if (!suspended_) {
-            enter();
-        }
-        repaint = true;
+    if (JobControlSignals::resizes() != seen_resizes_) {
+        seen_resizes_ = JobControlSignals::resizes();
+        apply(JobEvent::resized);
     }
-    const unsigned resizes = JobControlSignals::resizes();
-    if (resizes != seen_resizes_) {
-        seen_resizes_ = resizes;
-        // The terminal may have reflowed or cleared the picture.
-        painter_.invalidate();
-        repaint = true;
-    }
-    if (repaint && entered_)
-        redraw();
 }
 
-void LinuxTerminal::pump(MessageQueue&)
+void LinuxTerminal::apply(JobEvent event)
+{
+    const JobStep step = next_job_step(session_.hold(), event);
+    if ((step.actions & JobAction::leave) != 0)
+        leave();
+    if ((step.actions & JobAction::stop) != 0) {
+        JobControlSignals::stop_process();
+        seen_continues_ = JobControlSignals::continues();  // that continue is this one
+    }
+    if ((step.actions & JobAction::take) != 0)
+        take();
+    if ((step.actions & JobAction::retake_modes) != 0) {
+        session_.retake_modes();
+        output_.flush();
+    }
+    if ((step.actions & (JobAction::repaint | JobAction::retake_modes)) != 0) {
+        // The terminal may have reflowed, cleared or been written over.
+        painter_.invalidate();
+        needs_paint_ = true;
+    }
+}
+
+void LinuxTerminal::pump(MessageQueue& queue)
 {
     follow_job_control();
-}
-
-void LinuxTerminal::capture_stderr()
-{
-    struct stat err {}, term {};
-    if (fstat(STDERR_FILENO, &err) != 0 || fstat(fd_, &term) != 0 || !S_ISCHR(err.st_mode) ||
-        err.st_rdev != term.st_rdev)
-        return;
-    captured_stderr_ = memfd_create("vexlade-stderr", MFD_CLOEXEC);
-    if (captured_stderr_ < 0)
-        return;
-    saved_stderr_ = fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0);
-    if (saved_stderr_ < 0 || dup2(captured_stderr_, STDERR_FILENO) < 0) {
-        if (saved_stderr_ >= 0)
-            ::close(saved_stderr_);
-        ::close(captured_stderr_);
-        saved_stderr_ = captured_stderr_ = -1;
+    service();
+    if (output_.gone() && !quit_posted_) {
+        // Nobody can see the picture any more: the run ends as after Ctrl+C.
+        quit_posted_ = true;
+        Message quit;
+        quit.code = WM_QUIT;
+        queue.post(quit);
     }
 }
 
-// Async-signal-safe: dup2, lseek, read, write, close.
-void LinuxTerminal::release_stderr(LinuxTerminal& self)
+void LinuxTerminal::read_replies()
 {
-    if (self.captured_stderr_ < 0)
-        return;
-    dup2(self.saved_stderr_, STDERR_FILENO);
-    ::close(self.saved_stderr_);
-    lseek(self.captured_stderr_, 0, SEEK_SET);
-    char buffer[4096];
-    ssize_t n;
-    while ((n = ::read(self.captured_stderr_, buffer, sizeof buffer)) > 0)
-        write_all(STDERR_FILENO, buffer, static_cast<std::size_t>(n));
-    ::close(self.captured_stderr_);
-    self.saved_stderr_ = self.captured_stderr_ = -1;
+    const TerminalReplies::Found found = replies_.feed(output_.read_input());
+    const auto now = Clock::now();
+    pacing_.answered(found.status_reports, now);
+    if (found.cell_width > 0 && cell_size_asked_ && now - cell_size_asked_at_ <= cell_size_answer_time) {
+        answered_cell_width_ = found.cell_width;
+        answered_cell_height_ = found.cell_height;
+        needs_paint_ = true;  // the scaled picture's shape may change
+    }
 }
 
-// Async-signal-safe: write(2), tcsetattr(3) and the above only.
-void LinuxTerminal::restore_hook(void* context)
+// Sends what is waiting and, once the way is free, the newest picture.
+void LinuxTerminal::service()
 {
-    auto* self = static_cast<LinuxTerminal*>(context);
-    if (!self->entered_.exchange(false))
+    if (!allocated_ || !session_.taken() || output_.gone())
         return;
-    JobControlSignals::defer_stops(false);
-    write_all(self->fd_, self->restore_sequence_, self->restore_length_);
-    if (self->have_termios_)
-        tcsetattr(self->fd_, TCSAFLUSH, &self->saved_);  // typed-ahead keys go too
-    release_stderr(*self);
+    read_replies();
+    output_.flush();
+    if (!needs_paint_ || output_.gone() || !output_.idle())
+        return;
+    const auto now = Clock::now();
+    if (!pacing_.may_send(now))
+        return;
+    // A terminal that does not answer is held back by what the system
+    // still queues for it.
+    if (pacing_.mode() != OutputPacing::Mode::answering && output_.system_backlog() > 0)
+        return;
+    // Painting (scaling above all) takes its time from the player's loop:
+    // at most half of it, so that a busy machine skips frames rather than
+    // falling behind.
+    if (now < next_paint_at_)
+        return;
+    paint();
+    const auto done = Clock::now();
+    next_paint_at_ = done + (done - now);
+}
+
+double LinuxTerminal::cell_aspect(const winsize& size)
+{
+    const double from_size = cell_aspect_of(size);
+    if (from_size > 0)
+        return from_size;
+    if (answered_cell_width_ > 0) {
+        winsize answered{};
+        answered.ws_row = answered.ws_col = 1;
+        answered.ws_xpixel = static_cast<unsigned short>(std::min(answered_cell_width_, 0xFFFF));
+        answered.ws_ypixel = static_cast<unsigned short>(std::min(answered_cell_height_, 0xFFFF));
+        if (const double aspect = cell_aspect_of(answered); aspect > 0)
+            return aspect;
+    }
+    return usual_cell_aspect;
+}
+
+void LinuxTerminal::paint()
+{
+    winsize size{};
+    if (ioctl(fd_, TIOCGWINSZ, &size) != 0)
+        size = winsize{};
+    const PictureLayout layout =
+        choose_layout(buffer_rows_, buffer_cols_, compositor_.glyph_width(), compositor_.glyph_height(), size.ws_row,
+                      size.ws_col, cell_aspect(size), compositor_.can_scale());
+    if (layout != layout_) {
+        layout_ = layout;
+        painter_.invalidate();  // margins cleared, the picture drawn whole
+    }
+    painter_.set_screen_size(size.ws_row, size.ws_col);
+    painter_.begin(frame_);
+    compositor_.compose(buffer_.data(), buffer_rows_, buffer_cols_, layout_, buffer_changed_, painter_);
+    buffer_changed_ = false;
+    if (painter_.end()) {
+        output_.queue(frame_);
+        if (pacing_.asks()) {
+            output_.queue(status_request);
+            pacing_.requested(Clock::now());
+        }
+    }
+    needs_paint_ = false;
+    if (frames_written_ > shown_up_to_) {
+        ++frames_shown_;
+        frames_skipped_ += frames_written_ - shown_up_to_ - 1;
+        shown_up_to_ = frames_written_;
+    }
+    output_.flush();
 }
 
 void LinuxTerminal::suspend()
 {
-    leave();
+    apply(JobEvent::give_back);
 }
 
 bool LinuxTerminal::set_title(const char* title)
 {
     if (!allocated_ || title == nullptr)
         return false;
-    title_ = title;
-    // Control characters would end the sequence early.
-    for (char& c : title_)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
-            c = ' ';
-    if (entered_)
-        send("\x1b]0;" + title_ + "\x07");
+    session_.set_title(title);
+    output_.flush();
     return true;
 }
 
@@ -258,18 +319,21 @@ bool LinuxTerminal::set_cursor_info(ConsoleHandle console, const CursorInfo& inf
 {
     if (!valid(console))
         return false;
-    cursor_visible_ = info.visible;
-    if (entered_)
-        send(info.visible ? "\x1b[?25h" : "\x1b[?25l");
+    session_.set_cursor_visible(info.visible);
+    output_.flush();
     return true;
 }
 
 bool LinuxTerminal::set_screen_buffer_size(ConsoleHandle console, Coord size)
 {
-    if (!valid(console) || size.x < 0 || size.y < 0)
+    if (!valid(console) || size.x < 0 || size.y < 0 || long{size.x} * size.y > largest_buffer)
         return false;
-    buffer_rows_ = size.y;
-    buffer_cols_ = size.x;
+    if (size.y != buffer_rows_ || size.x != buffer_cols_) {
+        buffer_rows_ = size.y;
+        buffer_cols_ = size.x;
+        buffer_.assign(static_cast<std::size_t>(buffer_rows_ * buffer_cols_), CharInfo{});
+        buffer_changed_ = needs_paint_ = true;
+    }
     return true;
 }
 
@@ -281,34 +345,14 @@ bool LinuxTerminal::set_window_info(ConsoleHandle console, bool absolute, const 
     const int cols = window.right - window.left + 1;
     if (rows <= 0 || cols <= 0)
         return false;
-    query_size();
-    if (rows != painter_.rows() || cols != painter_.cols()) {
+    winsize size{};
+    if (fd_ >= 0 && ioctl(fd_, TIOCGWINSZ, &size) == 0 && (rows != size.ws_row || cols != size.ws_col)) {
         // Terminals that allow it resize their window; the others ignore
-        // the request and the output is clipped to what they have.
-        if (!size_requested_ && found_rows_ > 0 && found_cols_ > 0) {
-            size_requested_ = true;
-            const std::string put_back =
-                "\x1b[8;" + std::to_string(found_rows_) + ";" + std::to_string(found_cols_) + "t";
-            if (restore_length_ + put_back.size() <= sizeof restore_sequence_) {
-                std::memcpy(restore_sequence_ + restore_length_, put_back.data(), put_back.size());
-                restore_length_ += put_back.size();
-            }
-        }
-        requested_rows_ = rows;
-        requested_cols_ = cols;
-        if (entered_)
-            send("\x1b[8;" + std::to_string(rows) + ";" + std::to_string(cols) + "t");
+        // the request. Either way the size is read back before each frame.
+        session_.request_size(rows, cols, size.ws_row, size.ws_col);
+        output_.flush();
     }
     return true;
-}
-
-void LinuxTerminal::query_size()
-{
-    winsize ws{};
-    if (fd_ >= 0 && ioctl(fd_, TIOCGWINSZ, &ws) == 0)
-        painter_.set_screen_size(ws.ws_row, ws.ws_col);
-    else
-        painter_.set_screen_size(0, 0);
 }
 
 bool LinuxTerminal::write_output(ConsoleHandle console, const CharInfo* cells, Coord buffer_size,
@@ -317,100 +361,81 @@ bool LinuxTerminal::write_output(ConsoleHandle console, const CharInfo* cells, C
     if (!valid(console) || cells == nullptr)
         return false;
     follow_job_control();
-    enter();
-    remember(cells, buffer_size, buffer_origin, region);
-    draw(cells, buffer_size, buffer_origin, region);
-    return true;
-}
+    apply(JobEvent::output);
 
-// Keeps the part of the source that the region covers.
-void LinuxTerminal::remember(const CharInfo* cells, Coord buffer_size, Coord buffer_origin,
-                             const SmallRect& region)
-{
-    last_region_ = region;
-    int rows = std::min(region.bottom - region.top + 1, buffer_size.y - buffer_origin.y);
-    int cols = std::min(region.right - region.left + 1, buffer_size.x - buffer_origin.x);
-    if (buffer_origin.x < 0 || buffer_origin.y < 0 || rows <= 0 || cols <= 0)
-        rows = cols = 0;
-    last_size_ = Coord{static_cast<std::int16_t>(cols), static_cast<std::int16_t>(rows)};
-    last_cells_.resize(static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols));
-    for (int y = 0; y < rows; ++y) {
-        const CharInfo* from = cells + static_cast<std::ptrdiff_t>(buffer_origin.y + y) * buffer_size.x + buffer_origin.x;
-        std::copy(from, from + cols, last_cells_.begin() + static_cast<std::ptrdiff_t>(y) * cols);
-    }
-}
-
-void LinuxTerminal::redraw()
-{
-    if (last_cells_.empty())
-        return;
-    SmallRect region = last_region_;
-    draw(last_cells_.data(), last_size_, Coord{0, 0}, region);
-}
-
-void LinuxTerminal::draw(const CharInfo* cells, Coord buffer_size, Coord buffer_origin, SmallRect& region)
-{
-    query_size();
-
-    // Clip the region to the screen buffer, to the terminal and to the
-    // part of the source buffer that lies behind the origin.
-    int top = region.top, left = region.left, bottom = region.bottom, right = region.right;
-    top = std::max(top, 0);
-    left = std::max(left, 0);
-    auto clip_end = [](int& end, int limit) {
-        if (limit >= 0)
-            end = std::min(end, limit - 1);
-    };
-    clip_end(bottom, buffer_rows_);
-    clip_end(right, buffer_cols_);
-    clip_end(bottom, painter_.rows());
-    clip_end(right, painter_.cols());
-    clip_end(bottom, region.top + buffer_size.y - buffer_origin.y);
-    clip_end(right, region.left + buffer_size.x - buffer_origin.x);
+    // Clip the region to the screen buffer and to the part of the source
+    // that lies behind the origin.
+    const int top = std::max<int>(region.top, 0), left = std::max<int>(region.left, 0);
+    int bottom = std::min(region.bottom, static_cast<std::int16_t>(buffer_rows_ - 1));
+    int right = std::min(region.right, static_cast<std::int16_t>(buffer_cols_ - 1));
+    bottom = std::min(bottom, region.top + buffer_size.y - buffer_origin.y - 1);
+    right = std::min(right, region.left + buffer_size.x - buffer_origin.x - 1);
     if (buffer_origin.x < 0 || buffer_origin.y < 0 || buffer_size.x <= 0 || buffer_size.y <= 0)
         bottom = top - 1;
-
-    painter_.begin(frame_);
     for (int y = top; y <= bottom; ++y) {
         const int source_row = buffer_origin.y + (y - region.top);
         for (int x = left; x <= right; ++x) {
-            const int source_col = buffer_origin.x + (x - region.left);
-            const CharInfo& c = cells[source_row * buffer_size.x + source_col];
-            painter_.put(y, x, static_cast<std::uint8_t>(c.ch), static_cast<std::uint8_t>(c.attributes));
+            const CharInfo& from = cells[source_row * buffer_size.x + buffer_origin.x + (x - region.left)];
+            CharInfo& to = buffer_[static_cast<std::size_t>(y * buffer_cols_ + x)];
+            if (to.ch != from.ch || to.attributes != from.attributes) {
+                to = from;
+                buffer_changed_ = true;
+            }
         }
     }
-    if (painter_.end())
-        send(frame_);
-
     if (bottom < top || right < left) {
         region.right = static_cast<std::int16_t>(region.left - 1);
         region.bottom = static_cast<std::int16_t>(region.top - 1);
     } else {
-        region = {static_cast<std::int16_t>(left), static_cast<std::int16_t>(top),
-                  static_cast<std::int16_t>(right), static_cast<std::int16_t>(bottom)};
+        region = {static_cast<std::int16_t>(left), static_cast<std::int16_t>(top), static_cast<std::int16_t>(right),
+                  static_cast<std::int16_t>(bottom)};
     }
+    ++frames_written_;
+    needs_paint_ = true;
+    service();
+    return true;
+}
+
+LinuxTerminal::Counts LinuxTerminal::counts() const
+{
+    Counts counts;
+    counts.frames_written = frames_written_;
+    counts.frames_shown = frames_shown_;
+    // Of the frames still waiting, the newest is not skipped (yet): it may
+    // just have come, or the run ended right after it.
+    counts.frames_skipped = frames_skipped_ + (frames_written_ > shown_up_to_ ? frames_written_ - shown_up_to_ - 1 : 0);
+    counts.bytes = output_.bytes_sent();
+    return counts;
+}
+
+void LinuxTerminal::tell_after_run()
+{
+    if (fd_ < 0)
+        return;  // there was no terminal to show anything on
+    if (output_.gone()) {
+        report_after_run("the terminal stopped taking output (" + output_.failure() + ")");
+        return;
+    }
+    const Counts c = counts();
+    if (c.frames_skipped > 0)
+        report_after_run("the terminal could not keep up: " + std::to_string(c.frames_shown) + " frames shown, " +
+                         std::to_string(c.frames_skipped) + " skipped, " + std::to_string(c.bytes) + " bytes sent");
 }
 
 bool LinuxTerminal::free_console()
 {
     if (!allocated_)
         return false;
-    leave();
+    apply(JobEvent::give_back);
+    tell_after_run();
     allocated_ = false;
-    have_termios_ = false;
-    last_cells_.clear();
-    title_.clear();
-    cursor_visible_ = true;
-    buffer_rows_ = buffer_cols_ = -1;
+    session_.reset();
+    buffer_rows_ = 50;
+    buffer_cols_ = 80;
+    buffer_.clear();
+    frames_written_ = frames_shown_ = frames_skipped_ = shown_up_to_ = 0;
+    layout_ = PictureLayout{};
     return true;
-}
-
-void LinuxTerminal::send(const std::string& bytes)
-{
-    if (fd_ < 0)
-        return;
-    write_all(fd_, bytes.data(), bytes.size());
-    bytes_written_ += bytes.size();
 }
 
 }  // namespace vexl::platform

@@ -1,35 +1,48 @@
 #pragma once
 // The console on Linux: the process's terminal, taken over for the run
-// (alternate screen, hidden cursor, no echo, title) and given back as it
-// was found at the end, at a signal's emergency exit or after a failed
-// check (through a restore hook). Job control is followed as a full-screen
-// program should: Ctrl+Z gives the terminal back before the process stops,
-// and after it continues (or the terminal is resized) the console takes
-// the terminal again and draws the whole picture anew.
+// and given back as it was found (TerminalSession). The console keeps its
+// screen buffer as a console does; what the terminal shows of it is the
+// compositor's business (exact, centred or scaled to the terminal's size),
+// and the painter sends only what changed.
+//
+// Output never blocks the caller. A frame goes out only when the previous
+// one has left and the terminal has answered for all but one of those
+// before it (OutputPacing); meanwhile newer frames replace the waiting one
+// in the buffer, so the terminal always gets the difference between what
+// it was last sent and the newest picture. Job control is followed as a
+// full-screen program should (next_job_step): Ctrl+Z gives the terminal
+// back before the process stops; after it continues, or after a resize,
+// the whole picture is drawn anew.
 
-#include <termios.h>
-
-#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "platform/cell_rasterizer.h"
+#include "platform/linux/compositor.h"
 #include "platform/linux/frame_painter.h"
+#include "platform/linux/job_control_steps.h"
+#include "platform/linux/output_pacing.h"
+#include "platform/linux/terminal_output.h"
+#include "platform/linux/terminal_replies.h"
+#include "platform/linux/terminal_session.h"
 #include "platform/messages.h"
 #include "platform/terminal.h"
 
 namespace vexl::platform {
 
 // Also a message source: the player's loop looks at its queue every
-// millisecond, which is when the console answers job-control signals
-// (JobControlSignals), even while no new frame is due.
+// millisecond, which is when the console sends what is waiting, reads the
+// terminal's answers and follows job-control signals, even while no new
+// frame is due. When the terminal is gone it posts WM_QUIT.
 class LinuxTerminal final : public Terminal, public MessageSource {
 public:
-    // The process's terminal: standard output when it is one, else the
+    // The process's terminal: standard output's when it is one, else the
     // controlling terminal. Without either the console draws nowhere.
     LinuxTerminal();
-    // A given terminal descriptor (not closed here), such as a
-    // pseudo-terminal in a test.
+    // The terminal `fd` is open on (such as a pseudo-terminal in a test);
+    // `fd` itself is neither changed nor closed.
     LinuxTerminal(int fd, ColorMode mode);
     ~LinuxTerminal() override;
     LinuxTerminal(const LinuxTerminal&) = delete;
@@ -41,6 +54,8 @@ public:
     bool set_cursor_info(ConsoleHandle console, const CursorInfo& info) override;
     bool set_screen_buffer_size(ConsoleHandle console, Coord size) override;
     bool set_window_info(ConsoleHandle console, bool absolute, const SmallRect& window) override;
+    // Writes into the screen buffer (clipped to it) and shows the result
+    // when the terminal is ready for it.
     bool write_output(ConsoleHandle console, const CharInfo* cells, Coord buffer_size,
                       Coord buffer_origin, SmallRect& region) override;
     bool free_console() override;
@@ -51,69 +66,71 @@ public:
     // on it); the console takes it again at its next output.
     void suspend();
 
-    // Bytes sent to the terminal so far (benchmarks).
-    std::uint64_t bytes_written() const { return bytes_written_; }
+    // Draws the buffer's glyphs for the scaled view; without one a smaller
+    // terminal shows the top-left part of the buffer.
+    void set_rasterizer(CellRasterizer rasterizer) { compositor_.set_rasterizer(std::move(rasterizer)); }
+
+    struct Counts {
+        std::uint64_t frames_written = 0;  // cell writes
+        std::uint64_t frames_shown = 0;    // of those, sent to the terminal
+        std::uint64_t frames_skipped = 0;  // replaced by a newer one before they could go
+        std::uint64_t bytes = 0;           // sent to the terminal
+    };
+    Counts counts() const;
+    // Nothing waits to go to the terminal: it has been sent the newest
+    // picture (or is given back, or gone).
+    bool idle() const { return !session_.taken() || output_.gone() || (output_.idle() && !needs_paint_); }
+    std::uint64_t bytes_written() const { return output_.bytes_sent(); }
 
 private:
+    using Clock = std::chrono::steady_clock;
+
     bool valid(ConsoleHandle console) const;
-    void enter();
-    void leave();
-    void take_modes();
-    std::string screen_modes() const;
     void follow_job_control();
-    void remember(const CharInfo* cells, Coord buffer_size, Coord buffer_origin, const SmallRect& region);
-    void draw(const CharInfo* cells, Coord buffer_size, Coord buffer_origin, SmallRect& region);
-    void redraw();
-    void query_size();
-    void capture_stderr();
-    static void release_stderr(LinuxTerminal& self);
-    void send(const std::string& bytes);
-    static void restore_hook(void* self);
+    void apply(JobEvent event);
+    void take();
+    void leave();
+    void settle_answers(bool cut);
+    void service();
+    void read_replies();
+    void paint();
+    double cell_aspect(const winsize& size);
+    void tell_after_run();
 
-    int fd_ = -1;
-    bool owns_fd_ = false;
+    int fd_ = -1;  // a descriptor of its own, non-blocking
+    TerminalOutput output_;
+    TerminalSession session_;
+    TerminalReplies replies_;
+    OutputPacing pacing_;
+    Compositor compositor_;
+    FramePainter painter_;
+    std::string frame_;
     bool allocated_ = false;
-    // The terminal is in the console's modes now. Cleared by the restore
-    // hook, which may run in a signal handler on any thread.
-    std::atomic<bool> entered_{false};
-    // Given back on purpose (a question, the end): only the next output
-    // takes the terminal again, not a SIGCONT.
-    bool suspended_ = false;
-    bool have_termios_ = false;
-    termios saved_{};  // the modes found, read again each time the console takes over
-    int hook_token_ = -1;
-    // While the console is up, whatever the process writes to stderr on
-    // the same terminal (a library's warnings) is kept aside and shown
-    // after the console is given back, instead of scrolling the picture.
-    int saved_stderr_ = -1;
-    int captured_stderr_ = -1;
+    bool quit_posted_ = false;
 
-    std::string title_;
-    bool cursor_visible_ = true;
-    int buffer_rows_ = -1;  // -1: no buffer size set, the terminal's size rules
-    int buffer_cols_ = -1;
-    int found_rows_ = 0;  // the size the terminal had when taken over
-    int found_cols_ = 0;
-    bool size_requested_ = false;
-    int requested_rows_ = 0;  // the window size asked for
-    int requested_cols_ = 0;
+    // The console's screen buffer: what it shows, whatever the terminal.
+    int buffer_rows_ = 50;
+    int buffer_cols_ = 80;
+    std::vector<CharInfo> buffer_;
+    bool buffer_changed_ = false;  // since the compositor last saw it
+    bool needs_paint_ = false;     // the terminal does not show the buffer as it is
+    PictureLayout layout_;
+    Clock::time_point next_paint_at_{};  // the last paint took as long again
+
+    // Cell size in pixels as the terminal answered (CSI 16 t), when its
+    // window size gives none; asked once, believed only shortly after.
+    int answered_cell_width_ = 0;
+    int answered_cell_height_ = 0;
+    bool cell_size_asked_ = false;
+    Clock::time_point cell_size_asked_at_{};
 
     unsigned seen_continues_ = 0;  // JobControlSignals counts already followed
     unsigned seen_resizes_ = 0;
-    // The last cell write, for drawing the picture again after a stop or a
-    // resize while no new frame comes (the clock stands still).
-    std::vector<CharInfo> last_cells_;
-    Coord last_size_{};
-    SmallRect last_region_{};
 
-    // What the restore hook writes; prepared beforehand because the hook
-    // may run in a signal handler.
-    char restore_sequence_[64] = {};
-    std::size_t restore_length_ = 0;
-
-    FramePainter painter_;
-    std::string frame_;
-    std::uint64_t bytes_written_ = 0;
+    std::uint64_t frames_written_ = 0;
+    std::uint64_t frames_shown_ = 0;
+    std::uint64_t frames_skipped_ = 0;
+    std::uint64_t shown_up_to_ = 0;  // frames_written_ when the terminal was last painted
 };
 
 }  // namespace vexl::platform

@@ -60,6 +60,44 @@ inline constexpr std::array<std::uint8_t, 16> vga_xterm256 = [] {
     return table;
 }();
 
+// A colour a terminal cell is painted in: one of the 16 VGA text colours
+// (the values 0-15, sent in the terminal's colour mode as above), a 24-bit
+// colour, or an entry of the xterm 256-colour palette, sent as they are.
+using Color = std::uint32_t;
+
+inline constexpr Color rgb_color(std::uint32_t rgb)
+{
+    return 0x01000000u | (rgb & 0xFFFFFFu);
+}
+inline constexpr Color xterm_color(int index)
+{
+    return 0x02000000u | (static_cast<std::uint32_t>(index) & 0xFFu);
+}
+inline constexpr bool is_vga_color(Color c)
+{
+    return c < 16;
+}
+inline constexpr bool is_rgb_color(Color c)
+{
+    return (c & 0xFF000000u) == 0x01000000u;
+}
+
+// The VGA colour nearest to a 24-bit one (for terminals of 16 colours).
+constexpr int nearest_vga(Rgb c)
+{
+    auto square = [](int v) { return v * v; };
+    int best = 0, best_distance = 1 << 30;
+    for (int i = 0; i < 16; ++i) {
+        const Rgb p = vga_palette[static_cast<std::size_t>(i)];
+        const int d = square(p.r - c.r) + square(p.g - c.g) + square(p.b - c.b);
+        if (d < best_distance) {
+            best_distance = d;
+            best = i;
+        }
+    }
+    return best;
+}
+
 // ANSI numbers its eight colours red = 1, green = 2, blue = 4: the
 // attribute's blue and red bits swap places.
 constexpr int vga_to_ansi(int index)

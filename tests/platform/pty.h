@@ -17,7 +17,9 @@
 namespace vexl::testing {
 
 // The master side is read all the time on a thread of its own, as a
-// terminal does, so the code under test never blocks on a full buffer.
+// terminal does, so the code under test never blocks on a full buffer
+// (unless the test pauses it). Like most terminals it can answer status
+// requests (CSI 5 n), once the bytes before them have been read.
 class Pty {
 public:
     int master = -1;
@@ -46,6 +48,16 @@ public:
     }
     Pty(const Pty&) = delete;
     Pty& operator=(const Pty&) = delete;
+
+    // The terminal goes away (a closed window, a dropped connection).
+    void hang_up()
+    {
+        stop_ = true;
+        if (reader_.joinable())
+            reader_.join();
+        ::close(master);
+        master = -1;
+    }
 
     void resize(int rows, int cols) const
     {
@@ -101,6 +113,24 @@ public:
         }
     }
 
+    // Stops or resumes reading, as a terminal that is stuck or slow. Once
+    // pause(true) returns, nothing more is read.
+    void pause(bool paused)
+    {
+        paused_ = paused;
+        while (paused && !parked_)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    // Answers status requests from now on; with `hold`, only as many as
+    // release_answers() allows.
+    void answer_status(bool hold = false)
+    {
+        answering_ = true;
+        holding_ = hold;
+    }
+    void release_answers(int count) { released_ += count; }
+    int status_requests() const { return requests_; }
+
     bool echo_on() const
     {
         termios t{};
@@ -122,14 +152,28 @@ private:
 
     void read_master()
     {
+        std::string tail;  // a request may be split between reads
+        int answered = 0;
         while (!stop_) {
+            if (answering_)
+                for (; answered < requests_ && (!holding_ || answered < released_); ++answered)
+                    [[maybe_unused]] const ssize_t w = ::write(master, "\x1b[0n", 4);
+            parked_ = paused_.load();
+            if (parked_) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                continue;
+            }
             pollfd p{master, POLLIN, 0};
-            if (poll(&p, 1, 10) <= 0 || (p.revents & POLLIN) == 0)
+            if (poll(&p, 1, 5) <= 0 || (p.revents & POLLIN) == 0)
                 continue;
             char buffer[65536];
             const ssize_t n = ::read(master, buffer, sizeof buffer);
             if (n <= 0)
                 continue;
+            tail.append(buffer, static_cast<std::size_t>(n));
+            for (std::size_t at = 0; (at = tail.find("\x1b[5n", at)) != std::string::npos; at += 4)
+                ++requests_;
+            tail.erase(0, tail.size() > 3 ? tail.size() - 3 : 0);
             std::lock_guard lock(mutex_);
             received_.append(buffer, static_cast<std::size_t>(n));
         }
@@ -137,6 +181,12 @@ private:
 
     std::thread reader_;
     std::atomic<bool> stop_{false};
+    std::atomic<bool> paused_{false};
+    std::atomic<bool> parked_{false};
+    std::atomic<bool> answering_{false};
+    std::atomic<bool> holding_{false};
+    std::atomic<int> released_{0};
+    std::atomic<int> requests_{0};
     std::mutex mutex_;
     std::string received_;
 };

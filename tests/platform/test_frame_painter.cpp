@@ -271,6 +271,57 @@ TEST(FramePainter, ColoursThatCannotBeSeenAreNeitherComparedNorSent)
     EXPECT_NE(out.find("48;2;0;170;0"), std::string::npos);
 }
 
+// The scaled view's cells: block symbols in any of thousands of 24-bit
+// colours or in the xterm palette, mixed with VGA ones.
+TEST(FramePainter, AnySymbolInAnyColourShowsExactly)
+{
+    for (const bool rgb : {true, false}) {
+        FramePainter painter(ColorMode::truecolor);
+        painter.set_screen_size(24, 80);
+        VtScreen vt(24, 80);
+        std::mt19937 random(rgb ? 3 : 4);
+        constexpr char32_t symbols[] = {U' ', U'\u2588', U'\u2580', U'\u2584', U'\u259E', U'\u258C', U'\u2582', U'x'};
+        std::vector<Cell> cells(24 * 80);
+        for (int round = 0; round < 4; ++round) {
+            for (Cell& cell : cells) {
+                if (round > 0 && random() % 3 != 0)
+                    continue;
+                auto color = [&] {
+                    if (random() % 5 == 0)
+                        return static_cast<Color>(random() % 16);
+                    return rgb ? rgb_color(random() & 0x0F0F0F) : xterm_color(static_cast<int>(random() % 256));
+                };
+                cell = Cell{symbols[random() % 8], color(), color()};
+            }
+            std::string out;
+            painter.begin(out);
+            for (int i = 0; i < 24 * 80; ++i)
+                painter.put(i / 80, i % 80, cells[static_cast<std::size_t>(i)]);
+            ASSERT_TRUE(painter.end());
+            vt.feed(out);
+            ASSERT_FALSE(vt.bad_sequence);
+            auto expected = [](Color c) {
+                if (is_vga_color(c))
+                    return expected_color(ColorMode::truecolor, static_cast<int>(c));
+                if (is_rgb_color(c))
+                    return VtColor{VtColor::rgb, static_cast<int>(c & 0xFFFFFF)};
+                return VtColor{VtColor::index256, static_cast<int>(c & 0xFF)};
+            };
+            for (int i = 0; i < 24 * 80; ++i) {
+                const Cell& cell = cells[static_cast<std::size_t>(i)];
+                const testing::VtCell& shown = vt.at(i / 80, i % 80);
+                ASSERT_EQ(shown.ch, cell.ch) << "round " << round << " cell " << i;
+                if (cell.ch != U' ') {
+                    ASSERT_EQ(shown.fg, expected(cell.fg)) << "round " << round << " cell " << i;
+                }
+                if (cell.ch != U'\u2588') {
+                    ASSERT_EQ(shown.bg, expected(cell.bg)) << "round " << round << " cell " << i;
+                }
+            }
+        }
+    }
+}
+
 TEST(FramePainter, CellsOutsideTheScreenAreDroppedAndSizeChangeRepaints)
 {
     FramePainter painter(ColorMode::ansi16);

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <time.h>
 
+#include <thread>
 #include <vector>
 
 #include "platform/linux/cp437.h"
@@ -12,6 +13,7 @@
 #include "platform/linux/linux_diagnostics.h"
 #include "platform/linux/termination_signals.h"
 #include "platform/restore_hooks.h"
+#include "platform/run_report.h"
 #include "platform/thread_message_queue.h"
 #include "tests/platform/pty.h"
 #include "tests/platform/vt_screen.h"
@@ -20,6 +22,7 @@ namespace vexl::platform {
 namespace {
 
 using testing::Pty;
+using testing::VtColor;
 using testing::VtScreen;
 
 constexpr const char* frame_end = "\x1b[?2026l";
@@ -54,6 +57,23 @@ bool write_frame(LinuxTerminal& terminal, ConsoleHandle out, const std::vector<C
     if (written != nullptr)
         *written = region;
     return ok;
+}
+
+void sleep_for_ms(int ms)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+// Runs the console's message pump, as the player's loop does every
+// millisecond, until everything has gone to the terminal.
+void pump_until_idle(LinuxTerminal& terminal, std::chrono::milliseconds limit = std::chrono::seconds(5))
+{
+    ThreadMessageQueue queue;
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!terminal.idle() && std::chrono::steady_clock::now() < end) {
+        terminal.pump(queue);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
 }
 
 TEST(LinuxTerminal, TakesTheTerminalOverAndGivesItBack)
@@ -92,6 +112,7 @@ TEST(LinuxTerminal, FramesArriveWholeAndUnchangedOnesSendNothing)
 
     const std::vector<CharInfo> frame = make_frame(3);
     ASSERT_TRUE(write_frame(terminal, out, frame));
+    pump_until_idle(terminal);
     const std::string first = pty.drain();
     vt.feed(first);
     EXPECT_EQ(vt.sync_frames, 1);
@@ -106,6 +127,7 @@ TEST(LinuxTerminal, FramesArriveWholeAndUnchangedOnesSendNothing)
     std::vector<CharInfo> next = frame;
     next[4000 - 1].ch = 'Z';
     ASSERT_TRUE(write_frame(terminal, out, next));
+    pump_until_idle(terminal);
     const std::string change = pty.drain();
     EXPECT_LT(change.size(), 64u);
     vt.feed(change);
@@ -113,30 +135,304 @@ TEST(LinuxTerminal, FramesArriveWholeAndUnchangedOnesSendNothing)
     EXPECT_FALSE(vt.bad_sequence);
 }
 
-TEST(LinuxTerminal, OutputIsClippedToTheTerminalAndToTheBuffer)
+// Glyphs for the scaled view: every pixel of a cell in its background
+// colour, so that the scaled picture's colours can be predicted.
+CellRasterizer solid_cells()
 {
-    Pty pty(20, 30);
+    return {8, 8, [](const CharInfo* cells, int rows, int cols, std::uint32_t* pixels) {
+                for (int y = 0; y < rows * 8; ++y)
+                    for (int x = 0; x < cols * 8; ++x) {
+                        const Rgb c = vga_palette[(cells[(y / 8) * cols + x / 8].attributes >> 4) & 15];
+                        pixels[y * cols * 8 + x] = std::uint32_t{c.r} << 16 | std::uint32_t{c.g} << 8 | c.b;
+                    }
+            }};
+}
+
+// The colour a cell shows: the foreground of a full block, else the background.
+VtColor seen_color(const testing::VtCell& cell)
+{
+    return cell.ch == U'\u2588' ? cell.fg : cell.bg;
+}
+
+bool painted(const testing::VtCell& cell)
+{
+    return cell.fg.kind != VtColor::none || cell.bg.kind != VtColor::none;
+}
+
+TEST(LinuxTerminal, ALargerTerminalShowsThePictureCellForCellInTheMiddle)
+{
+    Pty pty(60, 100);
     LinuxTerminal terminal(pty.slave, ColorMode::ansi16);
+    terminal.set_rasterizer(solid_cells());
     const ConsoleHandle out = open_console(terminal);
-    pty.drain();
     SmallRect written{};
-    ASSERT_TRUE(write_frame(terminal, out, make_frame(1), &written));
-    EXPECT_EQ(written.right, 29);
-    EXPECT_EQ(written.bottom, 19);
-    VtScreen vt(20, 30);
+    const std::vector<CharInfo> frame = make_frame(1);
+    ASSERT_TRUE(write_frame(terminal, out, frame, &written));
+    EXPECT_EQ(written.right, 79) << "the whole buffer is written, whatever the terminal";
+    EXPECT_EQ(written.bottom, 49);
+    pump_until_idle(terminal);
+    VtScreen vt(60, 100);
+    vt.feed(pty.drain());
+    EXPECT_FALSE(vt.wrote_outside);
+    EXPECT_FALSE(vt.bad_sequence);
+    for (int r = 0; r < 60; ++r)
+        for (int c = 0; c < 100; ++c) {
+            const bool inside = r >= 5 && r < 55 && c >= 10 && c < 90;
+            if (inside)
+                ASSERT_EQ(vt.at(r, c).ch, cp437_unicode[frame[(r - 5) * 80 + c - 10].ch & 0xFF]) << r << "," << c;
+            else
+                ASSERT_EQ(vt.at(r, c), testing::VtCell{}) << "blank margin at " << r << "," << c;
+        }
+}
+
+// Four quarters in blue, green, red and white.
+std::vector<CharInfo> quarters()
+{
+    std::vector<CharInfo> cells(4000);
+    constexpr std::uint16_t backgrounds[4] = {0x10, 0x20, 0x40, 0xF0};
+    for (int i = 0; i < 4000; ++i)
+        cells[i] = CharInfo{' ', backgrounds[(i / 80 >= 25 ? 2 : 0) + (i % 80 >= 40 ? 1 : 0)]};
+    return cells;
+}
+
+class ScaledPicture : public ::testing::TestWithParam<ColorMode> {};
+
+TEST_P(ScaledPicture, ASmallerTerminalShowsTheWholePictureWithItsProportions)
+{
+    Pty pty(24, 80);
+    LinuxTerminal terminal(pty.slave, GetParam());
+    terminal.set_rasterizer(solid_cells());
+    const ConsoleHandle out = open_console(terminal);
+    SmallRect written{};
+    ASSERT_TRUE(write_frame(terminal, out, quarters(), &written));
+    EXPECT_EQ(written.right, 79);
+    EXPECT_EQ(written.bottom, 49);
+    pump_until_idle(terminal);
+    VtScreen vt(24, 80);
     vt.feed(pty.drain());
     EXPECT_FALSE(vt.wrote_outside);
     EXPECT_FALSE(vt.bad_sequence);
 
-    // A bigger terminal still shows only the console's 80x50 buffer.
-    pty.resize(60, 100);
-    ASSERT_TRUE(write_frame(terminal, out, make_frame(2), &written));
-    EXPECT_EQ(written.right, 79);
-    EXPECT_EQ(written.bottom, 49);
-    VtScreen big(60, 100);
-    big.feed(pty.drain());
-    EXPECT_EQ(big.at(55, 90).ch, U' ');
-    EXPECT_NE(big.at(49, 79).ch, U' ');
+    // 640 x 400 pixels in cells twice as tall as wide (the terminal tells
+    // no pixel size): 76 x 24 cells, centred.
+    const PictureLayout layout = choose_layout(50, 80, 8, 8, 24, 80, 0.5, true);
+    ASSERT_EQ(layout, (PictureLayout{PictureMode::scaled, 0, 2, 24, 76}));
+    auto expect = [&](int index) {
+        if (GetParam() == ColorMode::truecolor) {
+            const Rgb c = vga_palette[index];
+            return VtColor{VtColor::rgb, c.r << 16 | c.g << 8 | c.b};
+        }
+        return VtColor{VtColor::ansi, (index & 8) | vga_to_ansi(index & 7)};
+    };
+    EXPECT_EQ(seen_color(vt.at(0, 2)), expect(1)) << "top left corner";
+    EXPECT_EQ(seen_color(vt.at(5, 20)), expect(1));
+    EXPECT_EQ(seen_color(vt.at(5, 60)), expect(2));
+    EXPECT_EQ(seen_color(vt.at(18, 20)), expect(4));
+    EXPECT_EQ(seen_color(vt.at(23, 77)), expect(15)) << "bottom right corner";
+    for (int r = 0; r < 24; ++r) {
+        EXPECT_FALSE(painted(vt.at(r, 0)) || painted(vt.at(r, 1)) || painted(vt.at(r, 78)) || painted(vt.at(r, 79)))
+            << "blank margins, row " << r;
+        EXPECT_TRUE(painted(vt.at(r, 2)) && painted(vt.at(r, 77))) << "the picture's edges, row " << r;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(TrueAnd16Colours, ScaledPicture, ::testing::Values(ColorMode::truecolor, ColorMode::ansi16));
+
+// Frame k differs from frame k - 1 in row k only, so each row shows
+// whether the damage of a frame that was never sent got through later.
+std::vector<CharInfo> frame_with_rows_changed(int k)
+{
+    std::vector<CharInfo> cells = make_frame(0);
+    for (int row = 1; row <= k; ++row)
+        for (int col = 0; col < 80; ++col)
+            cells[row * 80 + col] = CharInfo{static_cast<std::uint16_t>('A' + row % 26), 0x1E};
+    return cells;
+}
+
+TEST(LinuxTerminal, AStuckTerminalGetsTheNewestPictureWhenItMovesAgainAndTheSkippedFramesAreTold)
+{
+    RunReport report;
+    ScopedService<RunReport> report_slot(report);
+    Pty pty(50, 80);
+    pty.answer_status();
+    {
+        LinuxTerminal terminal(pty.slave, ColorMode::truecolor);
+        const ConsoleHandle out = open_console(terminal);
+        ASSERT_TRUE(write_frame(terminal, out, frame_with_rows_changed(0)));
+        pump_until_idle(terminal);
+        VtScreen vt(50, 80);
+        vt.feed(pty.drain());
+
+        pty.pause(true);
+        ThreadMessageQueue queue;
+        for (int k = 1; k <= 40; ++k) {
+            ASSERT_TRUE(write_frame(terminal, out, frame_with_rows_changed(k)));
+            for (int i = 0; i < 3; ++i) {
+                terminal.pump(queue);
+                sleep_for_ms(1);
+            }
+        }
+        const LinuxTerminal::Counts held = terminal.counts();
+        EXPECT_LT(held.frames_shown, 20u) << "the output waits instead of queueing every frame";
+        pty.pause(false);
+        pump_until_idle(terminal);
+        vt.feed(pty.drain());
+        const std::vector<CharInfo> last = frame_with_rows_changed(40);
+        for (int i = 0; i < 4000; ++i)
+            ASSERT_EQ(vt.at(i / 80, i % 80).ch, cp437_unicode[last[i].ch & 0xFF]) << "cell " << i;
+        EXPECT_FALSE(vt.bad_sequence);
+        const LinuxTerminal::Counts c = terminal.counts();
+        EXPECT_EQ(c.frames_written, 41u);
+        EXPECT_GT(c.frames_skipped, 0u);
+        EXPECT_EQ(c.frames_shown + c.frames_skipped, 41u);
+        terminal.free_console();
+    }
+    const std::vector<std::string> lines = report.take();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find("could not keep up"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[0].find(" skipped"), std::string::npos) << lines[0];
+}
+
+TEST(LinuxTerminal, AStuckTerminalIsGivenBackAtOnceAndWhole)
+{
+    Pty pty(50, 80);
+    LinuxTerminal terminal(pty.slave, ColorMode::truecolor);
+    const ConsoleHandle out = open_console(terminal);
+    pty.drain();
+    pty.pause(true);
+    for (int k = 0; k < 3; ++k)  // more than the system queues: the rest waits here
+        ASSERT_TRUE(write_frame(terminal, out, make_frame(k)));
+    EXPECT_FALSE(terminal.idle());
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(terminal.free_console());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    EXPECT_TRUE(pty.echo_on());
+    pty.pause(false);
+    const std::string after = pty.drain();
+    // What the pseudo-terminal has moved into its reading side's 4 kB line
+    // buffer is out of reach; the rest of the 15 kB it queues is dropped.
+    EXPECT_LT(after.size(), 6000u) << "what the terminal had not taken yet was dropped, not waited for";
+    VtScreen vt(50, 80);
+    vt.feed(after);
+    EXPECT_FALSE(vt.private_modes[1049]) << "the restore was not lost to the full queue";
+    EXPECT_TRUE(vt.private_modes[25]);
+    EXPECT_FALSE(vt.bad_sequence) << "the frame cut off in the middle swallowed nothing";
+}
+
+int count_of(const std::string& text, const std::string& what)
+{
+    int n = 0;
+    for (std::size_t at = 0; (at = text.find(what, at)) != std::string::npos; at += what.size())
+        ++n;
+    return n;
+}
+
+TEST(LinuxTerminal, FramesWaitForTheTerminalsAnswers)
+{
+    Pty pty(50, 80);
+    pty.answer_status(true);
+    pty.release_answers(2);  // on taking the terminal over, and after the first frame
+    LinuxTerminal terminal(pty.slave, ColorMode::truecolor);
+    const ConsoleHandle out = open_console(terminal);
+    ThreadMessageQueue queue;
+    // Only the last frame waits when others came meanwhile: whether one
+    // went shows in the count of frame ends.
+    auto pump_for = [&](int ms) {
+        for (int i = 0; i < ms; ++i) {
+            terminal.pump(queue);
+            sleep_for_ms(1);
+        }
+    };
+    pump_for(50);  // the answer arrives at once: a terminal that answers
+    ASSERT_TRUE(write_frame(terminal, out, make_frame(1)));
+    pump_for(50);  // answered at once too: a terminal that keeps up
+    EXPECT_EQ(count_of(pty.drain(), frame_end), 1);
+    for (int k = 2; k <= 4; ++k) {
+        ASSERT_TRUE(write_frame(terminal, out, make_frame(k)));
+        pump_for(50);
+    }
+    EXPECT_EQ(count_of(pty.drain(), frame_end), 2) << "two frames unanswered: the next waits";
+    pty.release_answers(1);
+    pump_for(50);
+    EXPECT_EQ(count_of(pty.drain(), frame_end), 0)
+        << "that answer was late: the terminal is slow, and gets one frame at a time";
+    pty.release_answers(1);
+    pump_for(50);
+    EXPECT_EQ(count_of(pty.drain(), frame_end), 1);
+    EXPECT_EQ(terminal.counts().frames_skipped, 0u);
+}
+
+class PlayingAlong : public ::testing::TestWithParam<bool> {};
+
+// Frames to a terminal that keeps up: one that answers
+// status requests, and one that never does (it is asked no more after a
+// while, and the picture never waits for it).
+TEST_P(PlayingAlong, ATerminalThatKeepsUpGetsEveryFrame)
+{
+    const bool answers = GetParam();
+    Pty pty(50, 80);
+    if (answers)
+        pty.answer_status();
+    LinuxTerminal terminal(pty.slave, ColorMode::truecolor);
+    const ConsoleHandle out = open_console(terminal);
+    ThreadMessageQueue queue;
+    // 12.5 frames a second: a loaded machine can stall a thread for a
+    // frame period at 25, and then a frame is rightly skipped.
+    constexpr int frames = 30;
+    ASSERT_TRUE(write_frame(terminal, out, frame_with_rows_changed(1)));
+    pump_until_idle(terminal);  // the first, whole picture takes longest
+    const auto start = std::chrono::steady_clock::now();
+    int requests_after_a_while = -1;
+    for (int k = 1; k < frames; ++k) {
+        ASSERT_TRUE(write_frame(terminal, out, frame_with_rows_changed(k + 1)));
+        const auto next = start + (k + 1) * std::chrono::milliseconds(80);
+        while (std::chrono::steady_clock::now() < next) {
+            terminal.pump(queue);
+            sleep_for_ms(1);
+        }
+        if (requests_after_a_while < 0 && std::chrono::steady_clock::now() - start > std::chrono::milliseconds(1500))
+            requests_after_a_while = pty.status_requests();
+    }
+    pump_until_idle(terminal);
+    VtScreen vt(50, 80);
+    vt.feed(pty.drain());
+    EXPECT_GE(vt.sync_frames, frames);
+    EXPECT_EQ(terminal.counts().frames_skipped, 0u);
+    const std::vector<CharInfo> last = frame_with_rows_changed(frames);
+    for (int i = 0; i < 4000; ++i)
+        ASSERT_EQ(vt.at(i / 80, i % 80).ch, cp437_unicode[last[i].ch & 0xFF]) << "cell " << i;
+    if (answers)
+        EXPECT_GT(pty.status_requests(), requests_after_a_while);
+    else
+        EXPECT_EQ(pty.status_requests(), requests_after_a_while) << "no more requests to a terminal that never answers";
+}
+
+INSTANTIATE_TEST_SUITE_P(AnsweringOrNot, PlayingAlong, ::testing::Bool());
+
+TEST(LinuxTerminal, ATerminalThatHangsUpEndsTheRunAndSaysWhy)
+{
+    RunReport report;
+    ScopedService<RunReport> report_slot(report);
+    Pty pty(50, 80);
+    LinuxTerminal terminal(pty.slave, ColorMode::truecolor);
+    const ConsoleHandle out = open_console(terminal);
+    ASSERT_TRUE(write_frame(terminal, out, make_frame(0)));
+    pty.hang_up();
+    ThreadMessageQueue queue;
+    queue.add_source(&terminal);
+    Message m;
+    const auto start = std::chrono::steady_clock::now();
+    for (int k = 1; !(queue.peek(m, PM_NOREMOVE) && m.code == WM_QUIT); ++k) {
+        ASSERT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2)) << "no quit";
+        write_frame(terminal, out, make_frame(k));
+        sleep_for_ms(1);
+    }
+    queue.remove_source(&terminal);
+    EXPECT_TRUE(terminal.idle()) << "nothing waits for a terminal that is gone";
+    EXPECT_TRUE(terminal.free_console());
+    const std::vector<std::string> lines = report.take();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_NE(lines[0].find("the terminal stopped taking output ("), std::string::npos) << lines[0];
 }
 
 TEST(LinuxTerminal, SuspendGivesTheTerminalBackUntilTheNextFrame)
@@ -332,6 +628,7 @@ termios modes_of(int fd)
     TerminationSignals signals;
     JobControlSignals job_control;
     LinuxTerminal terminal(tty, ColorMode::truecolor);
+    terminal.set_rasterizer(solid_cells());
     queue.add_source(&signals);
     queue.add_source(&terminal);
     const ConsoleHandle out = open_console(terminal);
@@ -381,13 +678,26 @@ TEST(JobControl, CtrlZGivesTheTerminalBackAndContinuingDrawsThePictureAgain)
     EXPECT_TRUE(shows_frame(back, make_frame(5), 50, 80)) << "the whole picture, though no new frame came";
     EXPECT_FALSE(back.bad_sequence);
 
-    // A smaller terminal: drawn again, clipped to it.
+    // A smaller terminal: the whole picture again, scaled, though no new
+    // frame came; then the full size again: cell for cell.
     pty.resize(30, 60);
     kill(child, SIGWINCH);
     VtScreen small(30, 60);
     small.feed(pty.read_until(frame_end));
-    EXPECT_TRUE(shows_frame(small, make_frame(5), 30, 60));
     EXPECT_FALSE(small.wrote_outside);
+    const PictureLayout layout = choose_layout(50, 80, 8, 8, 30, 60, 0.5, true);
+    ASSERT_EQ(layout.mode, PictureMode::scaled);
+    for (int r = 0; r < 30; ++r)
+        for (int c = 0; c < 60; ++c) {
+            const bool inside = r >= layout.top && r < layout.top + layout.rows && c >= layout.left &&
+                                c < layout.left + layout.cols;
+            ASSERT_EQ(painted(small.at(r, c)), inside) << r << "," << c;
+        }
+    pty.resize(50, 80);
+    kill(child, SIGWINCH);
+    VtScreen full(50, 80);
+    full.feed(pty.read_until(frame_end));
+    EXPECT_TRUE(shows_frame(full, make_frame(5), 50, 80));
 
     kill(child, SIGINT);
     int status = 0;

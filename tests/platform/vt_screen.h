@@ -4,8 +4,9 @@
 // edges), colours (SGR 0, 30-37, 38;2, 38;5, 40-47, 48;2, 48;5, 90-97,
 // 100-107), erase display and erase characters (both filling with the
 // current background, as xterm, tmux, VTE, kitty and alacritty do), UTF-8
-// text with xterm's deferred wrap, and the private modes that are switched
-// (alternate screen, cursor, synchronized output).
+// text with xterm's deferred wrap, the private modes that are switched
+// (alternate screen, cursor, synchronized output), status requests
+// (counted, for whoever answers them) and CAN, which cancels a sequence.
 
 #include <cstdint>
 #include <map>
@@ -45,12 +46,18 @@ public:
     std::vector<std::string> titles;    // OSC 0 texts
     int sync_frames = 0;                // ?2026l seen
     int erases = 0;                     // ECH seen
+    int status_requests = 0;            // CSI 5 n seen
     bool bad_sequence = false;          // something this parser does not know
     bool wrote_outside = false;         // a character or a move beyond the screen
 
 private:
     void feed_byte(unsigned char b)
     {
+        if (b == 0x18) {  // CAN: whatever sequence was begun is dropped
+            state_ = State::text;
+            utf8_left_ = 0;
+            return;
+        }
         switch (state_) {
         case State::text:
             if (b == 0x1B) {
@@ -202,6 +209,12 @@ private:
             break;
         case 't':
             break;  // window operations: nothing to show
+        case 'n':
+            if (n[0] == 5)
+                ++status_requests;
+            else
+                bad_sequence = true;
+            break;
         default:
             bad_sequence = true;
         }

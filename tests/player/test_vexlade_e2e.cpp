@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -84,14 +85,14 @@ protected:
 
     // Runs the player; afterwards its exit code and the terminal settings
     // it left behind are written next to the demo.
-    void start()
+    void start(int rows = 50, int cols = 80)
     {
         const std::string d = testing::shell_quote(dir_.string());
         // No sound device is opened: the silent output's clock paces the frames.
         const std::string command = "cd " + d + " && COLORTERM=truecolor SDL_AUDIODRIVER=none " +
                                     testing::shell_quote(VEXLADE_PATH) +
-                                    "; echo $? > exit.txt; stty -a > stty.txt; sleep 600";
-        session_ = std::make_unique<TmuxSession>(name_, dir_.string(), command);
+                                    " 2> stderr.txt; echo $? > exit.txt; stty -a > stty.txt; sleep 600";
+        session_ = std::make_unique<TmuxSession>(name_, dir_.string(), command, rows, cols);
     }
 
     // An interactive shell with job control, the player started from it.
@@ -207,6 +208,7 @@ TEST_F(VexladeInTmux, PlaysInTimeIgnoresTypedKeysAndEndsCleanlyOnCtrlC)
     ASSERT_TRUE(wait_for_exit()) << session_->capture();
     EXPECT_EQ(read_file("exit.txt"), "0\n");
     expect_terminal_restored();
+    EXPECT_EQ(read_file("stderr.txt").find("skipped"), std::string::npos) << "a fast terminal shows every frame";
     EXPECT_EQ(session_->capture().find("VEXLADE E2E"), std::string::npos);
     EXPECT_NE(session_->capture().find("Simulate PC-Speaker?"), std::string::npos)
         << "the main screen is back as it was";
@@ -258,12 +260,10 @@ TEST_F(VexladeInTmux, WithoutSoundtrackFramesFollowARealTimeClockAndTheFileIsNam
     session_->send_keys("C-c");
     ASSERT_TRUE(wait_for_exit()) << session_->capture();
     EXPECT_EQ(read_file("exit.txt"), "0\n");
-    std::string shown = session_->capture();
-    std::erase(shown, '\n');  // long lines wrap
-    EXPECT_NE(shown.find("vexlade: ld_vexl.d2 could not be played (No such file or directory); "
-                         "the frames followed a silent real-time clock"),
+    EXPECT_NE(read_file("stderr.txt").find("vexlade: ld_vexl.d2 could not be played (No such file or directory); "
+                                           "the frames followed a silent real-time clock\n"),
               std::string::npos)
-        << session_->capture();
+        << read_file("stderr.txt");
 }
 
 TEST_F(VexladeInTmux, CtrlBackslashGivesTheTerminalBackAndEndsWithSigquit)
@@ -279,6 +279,69 @@ TEST_F(VexladeInTmux, CtrlBackslashGivesTheTerminalBackAndEndsWithSigquit)
     std::system(("kill -QUIT " + player.substr(0, player.find('\n'))).c_str());
     ASSERT_TRUE(wait_for_exit()) << session_->capture();
     EXPECT_EQ(read_file("exit.txt"), "131\n") << "the shell's account of a SIGQUIT";
+    expect_terminal_restored();
+}
+
+// The pane's cells with their colours.
+testing::VtScreen screen_of(const TmuxSession& session, int rows, int cols)
+{
+    testing::VtScreen vt(rows, cols);
+    std::istringstream lines(session.capture(true));
+    std::string line;
+    for (int row = 0; row < rows && std::getline(lines, line); ++row)
+        vt.feed("\x1b[0m\x1b[" + std::to_string(row + 1) + "H" + line);
+    return vt;
+}
+
+// Whether one of the colours a cell shows (the foreground where there is
+// ink, the background where there is room) is like `look` wants. Scaled
+// down, the glyphs' colours come blended.
+bool shows(const testing::VtCell& cell, bool (*look)(int r, int g, int b))
+{
+    auto like = [&](VtColor c) {
+        return c.kind == VtColor::rgb && look(c.value >> 16 & 0xFF, c.value >> 8 & 0xFF, c.value & 0xFF);
+    };
+    return (cell.ch != U' ' && like(cell.fg)) || (cell.ch != U'\u2588' && like(cell.bg));
+}
+
+bool bluish_white(int r, int, int b) { return b >= 0xA0 && b >= r + 0x30; }
+bool yellowish(int r, int g, int b) { return r >= 0x80 && g >= 0x80 && b + 0x10 <= std::min(r, g); }
+bool magenta(int r, int g, int b) { return r >= 0x70 && b >= 0x70 && g <= 0x30; }
+
+TEST_F(VexladeInTmux, InASmallTerminalTheWholePictureIsScaledAndAResizeSwitchesViews)
+{
+    write_demo();
+    start(24, 80);
+    answer_both("n", "n");
+    // tmux gives cells of 16 x 32 pixels: the 640 x 400 picture takes 76 x 24 cells.
+    ASSERT_TRUE(TmuxSession::wait_for([&] { return shows(screen_of(*session_, 24, 80).at(23, 77), bluish_white); }))
+        << "the bottom-right corner (blue on bright white) is in view\n" << session_->capture();
+    EXPECT_EQ(session_->format("#{alternate_on}"), "1\n");
+    testing::VtScreen vt = screen_of(*session_, 24, 80);
+    for (int row = 0; row < 24; ++row) {
+        EXPECT_EQ(vt.at(row, 1), testing::VtCell{}) << "blank margin, row " << row;
+        EXPECT_EQ(vt.at(row, 78), testing::VtCell{}) << "blank margin, row " << row;
+        EXPECT_NE(vt.at(row, 2), testing::VtCell{}) << "the picture's left edge, row " << row;
+        EXPECT_NE(vt.at(row, 77), testing::VtCell{}) << "the picture's right edge, row " << row;
+    }
+    EXPECT_TRUE(shows(vt.at(0, 2), yellowish) || shows(vt.at(0, 3), yellowish)) << "the title, top left";
+    int run = 0;  // the run of magenta blanks in row 3, columns 10 to 39
+    for (int col = 10; col < 40; ++col)
+        run += shows(vt.at(1, col), magenta) ? 1 : 0;
+    EXPECT_GT(run, 20);
+    const std::string first = session_->capture(true);
+    ASSERT_TRUE(TmuxSession::wait_for([&] { return session_->capture(true) != first; })) << "frames go on";
+
+    session_->resize(50, 80);
+    ASSERT_TRUE(session_->wait_for_text("VEXLADE E2E")) << "cell for cell at 80 x 50\n" << session_->capture();
+    EXPECT_EQ(screen_of(*session_, 50, 80).at(49, 79).ch, U'\u25B2');
+    session_->resize(24, 80);
+    ASSERT_TRUE(TmuxSession::wait_for([&] { return session_->capture().find("VEXLADE E2E") == std::string::npos; }))
+        << session_->capture();
+
+    session_->send_keys("C-c");
+    ASSERT_TRUE(wait_for_exit()) << session_->capture();
+    EXPECT_EQ(read_file("exit.txt"), "0\n");
     expect_terminal_restored();
 }
 

@@ -1,6 +1,6 @@
 #pragma once
-// A tmux server of its own (unique socket) running one command in an
-// 80 x 50 pane, for driving the real player as a user would.
+// A tmux server of its own (unique socket) running one command in a pane
+// of 80 x 50 (or any size), for driving the real player as a user would.
 
 #include <chrono>
 #include <cstdio>
@@ -40,14 +40,15 @@ inline std::string run_output(const std::string& command)
 class TmuxSession {
 public:
     // `config_dir` receives the server's configuration file.
-    TmuxSession(const std::string& name, const std::string& config_dir, const std::string& command)
+    TmuxSession(const std::string& name, const std::string& config_dir, const std::string& command, int rows = 50,
+                int cols = 80)
         : socket_(name)
     {
         const std::string config = config_dir + "/tmux.conf";
         std::ofstream(config) << "set -g status off\nset -g history-limit 0\n"
                                  "set -g default-terminal tmux-256color\n";
-        std::system((tmux() + " -f " + shell_quote(config) + " new-session -d -x 80 -y 50 " +
-                     shell_quote(command))
+        std::system((tmux() + " -f " + shell_quote(config) + " new-session -d -x " + std::to_string(cols) + " -y " +
+                     std::to_string(rows) + " " + shell_quote(command))
                         .c_str());
     }
     ~TmuxSession() { std::system((tmux() + " kill-server 2>/dev/null").c_str()); }
@@ -64,6 +65,10 @@ public:
     std::string capture(bool escapes = false) const
     {
         return run_output(tmux() + " capture-pane -p -N" + (escapes ? " -e" : "") + " 2>/dev/null");
+    }
+    void resize(int rows, int cols) const
+    {
+        std::system((tmux() + " resize-window -x " + std::to_string(cols) + " -y " + std::to_string(rows)).c_str());
     }
     std::string format(const std::string& fmt) const
     {

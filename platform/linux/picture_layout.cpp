@@ -1,0 +1,40 @@
+#include "platform/linux/picture_layout.h"
+
+#include <chafa.h>
+
+namespace vexl::platform {
+
+PictureLayout choose_layout(int rows, int cols, int glyph_width, int glyph_height, int term_rows,
+                            int term_cols, double cell_aspect, bool can_scale)
+{
+    if (rows <= 0 || cols <= 0 || term_rows <= 0 || term_cols <= 0)
+        return {};
+    if (term_rows >= rows && term_cols >= cols) {
+        const int top = (term_rows - rows) / 2, left = (term_cols - cols) / 2;
+        return {top == 0 && left == 0 ? PictureMode::exact : PictureMode::centred, top, left, rows, cols};
+    }
+    if (!can_scale || glyph_width <= 0 || glyph_height <= 0 || cell_aspect <= 0)
+        return {PictureMode::exact, 0, 0, rows < term_rows ? rows : term_rows, cols < term_cols ? cols : term_cols};
+    gint width = term_cols, height = term_rows;
+    chafa_calc_canvas_geometry(cols * glyph_width, rows * glyph_height, &width, &height,
+                               static_cast<gfloat>(cell_aspect), TRUE, FALSE);
+    if (width <= 0 || height <= 0 || width > term_cols || height > term_rows)
+        return {};
+    return {PictureMode::scaled, (term_rows - height) / 2, (term_cols - width) / 2, height, width};
+}
+
+double cell_aspect_of(const winsize& size)
+{
+    if (size.ws_row == 0 || size.ws_col == 0 || size.ws_xpixel == 0 || size.ws_ypixel == 0)
+        return 0;
+    const double width = static_cast<double>(size.ws_xpixel) / size.ws_col;
+    const double height = static_cast<double>(size.ws_ypixel) / size.ws_row;
+    // Cells narrower than 2 pixels, or more than four times as tall as
+    // wide (or wider than tall), are no font anyone reads.
+    if (width < 2 || height < 2)
+        return 0;
+    const double aspect = width / height;
+    return aspect >= 0.25 && aspect <= 1.0 ? aspect : 0;
+}
+
+}  // namespace vexl::platform

@@ -1,0 +1,201 @@
+// The terminal's pure parts: the job-control steps, the answers picked out
+// of the input, the pacing by status reports, and the picture's layout.
+
+#include <gtest/gtest.h>
+
+#include "platform/linux/job_control_steps.h"
+#include "platform/linux/output_pacing.h"
+#include "platform/linux/picture_layout.h"
+#include "platform/linux/terminal_replies.h"
+
+namespace vexl::platform {
+namespace {
+
+TEST(JobControlSteps, EveryHoldAndEvent)
+{
+    using enum TerminalHold;
+    using enum JobEvent;
+    struct Row {
+        TerminalHold hold;
+        JobEvent event;
+        JobStep step;
+    };
+    constexpr Row table[] = {
+        {given, output, {taken, take}},
+        {taken, output, {taken, no_action}},
+        {lost, output, {taken, take}},
+        {given, stop_request, {given, stop}},
+        {taken, stop_request, {taken, leave | stop | take}},
+        {lost, stop_request, {lost, stop}},
+        {given, continued, {given, no_action}},  // a question is being asked: leave it be
+        {taken, continued, {taken, retake_modes | repaint}},
+        {lost, continued, {taken, take}},
+        {given, resized, {given, no_action}},
+        {taken, resized, {taken, repaint}},
+        {lost, resized, {lost, no_action}},
+        {given, give_back, {given, no_action}},
+        {taken, give_back, {given, leave}},
+        {lost, give_back, {given, no_action}},
+    };
+    for (const Row& row : table)
+        EXPECT_EQ(next_job_step(row.hold, row.event), row.step)
+            << "hold " << static_cast<int>(row.hold) << " event " << static_cast<int>(row.event);
+}
+
+TEST(TerminalReplies, AnswersAreFoundAmongKeysAndAcrossReads)
+{
+    TerminalReplies replies;
+    // Typed keys (an arrow, a letter, Escape alone) around two status reports.
+    auto found = replies.feed("x\x1b[A\x1b[0nq\x1b\x1b[3n");
+    EXPECT_EQ(found.status_reports, 2);
+    EXPECT_EQ(found.cell_width, 0);
+    found = replies.feed("\x1b[");
+    EXPECT_EQ(found.status_reports, 0);
+    found = replies.feed("0n\x1b[6;17;");
+    EXPECT_EQ(found.status_reports, 1) << "split between two reads";
+    found = replies.feed("9t");
+    EXPECT_EQ(found.cell_height, 17);
+    EXPECT_EQ(found.cell_width, 9);
+    // Not answers: another status, a window report, a key that ends in n.
+    found = replies.feed("\x1b[1n\x1b[8;24;80t\x1b[6;x;9t\x1b[2;5n\x1b[6;0;9t");
+    EXPECT_EQ(found.status_reports, 0);
+    EXPECT_EQ(found.cell_width, 0);
+}
+
+using namespace std::chrono_literals;
+using Clock = OutputPacing::Clock;
+
+TEST(OutputPacing, AnAnsweringTerminalThatKeepsUpHasAtMostTwoFramesUnanswered)
+{
+    OutputPacing pacing;
+    const Clock::time_point t0{};
+    pacing.requested(t0, false);  // on taking the terminal over
+    EXPECT_TRUE(pacing.may_send(t0 + 1ms)) << "no answer yet: only local back-pressure";
+    pacing.answered(1, t0 + 30ms);  // a distant terminal: 30 ms round trip
+    EXPECT_EQ(pacing.mode(), OutputPacing::Mode::answering);
+    pacing.requested(t0 + 40ms);
+    EXPECT_FALSE(pacing.may_send(t0 + 40ms)) << "whether frames keep up is not known yet";
+    pacing.answered(1, t0 + 80ms);
+    pacing.requested(t0 + 80ms);
+    EXPECT_TRUE(pacing.may_send(t0 + 80ms));
+    pacing.requested(t0 + 81ms);
+    EXPECT_FALSE(pacing.may_send(t0 + 42ms));
+    pacing.answered(1, t0 + 130ms);  // 50 ms: a frame's transmission on top of the round trip
+    EXPECT_TRUE(pacing.may_send(t0 + 130ms));
+    pacing.answered(5, t0 + 135ms);  // late answers to requests that were cut off
+    EXPECT_EQ(pacing.unanswered(), 0);
+    EXPECT_TRUE(pacing.asks());
+}
+
+TEST(OutputPacing, OnASlowLinkAFrameWaitsForTheAnswerToTheOneBefore)
+{
+    OutputPacing pacing;
+    const Clock::time_point t0{};
+    pacing.requested(t0, false);
+    pacing.answered(1, t0 + 5ms);
+    pacing.requested(t0 + 10ms);
+    pacing.answered(1, t0 + 20ms);
+    pacing.requested(t0 + 30ms);
+    EXPECT_TRUE(pacing.may_send(t0 + 30ms)) << "keeping up so far";
+    pacing.requested(t0 + 31ms);
+    EXPECT_FALSE(pacing.may_send(t0 + 9s)) << "a slow link may take seconds per frame";
+    pacing.answered(1, t0 + 9s);
+    EXPECT_FALSE(pacing.may_send(t0 + 9s)) << "the frame would only queue behind the one still on its way";
+    pacing.answered(1, t0 + 11s);
+    EXPECT_TRUE(pacing.may_send(t0 + 11s));
+    pacing.requested(t0 + 11s);
+    EXPECT_FALSE(pacing.may_send(t0 + 11s));
+    pacing.answered(1, t0 + 11s + 20ms);  // quick again
+    pacing.requested(t0 + 12s);
+    EXPECT_TRUE(pacing.may_send(t0 + 12s));
+}
+
+TEST(OutputPacing, ATerminalThatNeverAnswersIsAskedNoMore)
+{
+    OutputPacing pacing;
+    const Clock::time_point t0{};
+    pacing.requested(t0);
+    for (int i = 1; i < 5; ++i)
+        pacing.requested(t0 + i * 40ms);
+    EXPECT_TRUE(pacing.may_send(t0 + 999ms));
+    EXPECT_TRUE(pacing.asks());
+    EXPECT_TRUE(pacing.may_send(t0 + 1s));
+    EXPECT_FALSE(pacing.asks());
+    pacing.answered(1, t0 + 2s);
+    EXPECT_EQ(pacing.mode(), OutputPacing::Mode::silent) << "decided once";
+}
+
+TEST(OutputPacing, ATerminalThatStopsAnsweringForLongIsAskedNoMore)
+{
+    OutputPacing pacing;
+    const Clock::time_point t0{};
+    pacing.requested(t0);
+    pacing.answered(1, t0 + 1ms);
+    pacing.requested(t0 + 2ms);
+    pacing.requested(t0 + 3ms);
+    EXPECT_FALSE(pacing.may_send(t0 + 9s));
+    EXPECT_TRUE(pacing.may_send(t0 + 11s));
+    EXPECT_FALSE(pacing.asks());
+    pacing.restart();
+    EXPECT_TRUE(pacing.may_send(t0 + 12s));
+}
+
+TEST(PictureLayout, ExactCentredOrScaledByTheTerminalsSize)
+{
+    using enum PictureMode;
+    struct Row {
+        int term_rows, term_cols;
+        double aspect;
+        bool can_scale;
+        PictureLayout expected;
+    };
+    const Row table[] = {
+        {50, 80, 0.5, true, {exact, 0, 0, 50, 80}},
+        {60, 100, 0.5, true, {centred, 5, 10, 50, 80}},
+        {51, 80, 0.5, true, {exact, 0, 0, 50, 80}},  // half a row of margin is none
+        {50, 200, 0.5, true, {centred, 0, 60, 50, 80}},
+        // 640 x 400 pixels: cells 1:2 make it 76 x 24 in 80 x 24.
+        {24, 80, 0.5, true, {scaled, 0, 2, 24, 76}},
+        {30, 80, 0.5, true, {scaled, 2, 0, 25, 80}},
+        {49, 80, 0.5, true, {scaled, 12, 0, 25, 80}},
+        {24, 80, 1.0, true, {scaled, 0, 21, 24, 38}},  // square cells: 24 rows, 38.4 columns
+        {50, 79, 0.5, true, {scaled, 13, 0, 24, 79}},  // 79 columns, 24.7 rows
+        {24, 80, 0.5, false, {exact, 0, 0, 24, 80}},  // no glyphs: the top-left part
+        {0, 0, 0.5, true, {}},
+    };
+    for (const Row& row : table) {
+        const PictureLayout got = choose_layout(50, 80, 8, 8, row.term_rows, row.term_cols, row.aspect, row.can_scale);
+        EXPECT_EQ(got, row.expected) << row.term_rows << "x" << row.term_cols << " aspect " << row.aspect << ": got "
+                                     << static_cast<int>(got.mode) << " " << got.top << "," << got.left << " "
+                                     << got.rows << "x" << got.cols;
+    }
+}
+
+TEST(PictureLayout, CellAspectFromTheWindowsPixelsOnlyWhenBelievable)
+{
+    struct Row {
+        unsigned short rows, cols, xpixel, ypixel;
+        double aspect;
+    };
+    const Row table[] = {
+        {24, 80, 1280, 768, 0.5},  // tmux's default: 16 x 32
+        {50, 80, 800, 1000, 0.5},  // 10 x 20
+        {24, 80, 720, 408, 9.0 / 17.0},
+        {24, 80, 0, 0, 0},      // not told
+        {24, 80, 80, 24, 0},    // 1 x 1 pixels
+        {24, 80, 1280, 0, 0},
+        {24, 80, 2560, 384, 0},  // cells twice as wide as tall
+        {24, 80, 160, 768, 0},   // 2 x 32
+    };
+    for (const Row& row : table) {
+        winsize size{};
+        size.ws_row = row.rows;
+        size.ws_col = row.cols;
+        size.ws_xpixel = row.xpixel;
+        size.ws_ypixel = row.ypixel;
+        EXPECT_DOUBLE_EQ(cell_aspect_of(size), row.aspect) << row.xpixel << "x" << row.ypixel;
+    }
+}
+
+}  // namespace
+}  // namespace vexl::platform
