@@ -110,6 +110,8 @@ public:
     // or the new one stands whole. A target already there (checked
     // replaceable) is moved aside first and removed once the new site
     // stands, or put back when the new one could not be put in place.
+    // True when the new site stands; `problem` then says whether the old
+    // one could not be removed.
     bool commit(std::string& problem)
     {
         const platform::HeldTerminationSignals held;
@@ -142,8 +144,8 @@ public:
             return discard();
         }
         folder_.keep();
-        if (!old.empty())
-            fs::remove_all(old, ec);
+        if (!old.empty() && (fs::remove_all(old, ec), ec))
+            problem = "the earlier site stays in " + old.string() + ": " + ec.message();
         return true;
     }
 
@@ -160,7 +162,7 @@ private:
     }
 
     fs::path target_;
-    platform::NewFolder folder_;  // destroyed last: empty by then
+    platform::NewFolder folder_;  // destroyed after the files: empty by then
     std::vector<std::unique_ptr<OutputFile>> files_;
 };
 
@@ -242,7 +244,8 @@ int run_web(std::span<const std::string_view> args)
     if (OutputFile& copy = site.add(sound_name); !copy_stream(sound_in.get(), copy))
         return copy.ok() ? fail(exit_bad_input, command.name, sound.string(), std::strerror(errno))
                          : fail(exit_bad_input, command.name, out.string(), copy.error());
-    if (!site.commit(problem))
+    problem.clear();
+    if (!site.commit(problem) || !problem.empty())
         return fail(exit_bad_input, command.name, out.string(), problem);
     return exit_ok;
 }
