@@ -1,14 +1,16 @@
 // The browser player's frame module (WebAssembly): the packed frame file's
 // image, the stream that unpacks it, and the picture of the frame asked for.
-// The page copies the file into the image, opens it, and then asks for a
+// The page copies the file into the image as it arrives and asks for a
 // frame whenever the heard position reaches one; frames are unpacked on
 // demand, block by block, and a seek starts at the block that holds the
-// frame, found from an index of block offsets built once by walking the
-// length fields.
+// frame, found from an index of block offsets that grows by walking the
+// length fields of the blocks as they arrive.
 //
 // Every block but the last unpacks to the stream's capacity (that is how
 // the frame file is written), so frame k starts in block k * 8000 / capacity.
-// A block that unpacks to less is damage; the page is told.
+// A block that unpacks to less is damage; the page is told. While the file
+// arrives, a whole block is known not to be the last once a byte after it
+// is in: the frames within such blocks can be shown before the rest is in.
 
 #include <lzo/lzo1x.h>
 
@@ -31,16 +33,25 @@ namespace {
 constexpr int pixel_count = picture_width * picture_height;
 
 struct FrameFile {
-    PackStream* stream = nullptr;
-    std::vector<std::uint32_t> block_offsets;  // of each block's length field
-    std::uint64_t unpacked_bytes = 0;          // what the stream delivers in all
-    std::int32_t frames = 0;                   // a last partial frame counts
+    PackStream* stream = nullptr;              // opened by the level byte
+    std::uint32_t room = 0;                    // bytes allocated for FileImage
+    std::vector<std::uint32_t> block_offsets;  // of each whole block's length field
+    std::uint32_t next_block = 1;              // where the walk goes on
+    bool walk_ended = false;                   // at the end of the data
+    bool complete = false;                     // the whole file is in
+    std::uint32_t full_blocks = 0;             // blocks known to unpack to the capacity
+    std::int32_t frames = 0;                   // that can be shown; when complete, a
+                                               // last partial frame counts
     std::int32_t current = -1;                 // the frame in TextFrame
+    std::int32_t drawn = -1;                   // the frame in the picture
     std::string damage;                        // the first damage found, or empty
 };
 
 FrameFile file;
 std::uint32_t picture[pixel_count];  // RGBA bytes in memory order, as canvas ImageData wants
+
+// The level byte; an empty file reads as 255.
+int level() { return FileImage.size > 0 ? FileImage.data[0] : 255; }
 
 std::uint32_t read_length(std::uint32_t offset)
 {
@@ -54,36 +65,42 @@ void note_damage(const PackDamage& damage)
     if (!file.damage.empty())
         return;
     PackInfo info;
-    info.buffer_size = file.stream->in_size;
+    info.buffer_size = file.stream != nullptr ? file.stream->in_size : 0;
     file.damage = describe(damage, info);
 }
 
-// The index: the offsets of the blocks the stream reads whole, up to the
-// end of the file or the first damage of the structure, where the stream's
-// data ends too.
+// Extends the index over the blocks that are in whole: their offsets, up to
+// the end of the file or the first damage of the structure, where the
+// stream's data ends too. A block cut short is damage only once the whole
+// file is in.
 void walk_blocks()
 {
-    std::uint32_t offset = 1;
     const auto buffer = static_cast<std::uint32_t>(file.stream->in_size);
-    while (offset < FileImage.size) {
+    while (!file.walk_ended && file.next_block < FileImage.size) {
+        const std::uint32_t offset = file.next_block;
         const auto block = static_cast<std::uint32_t>(file.block_offsets.size());
         const std::uint32_t left = FileImage.size - offset;
         if (left < 4) {
-            note_damage({PackDamageKind::length_cut_short, offset, block, 0, left});
-            return;
+            if (file.complete)
+                note_damage({PackDamageKind::length_cut_short, offset, block, 0, left});
+            break;
         }
         const std::uint32_t length = read_length(offset);
         if (length > buffer) {
             note_damage({PackDamageKind::block_too_long, offset, block, length, left - 4});
-            return;
+            file.walk_ended = true;
+            break;
         }
         if (length > left - 4) {
-            note_damage({PackDamageKind::block_cut_short, offset, block, length, left - 4});
-            return;
+            if (file.complete)
+                note_damage({PackDamageKind::block_cut_short, offset, block, length, left - 4});
+            break;
         }
         file.block_offsets.push_back(offset);
-        offset += 4 + length;
+        file.next_block = offset + 4 + length;
     }
+    if (file.complete)
+        file.walk_ended = true;
 }
 
 // What the last block unpacks to, the one block that may be short; damage
@@ -140,7 +157,8 @@ void check_refill(std::uint32_t read_pos_before)
     const auto& offsets = file.block_offsets;
     const auto first = std::lower_bound(offsets.begin(), offsets.end(), read_pos_before);
     const auto end = std::lower_bound(first, offsets.end(), FileImage.read_pos);
-    for (auto block = first; block != end && block + 1 != offsets.end(); ++block) {
+    const auto known_full = offsets.begin() + file.full_blocks;
+    for (auto block = first; block != end && block < known_full; ++block) {
         const bool used_up = block + 1 != end;
         if (used_up || file.stream->fill != static_cast<std::uint32_t>(file.stream->capacity)) {
             note_short_block(static_cast<std::size_t>(block - offsets.begin()));
@@ -182,7 +200,7 @@ void seek_stream(std::int32_t frame)
 // behind its end, so reading starts one frame early.
 void load_frame(std::int32_t frame)
 {
-    const bool read_on = file.current >= 0 && frame > file.current &&
+    const bool read_on = file.current >= 0 && frame > file.current && file.stream->at_end == 0 &&
                          block_of_byte(static_cast<std::uint64_t>(frame) * frame_bytes) <=
                              block_of_byte(static_cast<std::uint64_t>(file.current + 1) * frame_bytes) + 1;
     if (!read_on) {
@@ -214,6 +232,45 @@ void close_file()
     file = FrameFile{};
 }
 
+// Opens the stream as the player's pack_open does, sized by the level byte
+// (an empty file reads as level 255). False when memory runs out.
+bool open_stream()
+{
+    auto* stream = static_cast<PackStream*>(std::calloc(1, sizeof(PackStream)));
+    if (stream == nullptr)
+        return false;
+    file.stream = stream;
+    pack_setup(stream, level() * pack_level_unit);
+    if (stream->in_buf == nullptr || stream->out_buf == nullptr || stream->work_mem == nullptr)
+        return false;
+    stream->get_byte = mem_getc;
+    stream->put_byte = file_putc;
+    FileImage.read_pos = 1;
+    return true;
+}
+
+// What can be shown of what is in: the frames within the blocks known to
+// unpack to the capacity, or, once the file is in, every frame it holds.
+void count_frames()
+{
+    const auto blocks = static_cast<std::uint32_t>(file.block_offsets.size());
+    const auto capacity = static_cast<std::uint64_t>(file.stream->capacity);
+    std::uint64_t unpacked = 0;
+    if (!file.complete) {
+        // The last whole block may still turn out to be the file's last.
+        const bool more_after = !file.walk_ended && file.next_block < FileImage.size;
+        file.full_blocks = blocks > 0 && !more_after ? blocks - 1 : blocks;
+        unpacked = file.full_blocks * capacity / frame_bytes * frame_bytes;
+    } else if (blocks > 0) {
+        file.full_blocks = blocks - 1;
+        unpacked = file.full_blocks * capacity + last_block_bytes();
+        // That decompression took the stream's buffer.
+        file.current = -1;
+    }
+    const std::uint64_t frames = (unpacked + frame_bytes - 1) / frame_bytes;
+    file.frames = static_cast<std::int32_t>(std::min<std::uint64_t>(frames, INT32_MAX));
+}
+
 }  // namespace
 }  // namespace vexl::web
 
@@ -222,70 +279,81 @@ using namespace vexl::web;
 
 extern "C" {
 
-// Room for a frame file of `size` bytes in FileImage (any earlier file is
-// closed); the page copies the file there and calls vexl_open. Null when
-// memory runs out.
-std::uint8_t* vexl_image(std::uint32_t size)
+// Starts a new frame file (any earlier one is closed): the page then makes
+// room for it, copies its bytes in as they arrive, and says so.
+void vexl_begin()
 {
     close_file();
     std::free(FileImage.data);
     FileImage = {};
-    FileImage.data = static_cast<std::uint8_t*>(std::malloc(std::max<std::uint32_t>(size, 1)));
-    if (FileImage.data != nullptr)
-        FileImage.size = size;
+}
+
+// Room for the file's first `size` bytes in FileImage, keeping those in;
+// null when memory runs out. The page asks for the whole size at once
+// when it is known; otherwise the room grows by half at least.
+std::uint8_t* vexl_room(std::uint32_t size)
+{
+    if (size > file.room) {
+        const std::uint32_t grown = std::max(size, file.room + std::min(file.room / 2, UINT32_MAX - file.room));
+        auto* data = static_cast<std::uint8_t*>(std::realloc(FileImage.data, std::max<std::uint32_t>(grown, 1)));
+        if (data == nullptr)
+            return nullptr;
+        FileImage.data = data;
+        file.room = grown;
+    }
     return FileImage.data;
 }
 
-// Opens the stream over the image as the player's pack_open does (the
-// level byte sizes it; an empty file reads as level 255) and builds the
-// block index. Returns the number of frames, 0 when the file holds none,
-// or -1 when memory runs out.
-std::int32_t vexl_open()
+// The file's first `size` bytes are in FileImage. Returns the number of
+// frames that can be shown so far, or -1 when memory runs out.
+std::int32_t vexl_arrived(std::uint32_t size)
 {
-    close_file();
-    auto* stream = static_cast<PackStream*>(std::calloc(1, sizeof(PackStream)));
-    if (stream == nullptr)
-        return -1;
-    file.stream = stream;
-    const int level = FileImage.size > 0 ? FileImage.data[0] : 255;
-    pack_setup(stream, level * pack_level_unit);
-    if (stream->in_buf == nullptr || stream->out_buf == nullptr || stream->work_mem == nullptr) {
-        close_file();
-        return -1;
+    FileImage.size = std::min(size, file.room);
+    if (file.stream == nullptr) {
+        if (FileImage.size == 0)
+            return 0;
+        if (!open_stream()) {
+            close_file();
+            return -1;
+        }
+        if (file.stream->capacity == 0)
+            file.damage = "offset 0: level 0 gives the blocks no room";
     }
-    stream->get_byte = mem_getc;
-    stream->put_byte = file_putc;
-    FileImage.read_pos = 1;
-    if (FileImage.size == 0)
-        note_damage({PackDamageKind::no_level_byte, 0, 0});
-
+    if (file.stream->capacity == 0)
+        return 0;
     walk_blocks();
-    if (!file.block_offsets.empty()) {
-        const std::uint32_t last = last_block_bytes();
-        file.unpacked_bytes = std::uint64_t{file.block_offsets.size() - 1} *
-                                  static_cast<std::uint64_t>(stream->capacity) + last;
-    }
-    const std::uint64_t frames = (file.unpacked_bytes + frame_bytes - 1) / frame_bytes;
-    file.frames = static_cast<std::int32_t>(std::min<std::uint64_t>(frames, INT32_MAX));
+    count_frames();
     return file.frames;
 }
 
-std::int32_t vexl_level() { return FileImage.size > 0 ? FileImage.data[0] : 255; }
+// The whole file is in (its size as last said): the damage at its end is
+// known now. Returns the number of frames, 0 when the file holds none, or
+// -1 when memory runs out.
+std::int32_t vexl_finish()
+{
+    file.complete = true;
+    if (file.stream == nullptr) {
+        note_damage({PackDamageKind::no_level_byte, 0, 0});
+        return 0;
+    }
+    return vexl_arrived(FileImage.size);
+}
 
-// The first damage found so far (when opening, or since while unpacking),
-// as one line, or an empty string.
+// The first damage found so far (while the file arrived, or since while
+// unpacking), as one line, or an empty string.
 const char* vexl_damage() { return file.damage.c_str(); }
 
-// Frame `frame` (kept within the file's frames), unpacked and drawn:
-// 640 x 400 RGBA pixels. Null when no file is open or it holds no frame.
+// Frame `frame` (kept within the frames that can be shown), unpacked and
+// drawn: 640 x 400 RGBA pixels. Null when no frame can be shown yet.
 const std::uint32_t* vexl_picture(std::int32_t frame)
 {
     if (file.frames <= 0)
         return nullptr;
     frame = std::clamp(frame, 0, file.frames - 1);
-    if (frame != file.current) {
+    if (frame != file.drawn) {
         load_frame(frame);
         draw_picture();
+        file.drawn = frame;
     }
     return picture;
 }

@@ -2,12 +2,15 @@
 """The web player's figures, in a real headless Chromium on a local server
 with the default demo (run by hand; needs the web player built):
 
-    bench/web/bench_web.py BUILD [--seconds S] [--runs N]
+    bench/web/bench_web.py BUILD [--seconds S] [--runs N] [--baseline DIR]
 
   size          vexlade.wasm and the scripts, gzipped (-9)
   first frame   from the click on Play to the first frame on the canvas, on
                 a fresh page: Play clicked at once (the demo's 64 MB still
                 loading) and Play clicked once the page says Ready
+                (with --baseline DIR, a folder holding the page files of
+                another build, both pages measured in turns on the same
+                demo, and the ratio given)
   seek          seek() to a random place while playing: until the frame
                 there is on the canvas, and until the heard position moves
                 on from there (the sound restarted and heard)
@@ -96,6 +99,7 @@ def main():
     parser.add_argument("build", type=pathlib.Path)
     parser.add_argument("--seconds", type=float, default=120)
     parser.add_argument("--runs", type=int, default=5)
+    parser.add_argument("--baseline", type=pathlib.Path, help="page files of another build to compare with")
     args = parser.parse_args()
     build = args.build.resolve()
     work = build / "bench" / "web" / "work"
@@ -105,6 +109,15 @@ def main():
     pages.REFS, pages.SITES = work / "refs", work / "sites"
     pages.make_site()
     site = pages.SITE
+    # The baseline: this site with the other build's page files.
+    pages_under_test = {"this page": "site/"}
+    if args.baseline:
+        baseline = work / "baseline"
+        shutil.rmtree(baseline, ignore_errors=True)
+        shutil.copytree(site, baseline)
+        for page_file in args.baseline.iterdir():
+            shutil.copy(page_file, baseline / page_file.name)
+        pages_under_test["baseline"] = "baseline/"
 
     print("size (gzip -9)")
     total = 0
@@ -130,42 +143,54 @@ def main():
         driver.execute_cdp_cmd("Network.setCacheDisabled", {"cacheDisabled": True})
         driver.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument", {"source": PLAY_AT_ONCE})
 
-        def fresh_page(wait_ready):
+        def fresh_page(page, wait_ready):
             driver.get("about:blank")
-            driver.get(url + ("site/" if wait_ready else "site/?play-at-once"))
+            driver.get(url + page + ("" if wait_ready else "?play-at-once"))
             if wait_ready:
                 driver.find_element(By.CSS_SELECTOR, "input[name=fullscreen][value=no]").click()
             while wait_ready and "Ready" not in driver.find_element(By.ID, "load-state").text:
                 time.sleep(0.02)
 
-        print("first frame after Play (ms; the first run is the browser's first page)")
+        print("first frame after Play (ms; the pages take turns, the first run is the browser's first page)")
         for label, wait_ready in (("Play at once", False), ("Play when ready", True)):
-            times = []
+            times = {page: [] for page in pages_under_test}
             downloads = []
             for _ in range(args.runs):
-                fresh_page(wait_ready)
-                times.append(driver.execute_async_script(FIRST_FRAME))
-                downloads.append(driver.execute_script(
-                    "const e = performance.getEntriesByType('resource').find((e) => e.name.endsWith('ld_vexl.d1'));"
-                    "return e.responseEnd - e.startTime;"))
-            print(f"  {label:16} median {statistics.median(times):6.0f}, worst {max(times):6.0f}"
-                  f"  ({', '.join(f'{t:.0f}' for t in times)})")
+                for page, path in pages_under_test.items():
+                    fresh_page(path, wait_ready)
+                    times[page].append(driver.execute_async_script(FIRST_FRAME))
+                    if page == "this page":
+                        downloads.append(driver.execute_script(
+                            "const e = performance.getEntriesByType('resource')"
+                            ".find((e) => e.name.endsWith('ld_vexl.d1'));"
+                            "return e.responseEnd - e.startTime;"))
+            for page, values in times.items():
+                print(f"  {label:16} {page:10} median {statistics.median(values):6.0f}, worst {max(values):6.0f}"
+                      f"  ({', '.join(f'{t:.0f}' for t in values)})")
+            if args.baseline:
+                ratio = statistics.median(times["this page"]) / statistics.median(times["baseline"])
+                print(f"  {label:16} {'':10} this page / baseline, medians: {ratio:.3f}")
             if not wait_ready:
-                print(f"  {'':16} of which the download of ld_vexl.d1 took: median {statistics.median(downloads):.0f}")
+                print(f"  {'':16} {'':10} the download of ld_vexl.d1 took: median {statistics.median(downloads):.0f}")
 
-        fresh_page(True)
+        for page, path in pages_under_test.items():
+            fresh_page(path, True)
+            driver.find_element(By.ID, "play").click()
+            while not driver.execute_script("return window.vexlade.status().playing"):
+                time.sleep(0.02)
+            print(f"seek while playing, {page} (ms)")
+            rng = random.Random(1)
+            seeks = [driver.execute_async_script(SEEK, rng.uniform(0, 700)) for _ in range(30)]
+            for key, label in (("call", "frame on the canvas (in seek())"),
+                               ("painted", "next animation frame"),
+                               ("heard", "heard position moves on")):
+                values = [s[key] for s in seeks]
+                print(f"  {label:32} median {statistics.median(values):6.1f}, worst {max(values):6.1f}")
+
+        fresh_page("site/", True)
         driver.find_element(By.ID, "play").click()
         while not driver.execute_script("return window.vexlade.status().playing"):
             time.sleep(0.02)
-
-        print("seek while playing (ms)")
-        rng = random.Random(1)
-        seeks = [driver.execute_async_script(SEEK, rng.uniform(0, 700)) for _ in range(30)]
-        for key, label in (("call", "frame on the canvas (in seek())"),
-                           ("painted", "next animation frame"),
-                           ("heard", "heard position moves on")):
-            values = [s[key] for s in seeks]
-            print(f"  {label:32} median {statistics.median(values):6.1f}, worst {max(values):6.1f}")
 
         print(f"in time over {args.seconds:.0f} s of playing")
         driver.execute_script("window.vexlade.seek(0)")

@@ -319,10 +319,20 @@ std::string output_problem(const std::string& target)
         return error;
     if (kind == OutputKind::in_place || kind == OutputKind::in_place_truncated)
         return {};
-    const std::string folder = folder_of(resolved);
+    return folder_problem(folder_of(resolved));
+}
+
+std::string folder_problem(const std::string& folder)
+{
     if (::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0)
         return "cannot write in " + folder + ": " + describe_errno(errno);
     return {};
+}
+
+bool resolve_links(const std::string& path, std::string& resolved, std::string& error)
+{
+    bool through_proc = false;
+    return follow_links(path, resolved, through_proc, error);
 }
 
 PendingFile::~PendingFile()
@@ -491,6 +501,28 @@ bool NewFolder::make(const std::string& path, std::string& error)
     error = failure == EEXIST ? "exists and is not a folder" : describe_errno(failure);
     return false;
 }
+
+bool NewFolder::make_beside(const std::string& target, std::string& error)
+{
+    HeldTerminationSignals held;
+    install_removal_handler();
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        TemporaryName* entry = list_name(target + random_suffix(), true);
+        if (::mkdir(entry->name.c_str(), 0777) == 0) {
+            made_ = entry;
+            return true;
+        }
+        entry->live.store(false);
+        if (errno != EEXIST) {
+            error = describe_errno(errno);
+            return false;
+        }
+    }
+    error = "cannot make a temporary folder";
+    return false;
+}
+
+std::string NewFolder::path() const { return made_ != nullptr ? made_->name : std::string(); }
 
 void NewFolder::keep()
 {

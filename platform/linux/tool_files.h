@@ -47,6 +47,14 @@ bool same_file(const std::string& a, const std::string& b);
 // folder", "is read-only ...", a missing folder on the way).
 std::string output_problem(const std::string& target);
 
+// Empty when names can be made and removed in the folder `folder`, else
+// why not ("cannot write in FOLDER: Permission denied").
+std::string folder_problem(const std::string& folder);
+
+// The name that the chain of symbolic links from `path` ends in (`path`
+// itself when it is no link); it need not exist. False with the reason.
+bool resolve_links(const std::string& path, std::string& resolved, std::string& error);
+
 struct TemporaryName;  // a name the signal handler removes
 
 // One output on its way to its target.
@@ -103,6 +111,11 @@ public:
     // Makes `path` when it is missing, as mkdir does (its parent must
     // exist); true too when it is a folder already. False with the reason.
     bool make(const std::string& path, std::string& error);
+    // Makes a new folder beside `target` under a name of its own
+    // (TARGET.tmp-N), to be filled and then renamed to `target`.
+    bool make_beside(const std::string& target, std::string& error);
+    // The folder made, or empty.
+    std::string path() const;
     // The run succeeded: the folder stays.
     void keep();
 

@@ -251,24 +251,37 @@ void HostileFiles::expect_input_kept_from_output(const std::string& args, const 
     fs::remove(path("link"));
 }
 
-void HostileFiles::expect_inputs_refused(const std::string& args)
+void HostileFiles::expect_inputs_refused(const std::string& args, const std::string& placed_at)
 {
-    ASSERT_EQ(::mkfifo(path("fifo").c_str(), 0666), 0);
-    fs::create_directory(path("folder"));
-    const std::vector<std::string> before = names();
+    const fs::path placed = placed_at.empty() ? fs::path() : path(placed_at);
+    fs::path kept;
+    if (!placed.empty() && fs::exists(fs::symlink_status(placed))) {
+        kept = placed.string() + ".kept";
+        fs::rename(placed, kept);
+    }
     for (const char* in : {"/dev/zero", "fifo", "folder"}) {
+        const fs::path made = placed.empty() ? path(in) : placed;
+        if (std::string(in) == "fifo")
+            ASSERT_EQ(::mkfifo(made.c_str(), 0666), 0);
+        else if (std::string(in) == "folder")
+            fs::create_directory(made);
+        else if (!placed.empty())
+            fs::create_symlink(in, made);
+        const std::vector<std::string> before = names();
         const auto started = std::chrono::steady_clock::now();
         const ToolRun r = run(replaced(replaced(args, "{IN}", in), "{OUT}", "out"));
         EXPECT_EQ(r.status, 1) << in << ": " << r.err;
-        EXPECT_TRUE(has(r.err, std::string(in) + ": is a")) << r.err;
+        EXPECT_TRUE(has(r.err, (placed.empty() ? std::string(in) : placed_at) + ": is a")) << r.err;
         EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20)) << in << " was read";
         EXPECT_EQ(names(), before) << in;
+        if (made != "/dev/zero")
+            fs::remove(made);
     }
-    fs::remove(path("fifo"));
-    fs::remove(path("folder"));
+    if (!kept.empty())
+        fs::rename(kept, placed);
 }
 
-int HostileFiles::interrupt(const std::vector<std::string>& args, int signal, bool wait_for_name) const
+pid_t HostileFiles::start(const std::vector<std::string>& args, int signal) const
 {
     const pid_t pid = ::fork();
     if (pid == 0) {
@@ -289,6 +302,23 @@ int HostileFiles::interrupt(const std::vector<std::string>& args, int signal, bo
         ::execv(tool_.c_str(), argv.data());
         ::_exit(127);
     }
+    return pid;
+}
+
+int HostileFiles::signal_after(const std::vector<std::string>& args, int signal,
+                               std::chrono::microseconds delay) const
+{
+    const pid_t pid = start(args, signal);
+    std::this_thread::sleep_for(delay);
+    ::kill(pid, signal);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return status;
+}
+
+int HostileFiles::interrupt(const std::vector<std::string>& args, int signal, bool wait_for_name) const
+{
+    const pid_t pid = start(args, signal);
     // An output on its way: an unnamed file of the folder among the run's
     // descriptors, or a temporary's name in the folder.
     const auto writing = [&] {

@@ -6,6 +6,7 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -51,15 +52,23 @@ public:
     void expect_input_kept_from_output(const std::string& args, const std::string& input);
 
     // Runs ARGS with {IN} as /dev/zero, a FIFO nobody writes and a folder:
-    // each refused at once with exit 1 and no output.
-    void expect_inputs_refused(const std::string& args);
+    // each refused at once with exit 1 and no output. With `placed_at`, for
+    // a command that finds its input by name in a folder, each is put there
+    // instead (/dev/zero through a link) and named so in the message.
+    void expect_inputs_refused(const std::string& args, const std::string& placed_at = "");
 
     // Starts ARGS, sends `signal` once an output is being written (or,
     // with `wait_for_name`, once a temporary name shows in the folder) and
     // returns the wait status. The run must not have ended before.
     int interrupt(const std::vector<std::string>& args, int signal, bool wait_for_name = false) const;
 
+    // Starts ARGS and sends `signal` after `delay`, whether the run has
+    // ended by then or not; returns the wait status.
+    int signal_after(const std::vector<std::string>& args, int signal, std::chrono::microseconds delay) const;
+
 private:
+    pid_t start(const std::vector<std::string>& args, int signal) const;
+
     std::string tool_;
     std::filesystem::path dir_;
 };

@@ -115,8 +115,14 @@ TEST_P(OutputFileTest, ASignalLeavesNoNameBehind)
     if (child == 0) {
         OutputFile open(dir / "open");
         OutputFile staged(dir / "staged");
+        // A new folder goes too, after the files in it.
+        platform::NewFolder folder;
+        std::string problem;
+        const bool made = folder.make_beside((dir / "site").string(), problem);
+        OutputFile inside(fs::path(folder.path()) / "inside");
         const std::uint8_t bytes[] = {1, 2, 3};
-        const bool ready = open.write(bytes) && staged.write(bytes) && staged.stage();
+        const bool ready = made && open.write(bytes) && staged.write(bytes) && staged.stage() &&
+                           inside.write(bytes) && inside.stage();
         if (ready)
             std::raise(SIGTERM);
         ::_exit(1);

@@ -1,7 +1,8 @@
 // The frame module (vexlade.wasm) under node: a frame reached by a seek,
 // from anywhere, is the frame the stream gives when it is read from the
 // start one frame after another, as the player reads it; a last frame cut
-// short keeps the bytes of the frame before behind its end.
+// short keeps the bytes of the frame before behind its end. The same holds
+// while the file arrives in pieces: a frame said to be there shows right.
 //
 // usage: node test_frame_module.mjs VEXL VEXLADE.WASM
 
@@ -30,7 +31,7 @@ function sampleFrames(count) {
   return bytes;
 }
 
-async function openFrames(wasm, file) {
+async function frameModule(wasm) {
   const module = await WebAssembly.compile(wasm);
   const imports = {};
   for (const entry of WebAssembly.Module.imports(module)) {
@@ -39,11 +40,26 @@ async function openFrames(wasm, file) {
   }
   const exports = (await WebAssembly.instantiate(module, imports)).exports;
   exports._initialize();
-  const at = exports.vexl_image(file.length);
-  new Uint8Array(exports.memory.buffer, at, file.length).set(file);
-  const count = exports.vexl_open();
-  const picture = (frame) => new Uint8Array(exports.memory.buffer, exports.vexl_picture(frame), pictureBytes).slice();
-  return {count, picture};
+  exports.vexl_begin();
+  let size = 0;
+  return {
+    // Appends bytes; returns the frames there so far.
+    append(bytes) {
+      const at = exports.vexl_room(size + bytes.length);
+      new Uint8Array(exports.memory.buffer, at + size, bytes.length).set(bytes);
+      size += bytes.length;
+      return exports.vexl_arrived(size);
+    },
+    finish: () => exports.vexl_finish(),
+    picture: (frame) => new Uint8Array(exports.memory.buffer, exports.vexl_picture(frame), pictureBytes).slice(),
+  };
+}
+
+async function openFrames(wasm, file) {
+  const frames = await frameModule(wasm);
+  frames.append(file);
+  frames.count = frames.finish();
+  return frames;
 }
 
 const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'vexl-frame-module-'));
@@ -70,6 +86,30 @@ try {
     const order = [whole, 3, 0, 17, 16, 18, 39, 1, whole, 25, 8, 9, 10, 33, 2, 30, whole - 1, 12];
     for (const frame of order)
       assert.deepEqual(seeking.picture(frame), expected[frame], `level ${level}, frame ${frame}`);
+
+    // In pieces of odd sizes, each frame there looked at as it comes, and
+    // a seek back; no frame is said to be there before its blocks are.
+    const arriving = await frameModule(wasm);
+    let there = 0;
+    for (let at = 0, step = 1; at < file.length; at += step, step = step * 3 % 9001 + 1) {
+      const now = arriving.append(file.subarray(at, at + step));
+      assert.ok(now >= there && now <= whole, `level ${level}: ${now} frames after ${at + step} bytes`);
+      for (const frame of [now - 1, there, Math.floor(there / 2)].filter((f) => f >= 0 && f < now))
+        assert.deepEqual(arriving.picture(frame), expected[frame], `level ${level}, arriving frame ${frame}`);
+      there = now;
+    }
+    assert.ok(there > 0 && there < whole, `level ${level}: ${there} frames before the end`);
+    assert.equal(arriving.finish(), whole + 1);
+    for (const frame of [whole, there, 0])
+      assert.deepEqual(arriving.picture(frame), expected[frame], `level ${level}, frame ${frame} at the end`);
+  }
+
+  // No frame, and no trap, from files that hold none.
+  // (Level 0 gives blocks no room, yet the bytes of this one unpack.)
+  for (const file of [[], [2], [0, 0, 0, 0, 7, 20, 97, 98, 99, 17, 0, 0], [2, 0, 0, 0x10]]) {
+    const frames = await frameModule(wasm);
+    frames.append(Uint8Array.from(file));
+    assert.equal(frames.finish(), 0, `file ${file}`);
   }
   console.log('1 passed, 0 failed');
 } finally {

@@ -447,6 +447,37 @@ class Files(PageTest):
         self.assertIn(f"block {block}", self.message())
         self.assertIn("does not decompress", self.message())
 
+    def test_plays_while_the_frame_file_arrives(self):
+        """Play before the frame file is in: the first frame shows at once and
+        right, a seek past what has arrived waits with a word on the picture,
+        and damage found at the end is told while the demo plays."""
+        cut = self.frames[:len(self.frames) - 1000]
+        site = make_variant("arriving", cut, self.pcm)
+        # Some 7 s for the 4 MB (throttling needs the Network domain on).
+        self.driver.execute_cdp_cmd("Network.enable", {})
+        self.driver.execute_cdp_cmd("Network.emulateNetworkConditions", {
+            "offline": False, "latency": 0, "downloadThroughput": 600_000, "uploadThroughput": -1})
+        try:
+            self.driver.get(self.url + site)
+            self.driver.find_element(By.CSS_SELECTOR, "input[name=fullscreen][value=no]").click()
+            self.element("play").click()
+            self.wait_for(lambda s: s["frame"] == 0)
+            result = self.driver.execute_async_script(COMPARE_FRAME, 0, "../../refs/frame0.png")
+            self.assertEqual(result["differing"], 0, result)
+            self.driver.execute_script("window.vexlade.seek(700)")
+            time.sleep(0.5)
+            self.assertEqual(self.status()["frame"], 0)
+            self.assertEqual(self.element("wait").text, "Loading the frames\u2026")
+            self.assertNotIn("Ready", self.load_state())
+            self.assertEqual(self.message(), "")
+        finally:
+            self.driver.execute_cdp_cmd("Network.emulateNetworkConditions", {
+                "offline": False, "latency": 0, "downloadThroughput": -1, "uploadThroughput": -1})
+        frames = math.ceil(299 * cut[0] * 32768 / 8000)
+        self.wait_for(lambda s: s["frame"] == frames - 1)
+        self.assertIn("ld_vexl.d1 is damaged", self.message())
+        self.assertIn("cut short", self.message())
+
     def test_missing_or_empty_frame_file_fails_loading(self):
         for name, frames, said in (("no-frames", None, "ld_vexl.d1 was not found"),
                                    ("empty-frames", b"", "holds no frame"),

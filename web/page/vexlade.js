@@ -27,7 +27,7 @@
   const $ = (id) => document.getElementById(id);
   const ui = {
     stage: $('stage'), canvas: $('picture'), start: $('start'), play: $('play'),
-    loadState: $('load-state'), aspect: $('aspect'), pick: $('pick'), controls: $('controls'),
+    loadState: $('load-state'), wait: $('wait'), aspect: $('aspect'), pick: $('pick'), controls: $('controls'),
     toggle: $('toggle'), seek: $('seek'), time: $('time'), mute: $('mute'), full: $('full'),
     message: $('message'),
   };
@@ -63,12 +63,13 @@
     return imports;
   }
 
-  // The frame file inside the frame module: on demand, a picture per frame.
+  // The frame file inside the frame module, fed as it arrives: a picture
+  // per frame on demand, for the frames whose blocks are in.
   class FrameFile {
     constructor(instance) {
       this.wasm = instance.exports;
       this.wasm._initialize();
-      this.count = 0;
+      this.begin();
     }
 
     static async load() {
@@ -76,16 +77,46 @@
       return new FrameFile(await WebAssembly.instantiate(module, runtimeImports(module)));
     }
 
-    // Copies the file in and opens it; returns the number of frames.
-    open(bytes) {
-      const at = this.wasm.vexl_image(bytes.length);
+    // A new file of `size` bytes (0: not known), none of it in yet.
+    begin(size = 0) {
+      this.wasm.vexl_begin();
+      this.size = 0;
+      this.available = 0;  // frames that can be shown
+      this.complete = false;
+      if (size)
+        this.room(size);
+    }
+
+    room(size) {
+      const at = this.wasm.vexl_room(size);
       if (!at)
         throw new LoadError(`${framesName} is too large for this browser's memory`);
-      new Uint8Array(this.wasm.memory.buffer, at, bytes.length).set(bytes);
-      this.count = this.wasm.vexl_open();
-      if (this.count < 0)
+      return at;
+    }
+
+    // The next bytes of the file.
+    append(bytes) {
+      const at = this.room(this.size + bytes.length);
+      new Uint8Array(this.wasm.memory.buffer, at + this.size, bytes.length).set(bytes);
+      this.size += bytes.length;
+      this.available = this.wasm.vexl_arrived(this.size);
+      if (this.available < 0)
         throw new LoadError(`${framesName} is too large for this browser's memory`);
-      return this.count;
+    }
+
+    // The whole file is in; returns the number of frames.
+    finish() {
+      this.available = this.wasm.vexl_finish();
+      if (this.available < 0)
+        throw new LoadError(`${framesName} is too large for this browser's memory`);
+      this.complete = true;
+      return this.available;
+    }
+
+    // Whether frame `frame` can be shown now: its blocks are in, or the
+    // file is, and then a frame past its end shows as its last.
+    ready(frame) {
+      return this.complete ? this.available > 0 : frame < this.available;
     }
 
     // The first damage found so far, or ''.
@@ -106,7 +137,7 @@
 
   // ---- The demo's files ---------------------------------------------------
 
-  async function fetchFile(name, progress = () => {}) {
+  async function fetchResponse(name) {
     let response;
     try {
       response = await fetch(name);
@@ -119,29 +150,51 @@
       throw new LoadError(response.status === 404
         ? `${name} was not found next to this page`
         : `${name} could not be fetched (HTTP ${response.status})`);
-    // Read into one array of the announced size as the bytes come (no
-    // pieces to join afterwards); a compressed transfer, whose length is
-    // not the file's, is taken whole.
-    const total = Number(response.headers.get('Content-Length')) || 0;
+    return response;
+  }
+
+  // A file as it arrives: {size, stream}, its size 0 when the transfer
+  // does not tell it (a compressed transfer's length is not the file's).
+  async function fetchStream(name) {
+    const response = await fetchResponse(name);
     const encoding = response.headers.get('Content-Encoding');
-    if (!response.body || !total || (encoding && encoding !== 'identity'))
-      return new Uint8Array(await response.arrayBuffer());
-    const bytes = new Uint8Array(total);
-    const reader = response.body.getReader();
+    const size = encoding && encoding !== 'identity' ? 0 : Number(response.headers.get('Content-Length')) || 0;
+    return {size, stream: response.body ?? new Response(await response.arrayBuffer()).body};
+  }
+
+  // Reads `source` ({size, stream}) to its end, handing each piece to
+  // `take` as it comes; `progress` gets the share that is in.
+  async function readStream(name, source, take, progress = () => {}) {
+    const reader = source.stream.getReader();
     let size = 0;
     for (;;) {
       const {done, value} = await reader.read();
       if (done)
-        break;
-      if (size + value.length > total) {
+        return;
+      size += value.length;
+      if (source.size && size > source.size) {
         reader.cancel();
         throw new LoadError(`${name} changed while it was loading`);
       }
-      bytes.set(value, size);
-      size += value.length;
-      progress(size / total);
+      if (take(value) === false) {
+        reader.cancel();
+        return;
+      }
+      if (source.size)
+        progress(size / source.size);
     }
-    return size === total ? bytes : bytes.subarray(0, size);
+  }
+
+  // A whole file, read into one array of the announced size as the bytes
+  // come (no pieces to join afterwards).
+  async function fetchFile(name, progress) {
+    const source = await fetchStream(name);
+    if (!source.size)
+      return new Uint8Array(await new Response(source.stream).arrayBuffer());
+    const bytes = new Uint8Array(source.size);
+    let size = 0;
+    await readStream(name, source, (piece) => { bytes.set(piece, size); size += piece.length; }, progress);
+    return size === source.size ? bytes : bytes.subarray(0, size);
   }
 
   function monoBuffer(length, sampleRate) {
@@ -227,21 +280,26 @@
 
   // ---- State --------------------------------------------------------------
 
-  const modules = Promise.all([FrameFile.load(), fetchFile('speaker.wasm')]);
+  // The frame file waits only for its own module.
+  const frameModule = FrameFile.load();
+  const modules = Promise.all([frameModule, fetchFile('speaker.wasm')]);
   modules.catch(() => {});
 
   const state = {
-    demo: null,         // {frames, sound}: promises, see openDemo
-    waiting: false,     // the first frame shows, the sound is not ready yet
+    demo: null,         // {first, frames, sound}: promises, see openDemo
     context: null,      // AudioContext, made on Play
     output: null,       // GainNode: mute
     input: null,        // where the soundtrack goes in: the speaker node or output
     source: null,       // AudioBufferSourceNode of the soundtrack, while it sounds
     frames: null,       // FrameFile
     sound: null,        // AudioBuffer or null
-    lastFrame: -1,      // the last frame shown before the end
-    started: false,
-    playing: false,
+    started: false,     // Play was clicked and the first frame is in
+    wanted: false,      // the viewer wants it to play (not paused)
+    waiting: false,     // for the soundtrack, which the clock follows
+    stalled: false,     // for the frame file to reach the frame due
+    playing: false,     // the clock runs: the soundtrack sounds
+    suspended: false,   // the audio context was suspended (on pause)
+    resuming: false,    // the audio context is being resumed
     ended: false,
     offset: 0,          // soundtrack position at startedAt
     startedAt: 0,       // context time at which the position was `offset`
@@ -256,26 +314,56 @@
     ui.loadState.textContent = text;
   }
 
-  // A demo being loaded: its frames and its sound, each a promise. The
-  // frames are opened as soon as they are there (the first frame shows
-  // before the sound is ready, as in the player); the sound is null when
-  // there is none. Only the latest demo takes the frame module.
+  // A demo being loaded: `first` is there once a frame can be shown (the
+  // frame file fills the frame module as it arrives, so the first frames
+  // show long before the rest is in), `frames` once the whole frame file
+  // is in, and `sound` once the soundtrack is decoded (its buffer null when
+  // there is none). Only the latest demo feeds the frame module.
   let latestDemo = 0;
-  function openDemo(framesBytes, soundBytes, framesLabel = framesName) {
+  function openDemo(framesSource, soundBytes, framesLabel = framesName, progress = () => {}) {
     const generation = ++latestDemo;
+    const superseded = () => new LoadError('other files were chosen');
+    let firstIn;
+    const first = new Promise((resolve, reject) => { firstIn = {resolve, reject}; });
     const frames = (async () => {
-      const [file] = await modules;
-      const bytes = await framesBytes;
+      const file = await frameModule;
+      const source = await framesSource;
       if (generation !== latestDemo)
-        throw new LoadError('other files were chosen');
+        throw superseded();
+      file.begin(source.size);
+      let broken = '';
+      try {
+        await readStream(framesLabel, source, (piece) => {
+          if (generation !== latestDemo)
+            return false;
+          file.append(piece);
+          if (file.available > 0)
+            firstIn.resolve(file);
+          return true;
+        }, progress);
+      } catch (error) {
+        // A transfer that broke off is like a file cut short: what came plays.
+        if (error instanceof LoadError || !file.size || generation !== latestDemo)
+          throw error;
+        broken = error.message;
+      }
+      if (generation !== latestDemo)
+        throw superseded();
       performance.mark('vexlade:frames-fetched');
-      const count = file.open(bytes);
-      performance.mark('vexlade:frames-open');
+      const count = file.finish();
       const damage = file.damage();
       if (count === 0)
         throw new LoadError(`${framesLabel} holds no frame to show${damage ? ': ' + damage : ''}`);
-      return {file, count, note: damage ? `${framesLabel} is damaged (${damage}); the frames before the damage play.` : ''};
+      firstIn.resolve(file);
+      const notes = [];
+      if (broken)
+        notes.push(`${framesLabel} stopped loading (${broken}); the frames that came play.`);
+      if (damage)
+        notes.push(`${framesLabel} is damaged (${damage}); the frames before the damage play.`);
+      return {file, count, note: notes.join(' ')};
     })();
+    frames.catch((error) => firstIn.reject(error));
+    first.catch(() => {});
     const sound = (async () => {
       let bytes;
       try {
@@ -288,8 +376,7 @@
       performance.mark('vexlade:sound-decoded');
       return {buffer, note: ''};
     })();
-    frames.catch(() => {});
-    return {frames, sound};
+    return {first, frames, sound};
   }
 
   function loadFromServer() {
@@ -297,9 +384,12 @@
     let soundDone = 0;
     const progress = () => setLoadState(`Loading the demo\u2026 ${Math.round((framesDone + soundDone) * 50)}%`);
     // The soundtrack comes after the frames, which the first frame needs.
-    const frames = fetchFile(framesName, (f) => { framesDone = f; progress(); });
-    const sound = frames.catch(() => {}).then(() => fetchFile(soundName, (f) => { soundDone = f; progress(); }));
-    return openDemo(frames, sound);
+    let framesIn;
+    const sound = new Promise((resolve) => { framesIn = resolve; })
+      .then(() => fetchFile(soundName, (f) => { soundDone = f; progress(); }));
+    const demo = openDemo(fetchStream(framesName), sound, framesName, (f) => { framesDone = f; progress(); });
+    demo.frames.then(framesIn, framesIn);
+    return demo;
   }
 
   function useDemo(demo) {
@@ -307,17 +397,26 @@
     ui.play.disabled = false;
     say('', '');
     setLoadState('Loading the demo\u2026');
-    Promise.all([demo.frames, demo.sound]).then(([frames, sound]) => {
-      if (state.demo !== demo)
-        return;
-      setLoadState(`Ready: ${frames.count} frames (${formatTime(frames.count / framesPerSecond)})` +
-                   `${sound.buffer ? ' and the soundtrack' : ''}.`);
-      const notes = [frames.note, sound.note].filter(Boolean);
-      if (notes.length)
+    // Each note as soon as it is known: damage at the frame file's end may
+    // come to light while the demo already plays.
+    const notes = [];
+    let failed = false;
+    const tell = (note) => {
+      if (note && state.demo === demo && !failed) {
+        notes.push(note);
         notice(notes.join(' '));
+      }
+    };
+    demo.frames.then((frames) => tell(frames.note), () => {});
+    demo.sound.then((sound) => tell(sound.note), () => {});
+    Promise.all([demo.frames, demo.sound]).then(([frames, sound]) => {
+      if (state.demo === demo)
+        setLoadState(`Ready: ${frames.count} frames (${formatTime(frames.count / framesPerSecond)})` +
+                     `${sound.buffer ? ' and the soundtrack' : ''}.`);
     }, (error) => {
       if (state.demo !== demo)
         return;
+      failed = true;
       ui.play.disabled = true;
       setLoadState('');
       // Other files help only where the player itself could load.
@@ -340,7 +439,7 @@
     stop();
     const read = async (file) => new Uint8Array(await file.arrayBuffer());
     useDemo(openDemo(
-      framesFile ? read(framesFile)
+      framesFile ? Promise.resolve({size: framesFile.size, stream: framesFile.stream()})
                  : Promise.reject(new LoadError(`there is no frame file among ${files.map((f) => f.name).join(', ')}`)),
       soundFile ? read(soundFile) : Promise.reject(new LoadError('No soundtrack was given')),
       framesFile?.name));
@@ -367,8 +466,16 @@
     return state.heard;
   }
 
+  // The last frame shown before the end: the frame file's last, once it
+  // is all in, and never one past 706 s.
+  function lastFrame() {
+    const frames = state.frames;
+    const count = frames && frames.complete ? frames.available : Infinity;
+    return Math.min(count, endSeconds * framesPerSecond) - 1;
+  }
+
   function frameAt(seconds) {
-    return Math.max(0, Math.min(Math.floor(seconds * framesPerSecond), state.lastFrame));
+    return Math.max(0, Math.min(Math.floor(seconds * framesPerSecond), lastFrame()));
   }
 
   // ---- Sound --------------------------------------------------------------
@@ -449,6 +556,58 @@
     }
   }
 
+  // Shows the frame due at `seconds` once it is in; until then the clock
+  // holds there (the frame file still arriving).
+  function showAt(seconds) {
+    const frame = frameAt(seconds);
+    const ready = state.frames.ready(frame);
+    if (ready)
+      show(frame);
+    if (ready === state.stalled) {
+      state.stalled = !ready;
+      settle();
+    }
+  }
+
+  // Runs the clock, the soundtrack sounding, when the viewer wants it to and
+  // nothing is missing; holds it otherwise. What is missing is said over
+  // the picture, never a still canvas without a word.
+  function settle() {
+    const run = state.started && state.wanted && !state.waiting && !state.stalled && !state.ended;
+    const context = state.context;
+    if (run && !state.playing) {
+      // A suspended context's clock stands (or is about to, after a
+      // pause): the sound starts once the context runs again.
+      if (!state.suspended && context.state === 'running') {
+        startSound(state.heard);
+        state.playing = true;
+      } else if (!state.resuming) {
+        state.resuming = true;
+        state.suspended = false;
+        context.resume().finally(() => {
+          if (state.context !== context)
+            return;
+          state.resuming = false;
+          if (context.state === 'running')
+            settle();
+          else
+            notice('The browser keeps the sound stopped; press space to try again.');
+        });
+      }
+    } else if (!run && state.playing) {
+      heardSeconds();
+      state.playing = false;
+      stopSource();
+      if (!state.wanted) {
+        context.suspend();
+        state.suspended = true;
+      }
+    }
+    ui.wait.hidden = !state.started || !(state.waiting || state.stalled);
+    ui.wait.textContent = state.stalled ? 'Loading the frames\u2026' : 'Loading the sound\u2026';
+    updateControls(state.heard);
+  }
+
   async function play(event) {
     event.preventDefault();
     if (state.started || ui.play.disabled)
@@ -463,62 +622,52 @@
     let frames;
     try {
       setLoadState('Starting\u2026');
-      frames = await demo.frames;
+      frames = await demo.first;
     } catch (error) {
       fail(`Loading failed. ${error.message}.`);
       return;
     }
     if (state.demo !== demo)
       return;
-    state.frames = frames.file;
-    state.lastFrame = Math.min(frames.count, endSeconds * framesPerSecond) - 1;
-    state.damage = frames.file.damage();
+    state.frames = frames;
+    state.damage = frames.damage();
     ui.start.hidden = true;
     ui.controls.hidden = false;
     fit();
     // The first frame shows at once; the clock starts with the sound.
-    state.started = true;
-    state.waiting = true;
-    state.heard = state.offset;
-    show(frameAt(state.offset));
-    updateControls(state.offset);
+    Object.assign(state, {started: true, wanted: true, waiting: true, heard: state.offset});
+    showAt(state.offset);
+    settle();
     const [sound] = await Promise.all([demo.sound.catch(() => ({buffer: null})), audio]);
     if (state.demo !== demo || !state.started)
       return;
-    state.waiting = false;
     state.sound = sound.buffer;
-    startSound(state.heard);
-    state.playing = true;
-    updateControls(state.heard);
+    state.waiting = false;
+    settle();
   }
 
   function pause() {
-    if (!state.playing)
-      return;
-    heardSeconds();
-    state.playing = false;
-    stopSource();
-    state.context.suspend();
-    updateControls(state.heard);
+    state.wanted = false;
+    settle();
   }
 
-  async function resume() {
-    if (state.playing || !state.started || state.waiting)
+  function resume() {
+    if (!state.started || state.wanted)
       return;
     if (state.ended) {
       state.heard = 0;
       state.ended = false;
+      showAt(0);
     }
-    await state.context.resume();
-    startSound(state.heard);
-    state.playing = true;
-    updateControls(state.heard);
+    state.wanted = true;
+    settle();
   }
 
   function end() {
-    pause();
-    state.heard = endSeconds;
+    state.wanted = false;
     state.ended = true;
+    settle();
+    state.heard = endSeconds;
     updateControls(endSeconds);
   }
 
@@ -528,17 +677,14 @@
       state.offset = seconds;
       return;
     }
-    if (seconds >= endSeconds) {
-      show(state.lastFrame);
-      end();
-      return;
-    }
     state.ended = false;
     if (state.playing)
       startSound(seconds);
     else
       state.heard = seconds;
-    show(frameAt(seconds));
+    showAt(seconds);
+    if (seconds >= endSeconds)
+      end();
     updateControls(seconds);
   }
 
@@ -549,8 +695,10 @@
       state.context.close();
     }
     Object.assign(state, {context: null, output: null, input: null, frames: null, sound: null,
-                          started: false, waiting: false, playing: false, ended: false, offset: 0, heard: 0, shown: -1});
+                          started: false, wanted: false, waiting: false, stalled: false, playing: false,
+                          suspended: false, resuming: false, ended: false, offset: 0, heard: 0, shown: -1});
     painter.clearRect(0, 0, pictureWidth, pictureHeight);
+    ui.wait.hidden = true;
     ui.start.hidden = false;
     ui.controls.hidden = true;
     fit();
@@ -562,11 +710,11 @@
       return;
     const seconds = heardSeconds();
     if (state.playing && seconds >= endSeconds) {
-      show(state.lastFrame);
+      showAt(endSeconds);
       end();
       return;
     }
-    show(frameAt(seconds));
+    showAt(seconds);
     updateControls(seconds);
   }
 
@@ -582,12 +730,12 @@
     if (!dragging)
       ui.seek.value = seconds;
     ui.time.textContent = `${formatTime(seconds)} / ${formatTime(endSeconds)}`;
-    ui.toggle.textContent = state.playing ? 'Pause' : 'Play';
-    ui.toggle.title = state.playing ? 'Pause (space)' : 'Play (space)';
+    ui.toggle.textContent = state.wanted ? 'Pause' : 'Play';
+    ui.toggle.title = state.wanted ? 'Pause (space)' : 'Play (space)';
   }
 
   function togglePlaying() {
-    if (state.playing)
+    if (state.wanted)
       pause();
     else
       resume();
