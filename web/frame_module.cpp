@@ -103,11 +103,10 @@ void walk_blocks()
         file.walk_ended = true;
 }
 
-// What the last block unpacks to, the one block that may be short; damage
-// in it is noted.
-std::uint32_t last_block_bytes()
+// Unpacks block `index` once more (into the stream's output buffer) to
+// learn what it gives; a block whose LZO data is broken is noted as damage.
+PackDamage unpack_again(std::size_t index)
 {
-    const std::size_t index = file.block_offsets.size() - 1;
     const std::uint32_t offset = file.block_offsets[index];
     PackDamage damage{PackDamageKind::bad_data, offset, static_cast<std::uint32_t>(index), read_length(offset)};
     lzo_uint produced = static_cast<lzo_uint>(file.stream->out_size);
@@ -116,7 +115,14 @@ std::uint32_t last_block_bytes()
     damage.produced = static_cast<std::uint32_t>(produced);
     if (damage.lzo_result != LZO_E_OK)
         note_damage(damage);
-    return damage.produced;
+    return damage;
+}
+
+// What the last block unpacks to, the one block that may be short; damage
+// in it is noted.
+std::uint32_t last_block_bytes()
+{
+    return unpack_again(file.block_offsets.size() - 1).produced;
 }
 
 std::uint32_t block_of_byte(std::uint64_t byte)
@@ -128,20 +134,13 @@ std::uint32_t block_of_byte(std::uint64_t byte)
 // capacity although it is not the file's last.
 void note_short_block(std::size_t index)
 {
-    const std::uint32_t offset = file.block_offsets[index];
-    PackDamage damage{PackDamageKind::bad_data, offset, static_cast<std::uint32_t>(index), read_length(offset)};
-    lzo_uint produced = static_cast<lzo_uint>(file.stream->out_size);
-    damage.lzo_result = lzo1x_decompress_safe(FileImage.data + offset + 4, damage.length,
-                                              file.stream->out_buf, &produced, nullptr);
-    damage.produced = static_cast<std::uint32_t>(produced);
-    if (damage.lzo_result != LZO_E_OK) {
-        note_damage(damage);
+    const PackDamage damage = unpack_again(index);
+    if (damage.lzo_result != LZO_E_OK)
         return;
-    }
     // Whole LZO data, only shorter than the level says: frames after it
     // are not where the index puts them.
-    file.damage = "offset " + std::to_string(offset) + ": block " + std::to_string(index) + " unpacks to " +
-                  std::to_string(produced) + " bytes, less than the " +
+    file.damage = "offset " + std::to_string(damage.offset) + ": block " + std::to_string(index) + " unpacks to " +
+                  std::to_string(damage.produced) + " bytes, less than the " +
                   std::to_string(file.stream->capacity) + " of its level";
 }
 

@@ -178,24 +178,7 @@ bool AudioEncoder::encode_queued(bool all, std::string& problem)
 
 bool AudioEncoder::send(const AVFrame* frame, std::string& problem)
 {
-    int result = avcodec_send_frame(codec_.get(), frame);
-    if (result < 0) {
-        problem = av_problem("the audio encoder failed", result);
-        return false;
-    }
-    for (;;) {
-        result = avcodec_receive_packet(codec_.get(), packet_.get());
-        if (result == AVERROR(EAGAIN) || result == AVERROR_EOF)
-            return true;
-        if (result < 0) {
-            problem = av_problem("the audio encoder failed", result);
-            return false;
-        }
-        if (!muxer_->write(*packet_, stream_, codec_->time_base)) {
-            problem = muxer_->problem();
-            return false;
-        }
-    }
+    return muxer_->encode(*codec_, *packet_, frame, stream_, "the audio encoder failed", problem);
 }
 
 }  // namespace vexl::record

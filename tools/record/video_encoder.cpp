@@ -133,24 +133,7 @@ bool VideoEncoder::finish(std::string& problem) { return send(nullptr, problem);
 
 bool VideoEncoder::send(const AVFrame* frame, std::string& problem)
 {
-    int result = avcodec_send_frame(codec_.get(), frame);
-    if (result < 0) {
-        problem = av_problem("the video encoder failed", result);
-        return false;
-    }
-    for (;;) {
-        result = avcodec_receive_packet(codec_.get(), packet_.get());
-        if (result == AVERROR(EAGAIN) || result == AVERROR_EOF)
-            return true;
-        if (result < 0) {
-            problem = av_problem("the video encoder failed", result);
-            return false;
-        }
-        if (!muxer_->write(*packet_, stream_, codec_->time_base)) {
-            problem = muxer_->problem();
-            return false;
-        }
-    }
+    return muxer_->encode(*codec_, *packet_, frame, stream_, "the video encoder failed", problem);
 }
 
 }  // namespace vexl::record
