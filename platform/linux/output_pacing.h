@@ -11,9 +11,9 @@
 //
 // On a slow link two more things keep the lag down. The answers tell the
 // link's speed (bytes the far end took between two answers); once that is
-// known, the next frame goes a round trip before the one on its way is
-// expected to be answered, so that it arrives just as the link runs dry
-// instead of a round trip later. And a frame on such a link is on the
+// known, and the round trip is long enough to matter, the next frame goes
+// a round trip before the one on its way is expected to be answered, so
+// that it arrives just as the link runs dry instead of a round trip later. And a frame on such a link is on the
 // screen for a whole transmission, so the one that goes should be as new
 // as possible: when the waiting frame is older than half a frame period,
 // the next frame (due sooner than the waiting one is old) goes instead.
@@ -47,6 +47,10 @@ public:
     // high would queue frames up), used once there are two.
     static constexpr std::size_t speeds_kept = 4;
     static constexpr std::size_t speeds_trusted = 2;
+    // Sending ahead of the answer covers the round trip, but if the far end
+    // slows down the frame queues behind the one before, where a fresher
+    // one could have gone at the answer: not worth it for a nearby terminal.
+    static constexpr Clock::duration shortest_round_trip_to_cover = std::chrono::milliseconds(5);
     // Frames further apart than this are a pause, not the frame rate.
     static constexpr Clock::duration longest_period = std::chrono::milliseconds(250);
 
@@ -182,7 +186,8 @@ private:
             return unanswered_limit;
         // The frame on its way will be through within a round trip: the
         // next one, sent now, arrives as the link runs dry.
-        if (unanswered_ == 1 && sent_.size() == 1 && bytes_per_second() > 0) {
+        if (unanswered_ == 1 && sent_.size() == 1 && fastest_ >= shortest_round_trip_to_cover &&
+            bytes_per_second() > 0) {
             const Clock::time_point expected_answer = taking_from(sent_.back().at) + transmit_time(sent_.back().bytes);
             if (now >= expected_answer - fastest_)
                 return unanswered_limit;

@@ -140,20 +140,20 @@ TEST(OutputPacing, ATerminalThatStopsAnsweringForLongIsAskedNoMore)
     EXPECT_TRUE(pacing.may_send(t0 + 12s));
 }
 
-// A link of 12 kB/s with a 20 ms round trip; frames of 12 kB take a second.
+// A link of 12 kB/s; frames of 12 kB take a second.
 struct SlowLink {
     OutputPacing pacing;
     Clock::time_point t0{};
 
-    SlowLink()
+    explicit SlowLink(Clock::duration round_trip = 20ms)
     {
         pacing.requested_alone(t0);
-        pacing.answered(1, t0 + 20ms);
+        pacing.answered(1, t0 + round_trip);
         pacing.requested(t0 + 40ms, 12000);
-        pacing.answered(1, t0 + 1060ms);
+        pacing.answered(1, t0 + 1040ms + round_trip);
         EXPECT_EQ(pacing.bytes_per_second(), 0) << "one measurement is not trusted";
-        pacing.requested(t0 + 1060ms, 12000);
-        pacing.answered(1, t0 + 2080ms);
+        pacing.requested(t0 + 1040ms + round_trip, 12000);
+        pacing.answered(1, t0 + 2040ms + 2 * round_trip);
     }
 };
 
@@ -176,6 +176,10 @@ TEST(OutputPacing, TheLinksSpeedSendsTheNextFrameARoundTripBeforeTheLinkRunsDry)
     pacing.requested(t0 + 3800ms, 5);
     pacing.answered(1, t0 + 3822ms);
     EXPECT_DOUBLE_EQ(pacing.bytes_per_second(), 10000) << "a short transmission is not measured";
+
+    SlowLink nearby(1ms);
+    nearby.pacing.requested(nearby.t0 + 2042ms, 12000);  // answered at 3043 ms
+    EXPECT_FALSE(nearby.pacing.may_send(nearby.t0 + 3042ms)) << "a round trip too short to cover";
 }
 
 TEST(OutputPacing, OnASlowLinkAStaleFrameWaitsForTheNextOne)
