@@ -13,10 +13,11 @@
 // link's speed (bytes the far end took between two answers); once that is
 // known, and the round trip is long enough to matter, the next frame goes
 // a round trip before the one on its way is expected to be answered, so
-// that it arrives just as the link runs dry instead of a round trip later. And a frame on such a link is on the
-// screen for a whole transmission, so the one that goes should be as new
-// as possible: when the waiting frame is older than half a frame period,
-// the next frame (due sooner than the waiting one is old) goes instead.
+// that it arrives just as the link runs dry instead of a round trip later.
+// And a frame that goes stays on the screen until the next one is through,
+// so it should be as new as possible: when the waiting frame is older than
+// half a frame period, the next one (due sooner than the waiting one is
+// old) goes instead, if the link could not carry every frame anyway.
 //
 // Some terminals never answer. Until the first answer the output is held
 // back only locally (the descriptor's own queue); when none has come a
@@ -24,7 +25,6 @@
 // answered once but then stops for a long time is treated the same way.
 
 #include <algorithm>
-#include <array>
 #include <chrono>
 #include <cstddef>
 #include <deque>
@@ -169,8 +169,9 @@ private:
 
     Clock::duration transmit_time(std::size_t bytes) const
     {
-        return std::chrono::duration_cast<Clock::duration>(
-            std::chrono::duration<double>(static_cast<double>(bytes) / bytes_per_second()));
+        // Bounded so that a speed measured absurdly low can't overflow the clock.
+        const double seconds = std::min(static_cast<double>(bytes) / bytes_per_second(), 3600.0);
+        return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
     }
 
     // When the far end began on bytes sent at `sent`, seen from here.
