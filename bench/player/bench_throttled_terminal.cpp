@@ -1,6 +1,7 @@
 // The console on a slow terminal: a pseudo-terminal whose other side takes
-// R bytes a second, keeps a screen of what it took and answers status
-// requests once it has taken everything before them. The console is fed
+// R bytes a second (banking up to 20 ms of it while idle, as a shaper's
+// burst does), keeps a screen of what it took and answers status requests
+// once it has taken everything before them. The console is fed
 // frames in which every cell changes, at 25 a second, by a loop shaped as
 // the player's (a 1 ms pump, at most one frame per pass when one is due).
 //
@@ -12,6 +13,8 @@
 //
 // The second argument 1 runs the old way instead, as a baseline: every
 // frame painted and written with a blocking write, the loop waiting in it.
+// The third holds each answer back that many milliseconds: a distant
+// terminal, whose round trip the link must not stand idle for.
 // VEXL_BENCH_SECONDS sets the length of each run (default 12).
 
 #include <benchmark/benchmark.h>
@@ -25,6 +28,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -45,17 +49,21 @@ using namespace std::chrono_literals;
 
 constexpr auto frame_period = 40ms;
 
-// Every cell changes character and colours each frame; the frame's number
-// is written in its top-left corner.
+// Every cell changes from any frame to any other less than 1024 frames
+// away, not only to the next: the console sends the difference to
+// whichever frame went last, and a frame that left some cells alone would
+// go faster than the goal assumes. Cell (i, j) of frame k shows look 3i + j + k of 1024
+// looks that differ in character (four that show both colours), foreground
+// or background; the frame's number is written in its top-left corner.
 std::vector<CharInfo> moving_frame(int k)
 {
-    static const std::uint16_t shades[4] = {0xB0, 0xB1, 0xB2, 0xDB};
+    static const std::uint16_t glyphs[4] = {0xB0, 0xB1, 0xB2, 0xFE};
     std::vector<CharInfo> cells(4000);
     for (int i = 0; i < 50; ++i)
         for (int j = 0; j < 80; ++j) {
-            const int v = i * 3 + j + k;
+            const int look = (i * 3 + j + k) % 1024;
             cells[static_cast<std::size_t>(i * 80 + j)] =
-                CharInfo{shades[(v + (k & 1)) % 4], static_cast<std::uint16_t>(((v / 4) & 0x77) | ((k & 1) << 3))};
+                CharInfo{glyphs[look % 4], static_cast<std::uint16_t>((look / 4) % 16 | ((look / 64) << 4))};
         }
     const std::string number = std::to_string(100000 + k).substr(1);
     for (int j = 0; j < 5; ++j)
@@ -66,7 +74,10 @@ std::vector<CharInfo> moving_frame(int k)
 // The far side of the pseudo-terminal.
 class SlowTerminal {
 public:
-    SlowTerminal(int master, double bytes_per_second) : master_(master), rate_(bytes_per_second)
+    // `round_trip`: how long the answers take to come back (all of it on
+    // the way back, which is the same to the pacing).
+    SlowTerminal(int master, double bytes_per_second, Clock::duration round_trip)
+        : master_(master), rate_(bytes_per_second), round_trip_(round_trip)
     {
         thread_ = std::thread([this] { run(); });
     }
@@ -98,7 +109,10 @@ private:
         double allowance = 0;
         auto last = Clock::now();
         int answered = 0;
+        std::deque<Clock::time_point> answers;  // when each is due back
         while (!stop_) {
+            for (; !answers.empty() && answers.front() <= Clock::now(); answers.pop_front())
+                platform::write_all(master_, "\x1b[0n", 4);
             pollfd p{master_, POLLIN, 0};
             if (poll(&p, 1, 2) <= 0 || (p.revents & POLLIN) == 0)
                 continue;
@@ -131,7 +145,7 @@ private:
             screen_.feed(std::string_view(pending).substr(0, pending.size() - keep));
             pending.erase(0, pending.size() - keep);
             for (; answered < screen_.status_requests; ++answered)
-                platform::write_all(master_, "\x1b[0n", 4);
+                answers.push_back(Clock::now() + round_trip_);
         }
     }
 
@@ -150,6 +164,7 @@ private:
 
     int master_;
     double rate_;  // 0: as fast as it can
+    Clock::duration round_trip_;
     testing::VtScreen screen_{50, 80};
     char buffer_[65536];
     std::atomic<bool> stop_{false};
@@ -170,12 +185,9 @@ void BM_ThrottledTerminal(benchmark::State& state)
 {
     const double rate = static_cast<double>(state.range(0)) * 1000;
     const bool blocking = state.range(1) != 0;
+    const auto round_trip = std::chrono::milliseconds(state.range(2));
     const char* seconds_text = std::getenv("VEXL_BENCH_SECONDS");
     const auto run_time = std::chrono::seconds(seconds_text != nullptr ? std::atoi(seconds_text) : 12);
-    std::vector<std::vector<CharInfo>> frames;
-    for (int k = 0; k < 50; ++k)
-        frames.push_back(moving_frame(k));
-
     for (auto _ : state) {
         winsize ws{};
         ws.ws_row = 50;
@@ -185,7 +197,7 @@ void BM_ThrottledTerminal(benchmark::State& state)
             state.SkipWithError("no pseudo-terminal");
             return;
         }
-        SlowTerminal far_side(master, rate);
+        SlowTerminal far_side(master, rate, round_trip);
         platform::LinuxTerminal console(slave, platform::ColorMode::truecolor);
         platform::ThreadMessageQueue queue;
         platform::ConsoleHandle out = nullptr;
@@ -209,12 +221,7 @@ void BM_ThrottledTerminal(benchmark::State& state)
             const int due = static_cast<int>((Clock::now() - start) / frame_period) + 1;
             if (presented >= due)
                 continue;
-            const std::vector<CharInfo>& cells = frames[static_cast<std::size_t>(presented % 50)];
-            // The number must go on rising: frames repeat their pattern only.
-            std::vector<CharInfo> frame = cells;
-            const std::string number = std::to_string(100000 + presented).substr(1);
-            for (int j = 0; j < 5; ++j)
-                frame[static_cast<std::size_t>(j)].ch = static_cast<std::uint16_t>(number[static_cast<std::size_t>(j)]);
+            const std::vector<CharInfo> frame = moving_frame(presented);
             if (blocking) {
                 painter.begin(bytes);
                 for (int i = 0; i < 4000; ++i)
@@ -273,17 +280,21 @@ void BM_ThrottledTerminal(benchmark::State& state)
     }
 }
 
-// kB/s (0: as fast as the terminal takes it), then 1 for the blocking baseline.
+// kB/s (0: as fast as the terminal takes it), 1 for the blocking baseline,
+// and the answers' round trip in ms (a distant terminal).
 BENCHMARK(BM_ThrottledTerminal)
-    ->ArgNames({"kBps", "blocking"})
-    ->Args({8, 0})
-    ->Args({8, 1})
-    ->Args({30, 0})
-    ->Args({30, 1})
-    ->Args({120, 0})
-    ->Args({120, 1})
-    ->Args({0, 0})
-    ->Args({0, 1})
+    ->ArgNames({"kBps", "blocking", "rtt_ms"})
+    ->Args({8, 0, 0})
+    ->Args({8, 1, 0})
+    ->Args({30, 0, 0})
+    ->Args({30, 1, 0})
+    ->Args({120, 0, 0})
+    ->Args({120, 1, 0})
+    ->Args({0, 0, 0})
+    ->Args({0, 1, 0})
+    ->Args({30, 0, 60})
+    ->Args({120, 0, 60})
+    ->Args({0, 0, 60})
     ->Iterations(1)
     ->Unit(benchmark::kSecond)
     ->UseRealTime();

@@ -102,7 +102,7 @@ void LinuxTerminal::take()
     if (pacing_.asks()) {
         // Answered at once by a terminal that answers at all.
         output_.queue(status_request);
-        pacing_.requested(Clock::now(), false);
+        pacing_.requested_alone(Clock::now());
     }
     winsize size{};
     if (!cell_size_asked_ && ioctl(fd_, TIOCGWINSZ, &size) == 0 && cell_aspect_of(size) == 0) {
@@ -289,7 +289,7 @@ void LinuxTerminal::paint()
         output_.queue(frame_);
         if (pacing_.asks()) {
             output_.queue(status_request);
-            pacing_.requested(Clock::now());
+            pacing_.requested(Clock::now(), frame_.size() + sizeof status_request - 1);
         }
     }
     needs_paint_ = false;
@@ -392,6 +392,7 @@ bool LinuxTerminal::write_output(ConsoleHandle console, const CharInfo* cells, C
     }
     ++frames_written_;
     needs_paint_ = true;
+    pacing_.presented(Clock::now());
     service();
     return true;
 }

@@ -6,10 +6,11 @@
 // and the painter sends only what changed.
 //
 // Output never blocks the caller. A frame goes out only when the previous
-// one has left and the terminal has answered for all but one of those
-// before it (OutputPacing); meanwhile newer frames replace the waiting one
-// in the buffer, so the terminal always gets the difference between what
-// it was last sent and the newest picture. Job control is followed as a
+// one has left and OutputPacing lets it (the terminal's answers to status
+// requests, the link's speed measured from them, how new the waiting frame
+// is); meanwhile newer frames replace the waiting one in the buffer, so
+// the terminal always gets the difference between what it was last sent
+// and the newest picture. Job control is followed as a
 // full-screen program should (next_job_step): Ctrl+Z gives the terminal
 // back before the process stops; after it continues, or after a resize,
 // the whole picture is drawn anew.

@@ -69,16 +69,16 @@ TEST(OutputPacing, AnAnsweringTerminalThatKeepsUpHasAtMostTwoFramesUnanswered)
 {
     OutputPacing pacing;
     const Clock::time_point t0{};
-    pacing.requested(t0, false);  // on taking the terminal over
+    pacing.requested_alone(t0);  // on taking the terminal over
     EXPECT_TRUE(pacing.may_send(t0 + 1ms)) << "no answer yet: only local back-pressure";
     pacing.answered(1, t0 + 30ms);  // a distant terminal: 30 ms round trip
     EXPECT_EQ(pacing.mode(), OutputPacing::Mode::answering);
-    pacing.requested(t0 + 40ms);
+    pacing.requested(t0 + 40ms, 0);
     EXPECT_FALSE(pacing.may_send(t0 + 40ms)) << "whether frames keep up is not known yet";
     pacing.answered(1, t0 + 80ms);
-    pacing.requested(t0 + 80ms);
+    pacing.requested(t0 + 80ms, 0);
     EXPECT_TRUE(pacing.may_send(t0 + 80ms));
-    pacing.requested(t0 + 81ms);
+    pacing.requested(t0 + 81ms, 0);
     EXPECT_FALSE(pacing.may_send(t0 + 42ms));
     pacing.answered(1, t0 + 130ms);  // 50 ms: a frame's transmission on top of the round trip
     EXPECT_TRUE(pacing.may_send(t0 + 130ms));
@@ -91,22 +91,22 @@ TEST(OutputPacing, OnASlowLinkAFrameWaitsForTheAnswerToTheOneBefore)
 {
     OutputPacing pacing;
     const Clock::time_point t0{};
-    pacing.requested(t0, false);
+    pacing.requested_alone(t0);
     pacing.answered(1, t0 + 5ms);
-    pacing.requested(t0 + 10ms);
+    pacing.requested(t0 + 10ms, 0);
     pacing.answered(1, t0 + 20ms);
-    pacing.requested(t0 + 30ms);
+    pacing.requested(t0 + 30ms, 0);
     EXPECT_TRUE(pacing.may_send(t0 + 30ms)) << "keeping up so far";
-    pacing.requested(t0 + 31ms);
+    pacing.requested(t0 + 31ms, 0);
     EXPECT_FALSE(pacing.may_send(t0 + 9s)) << "a slow link may take seconds per frame";
     pacing.answered(1, t0 + 9s);
     EXPECT_FALSE(pacing.may_send(t0 + 9s)) << "the frame would only queue behind the one still on its way";
     pacing.answered(1, t0 + 11s);
     EXPECT_TRUE(pacing.may_send(t0 + 11s));
-    pacing.requested(t0 + 11s);
+    pacing.requested(t0 + 11s, 0);
     EXPECT_FALSE(pacing.may_send(t0 + 11s));
     pacing.answered(1, t0 + 11s + 20ms);  // quick again
-    pacing.requested(t0 + 12s);
+    pacing.requested(t0 + 12s, 0);
     EXPECT_TRUE(pacing.may_send(t0 + 12s));
 }
 
@@ -114,9 +114,9 @@ TEST(OutputPacing, ATerminalThatNeverAnswersIsAskedNoMore)
 {
     OutputPacing pacing;
     const Clock::time_point t0{};
-    pacing.requested(t0);
+    pacing.requested(t0, 0);
     for (int i = 1; i < 5; ++i)
-        pacing.requested(t0 + i * 40ms);
+        pacing.requested(t0 + i * 40ms, 0);
     EXPECT_TRUE(pacing.may_send(t0 + 999ms));
     EXPECT_TRUE(pacing.asks());
     EXPECT_TRUE(pacing.may_send(t0 + 1s));
@@ -129,15 +129,85 @@ TEST(OutputPacing, ATerminalThatStopsAnsweringForLongIsAskedNoMore)
 {
     OutputPacing pacing;
     const Clock::time_point t0{};
-    pacing.requested(t0);
+    pacing.requested(t0, 0);
     pacing.answered(1, t0 + 1ms);
-    pacing.requested(t0 + 2ms);
-    pacing.requested(t0 + 3ms);
+    pacing.requested(t0 + 2ms, 0);
+    pacing.requested(t0 + 3ms, 0);
     EXPECT_FALSE(pacing.may_send(t0 + 9s));
     EXPECT_TRUE(pacing.may_send(t0 + 11s));
     EXPECT_FALSE(pacing.asks());
     pacing.restart();
     EXPECT_TRUE(pacing.may_send(t0 + 12s));
+}
+
+// A link of 12 kB/s; frames of 12 kB take a second.
+struct SlowLink {
+    OutputPacing pacing;
+    Clock::time_point t0{};
+
+    explicit SlowLink(Clock::duration round_trip = 20ms)
+    {
+        pacing.requested_alone(t0);
+        pacing.answered(1, t0 + round_trip);
+        pacing.requested(t0 + 40ms, 12000);
+        pacing.answered(1, t0 + 1040ms + round_trip);
+        EXPECT_EQ(pacing.bytes_per_second(), 0) << "one measurement is not trusted";
+        pacing.requested(t0 + 1040ms + round_trip, 12000);
+        pacing.answered(1, t0 + 2040ms + 2 * round_trip);
+    }
+};
+
+TEST(OutputPacing, TheLinksSpeedSendsTheNextFrameARoundTripBeforeTheLinkRunsDry)
+{
+    SlowLink link;
+    OutputPacing& pacing = link.pacing;
+    const Clock::time_point t0 = link.t0;
+    EXPECT_DOUBLE_EQ(pacing.bytes_per_second(), 12000);
+    pacing.requested(t0 + 2080ms, 12000);  // answered at 3100 ms
+    EXPECT_FALSE(pacing.may_send(t0 + 3079ms));
+    EXPECT_TRUE(pacing.may_send(t0 + 3080ms));
+    pacing.requested(t0 + 3080ms, 6000);
+    EXPECT_FALSE(pacing.may_send(t0 + 3099ms)) << "never more than two on their way";
+    pacing.answered(1, t0 + 3100ms);
+    EXPECT_FALSE(pacing.may_send(t0 + 3579ms));
+    EXPECT_TRUE(pacing.may_send(t0 + 3580ms)) << "the second one began when the first was through";
+    pacing.answered(1, t0 + 3700ms);  // 6000 bytes in 600 ms: a slower stretch
+    EXPECT_DOUBLE_EQ(pacing.bytes_per_second(), 10000) << "the lowest recent speed";
+    pacing.requested(t0 + 3800ms, 5);
+    pacing.answered(1, t0 + 3822ms);
+    EXPECT_DOUBLE_EQ(pacing.bytes_per_second(), 10000) << "a short transmission is not measured";
+
+    SlowLink nearby(1ms);
+    nearby.pacing.requested(nearby.t0 + 2042ms, 12000);  // answered at 3043 ms
+    EXPECT_FALSE(nearby.pacing.may_send(nearby.t0 + 3042ms)) << "a round trip too short to cover";
+}
+
+TEST(OutputPacing, OnASlowLinkAStaleFrameWaitsForTheNextOne)
+{
+    SlowLink link;
+    OutputPacing& pacing = link.pacing;
+    Clock::time_point at = link.t0 + 2000ms;
+    for (int i = 0; i < 4; ++i, at += 40ms)
+        pacing.presented(at);
+    const Clock::time_point newest = at - 40ms;
+    pacing.presented(newest + 2s);  // a pause is not the frame rate
+    EXPECT_EQ(pacing.frame_period(), 40ms);
+    struct Row {
+        Clock::duration age;
+        bool sent;
+    };
+    const Row table[] = {
+        {0ms, true}, {20ms, true}, {21ms, false}, {40ms, false}, {45ms, false}, {46ms, true}, {2s, true},
+    };
+    for (const Row& row : table)
+        EXPECT_EQ(pacing.may_send(newest + 2s + row.age), row.sent) << "a frame " << row.age.count() << " ns old";
+
+    // Small frames that go through in less than a frame period: none is
+    // held back, so none is skipped that could have been shown.
+    pacing.requested(newest + 3s, 300);
+    pacing.answered(1, newest + 3s + 45ms);
+    pacing.presented(newest + 3s + 50ms);
+    EXPECT_TRUE(pacing.may_send(newest + 3s + 80ms));
 }
 
 TEST(PictureLayout, ExactCentredOrScaledByTheTerminalsSize)
