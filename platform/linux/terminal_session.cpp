@@ -103,15 +103,21 @@ void TerminalSession::give_back(bool cut, const std::function<void()>& settle)
     given_on_purpose_ = true;
     if (!entered_)
         return;
-    remove_restore_hook(hook_token_);
-    hook_token_ = -1;
-    if (!entered_.exchange(false))
-        return;  // a signal handler was first
+    if (!entered_.exchange(false)) {
+        // A signal handler was first.
+        remove_restore_hook(hook_token_);
+        hook_token_ = -1;
+        return;
+    }
+    // The hook stays until the modes are back: a stop or a fatal signal
+    // while the terminal settles must not leave it without echo.
     JobControlSignals::defer_stops(false);
     TerminalOutput::write_urgently(fd_, restore_sequence_, restore_length_, cut);
     settle();
     if (have_termios_)
         tcsetattr(fd_, TCSAFLUSH, &saved_);  // typed-ahead keys go too
+    remove_restore_hook(hook_token_);
+    hook_token_ = -1;
     release_stderr(*this);
 }
 
@@ -120,8 +126,14 @@ void TerminalSession::give_back(bool cut, const std::function<void()>& settle)
 void TerminalSession::restore_hook(void* context)
 {
     auto* self = static_cast<TerminalSession*>(context);
-    if (!self->entered_.exchange(false))
+    if (!self->entered_.exchange(false)) {
+        // The main thread is giving the terminal back and has written the
+        // restore already; only the modes may still be missing.
+        if (self->have_termios_)
+            tcsetattr(self->fd_, TCSANOW, &self->saved_);
+        release_stderr(*self);
         return;
+    }
     JobControlSignals::defer_stops(false);
     TerminalOutput::write_urgently(self->fd_, self->restore_sequence_, self->restore_length_, false);
     if (self->have_termios_)

@@ -595,6 +595,20 @@ void sleep_ms(int ms)
     nanosleep(&t, nullptr);
 }
 
+// Kills the child if a failed assertion left it running or stopped: it
+// holds the test's output open, and the run would wait for it to time out.
+struct ChildGuard {
+    pid_t pid;
+    ~ChildGuard()
+    {
+        int status = 0;
+        if (waitpid(pid, &status, WNOHANG) == 0) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+        }
+    }
+};
+
 // Waits up to ten seconds for the child to stop on SIGTSTP.
 bool stopped(pid_t child)
 {
@@ -618,9 +632,10 @@ termios modes_of(int fd)
 }
 
 // Shows one frame, then only looks at its messages: a picture that stands
-// still, as when the clock does not run. `pump` false: the main thread
-// never comes back to the console (a stuck loop).
-[[noreturn]] void still_picture(int tty, bool pump)
+// still, as when the clock does not run. `pump` false: after a moment for
+// the frame to go out, the main thread never comes back to the console (a
+// stuck loop); it closes `stuck` then.
+[[noreturn]] void still_picture(int tty, bool pump, int stuck = -1)
 {
     setpgid(0, 0);
     signal(SIGTSTP, SIG_DFL);  // whatever the test runner was started with
@@ -633,6 +648,13 @@ termios modes_of(int fd)
     queue.add_source(&terminal);
     const ConsoleHandle out = open_console(terminal);
     write_frame(terminal, out, make_frame(5));
+    for (int looked = 0; !pump && looked < 100; ++looked) {
+        Message m;
+        queue.peek(m, PM_NOREMOVE);
+        sleep_ms(1);
+    }
+    if (stuck >= 0)
+        ::close(stuck);
     for (;;) {
         Message m;
         if (pump && queue.peek(m, PM_NOREMOVE) && queue.get(m) == 0)
@@ -652,6 +674,7 @@ TEST(JobControl, CtrlZGivesTheTerminalBackAndContinuingDrawsThePictureAgain)
     const pid_t child = fork();
     if (child == 0)
         still_picture(pty.slave, true);
+    const ChildGuard guard{child};
     pty.read_until(frame_end);
 
     kill(child, SIGTSTP);
@@ -713,6 +736,7 @@ TEST(JobControl, ContinuedAfterAStopFromElsewhereTheModesAreTakenAgain)
     const pid_t child = fork();
     if (child == 0)
         still_picture(pty.slave, true);
+    const ChildGuard guard{child};
     pty.read_until(frame_end);
     kill(child, SIGSTOP);
     int status = 0;
@@ -738,9 +762,18 @@ TEST(JobControl, ASecondCtrlZStopsAStuckLoopWithTheTerminalRestored)
     GTEST_SKIP() << "ThreadSanitizer defers a signal raised inside a handler";
 #endif
     Pty pty(50, 80);
+    int stuck[2];
+    ASSERT_EQ(pipe(stuck), 0);
     const pid_t child = fork();
-    if (child == 0)
-        still_picture(pty.slave, false);
+    if (child == 0) {
+        ::close(stuck[0]);
+        still_picture(pty.slave, false, stuck[1]);
+    }
+    const ChildGuard guard{child};
+    ::close(stuck[1]);
+    char end_of_pipe;
+    ASSERT_EQ(::read(stuck[0], &end_of_pipe, 1), 0);
+    ::close(stuck[0]);
     pty.read_until(frame_end);
     kill(child, SIGTSTP);  // waits for a main thread that never comes
     sleep_ms(200);         // (two signals sent at once arrive as one)
@@ -753,6 +786,26 @@ TEST(JobControl, ASecondCtrlZStopsAStuckLoopWithTheTerminalRestored)
     EXPECT_FALSE(vt.private_modes[1049]);
     EXPECT_TRUE(pty.echo_on());
     kill(child, SIGKILL);
+    waitpid(child, &status, 0);
+}
+
+TEST(JobControl, ACtrlZWhileTheTerminalIsGivenBackStopsWithItsModesBack)
+{
+    Pty pty(50, 80);
+    const pid_t child = fork();
+    if (child == 0)
+        still_picture(pty.slave, true);
+    const ChildGuard guard{child};
+    pty.read_until(frame_end);
+    kill(child, SIGTSTP);
+    // The restore is out; the answers to the status requests (which this
+    // terminal never gives) are waited for a moment.
+    pty.read_until("\x1b[?1049l");
+    kill(child, SIGTSTP);
+    ASSERT_TRUE(stopped(child));
+    EXPECT_TRUE(pty.echo_on());
+    kill(child, SIGKILL);
+    int status = 0;
     waitpid(child, &status, 0);
 }
 
