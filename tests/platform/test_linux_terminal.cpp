@@ -595,20 +595,6 @@ void sleep_ms(int ms)
     nanosleep(&t, nullptr);
 }
 
-// Kills the child if a failed assertion left it running or stopped: it
-// holds the test's output open, and the run would wait for it to time out.
-struct ChildGuard {
-    pid_t pid;
-    ~ChildGuard()
-    {
-        int status = 0;
-        if (waitpid(pid, &status, WNOHANG) == 0) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-        }
-    }
-};
-
 // Waits up to ten seconds for the child to stop on SIGTSTP.
 bool stopped(pid_t child)
 {
@@ -667,14 +653,34 @@ termios modes_of(int fd)
     _exit(0);
 }
 
+// A child showing a still picture (see still_picture), killed at the end
+// if a failed assertion left it running or stopped: it holds the test's
+// output open, and the run would wait for it to time out.
+struct StillPictureChild {
+    pid_t pid;
+    StillPictureChild(const Pty& pty, bool pump, int stuck = -1) : pid(fork())
+    {
+        if (pid == 0)
+            still_picture(pty.slave, pump, stuck);
+    }
+    StillPictureChild(const StillPictureChild&) = delete;
+    StillPictureChild& operator=(const StillPictureChild&) = delete;
+    ~StillPictureChild()
+    {
+        int status = 0;
+        if (waitpid(pid, &status, WNOHANG) == 0) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+        }
+    }
+};
+
 TEST(JobControl, CtrlZGivesTheTerminalBackAndContinuingDrawsThePictureAgain)
 {
     Pty pty(50, 80);
     const termios found = modes_of(pty.slave);
-    const pid_t child = fork();
-    if (child == 0)
-        still_picture(pty.slave, true);
-    const ChildGuard guard{child};
+    const StillPictureChild still(pty, true);
+    const pid_t child = still.pid;
     pty.read_until(frame_end);
 
     kill(child, SIGTSTP);
@@ -733,10 +739,8 @@ TEST(JobControl, CtrlZGivesTheTerminalBackAndContinuingDrawsThePictureAgain)
 TEST(JobControl, ContinuedAfterAStopFromElsewhereTheModesAreTakenAgain)
 {
     Pty pty(50, 80);
-    const pid_t child = fork();
-    if (child == 0)
-        still_picture(pty.slave, true);
-    const ChildGuard guard{child};
+    const StillPictureChild still(pty, true);
+    const pid_t child = still.pid;
     pty.read_until(frame_end);
     kill(child, SIGSTOP);
     int status = 0;
@@ -764,12 +768,8 @@ TEST(JobControl, ASecondCtrlZStopsAStuckLoopWithTheTerminalRestored)
     Pty pty(50, 80);
     int stuck[2];
     ASSERT_EQ(pipe(stuck), 0);
-    const pid_t child = fork();
-    if (child == 0) {
-        ::close(stuck[0]);
-        still_picture(pty.slave, false, stuck[1]);
-    }
-    const ChildGuard guard{child};
+    const StillPictureChild still(pty, false, stuck[1]);
+    const pid_t child = still.pid;
     ::close(stuck[1]);
     char end_of_pipe;
     ASSERT_EQ(::read(stuck[0], &end_of_pipe, 1), 0);
@@ -792,10 +792,8 @@ TEST(JobControl, ASecondCtrlZStopsAStuckLoopWithTheTerminalRestored)
 TEST(JobControl, ACtrlZWhileTheTerminalIsGivenBackStopsWithItsModesBack)
 {
     Pty pty(50, 80);
-    const pid_t child = fork();
-    if (child == 0)
-        still_picture(pty.slave, true);
-    const ChildGuard guard{child};
+    const StillPictureChild still(pty, true);
+    const pid_t child = still.pid;
     pty.read_until(frame_end);
     kill(child, SIGTSTP);
     // The restore is out; the answers to the status requests (which this
