@@ -121,6 +121,17 @@ public:
         while (paused && !parked_)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
+    // fork(2) with the reader parked: a thread inside the allocator at the
+    // moment of the fork would leave the child's allocator locked for good
+    // (seen with AddressSanitizer's).
+    pid_t fork()
+    {
+        pause(true);
+        const pid_t pid = ::fork();
+        if (pid != 0)
+            pause(false);
+        return pid;
+    }
     // Answers status requests from now on; with `hold`, only as many as
     // release_answers() allows.
     void answer_status(bool hold = false)

@@ -491,7 +491,7 @@ struct ChildRun {
 template <class Body, class Poke>
 ChildRun run_child(Pty& pty, Body body, Poke poke)
 {
-    const pid_t child = fork();
+    const pid_t child = pty.fork();
     if (child == 0)
         body();
     ChildRun run;
@@ -658,7 +658,7 @@ termios modes_of(int fd)
 // output open, and the run would wait for it to time out.
 struct StillPictureChild {
     pid_t pid;
-    StillPictureChild(const Pty& pty, bool pump, int stuck = -1) : pid(fork())
+    StillPictureChild(Pty& pty, bool pump, int stuck = -1) : pid(pty.fork())
     {
         if (pid == 0)
             still_picture(pty.slave, pump, stuck);
