@@ -99,16 +99,16 @@ std::string parse_args(std::span<const std::string_view> args, std::span<const O
         }
         const std::size_t equals = arg.find('=');
         const std::string_view name = arg.substr(0, equals);
-        const OptionSpec* spec = nullptr;
+        const OptionSpec* known = nullptr;
         for (const OptionSpec& option : options)
             if (option.name == name && arg.starts_with("--"))
-                spec = &option;
-        if (spec == nullptr)
+                known = &option;
+        if (known == nullptr)
             return "unknown option '" + std::string(name) + "'";
         std::string_view value;
-        if (!spec->takes_value && equals != std::string_view::npos)
+        if (!known->takes_value && equals != std::string_view::npos)
             return std::string(name) + " takes no value";
-        if (spec->takes_value) {
+        if (known->takes_value) {
             if (equals != std::string_view::npos)
                 value = arg.substr(equals + 1);
             else if (i + 1 < args.size())
@@ -116,7 +116,7 @@ std::string parse_args(std::span<const std::string_view> args, std::span<const O
             else
                 return std::string(name) + " needs a value";
         }
-        out.options.push_back({spec->name, value});
+        out.options.push_back({known->name, value});
     }
     return {};
 }
