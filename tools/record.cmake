@@ -5,6 +5,7 @@ vexl_library(vexl_av SOURCES record/av_support.cpp LIBS PkgConfig::LIBAV)
 vexl_library(vexl_record
   SOURCES record/record_format.cpp record/muxer_file.cpp record/muxer.cpp
           record/picture_converter.cpp record/video_encoder.cpp record/audio_encoder.cpp
+          record/encoder_stream.cpp
           record/played_sound.cpp record/progress.cpp record/recorder.cpp
   LIBS vexl_av vexl_glyphs vexl_pack vexl_audio)
 target_sources(vexl PRIVATE vexl/cmd_record.cpp)

@@ -51,40 +51,31 @@ int encoder_sample_rate(const AVCodec& encoder, int source_rate)
 
 bool AudioEncoder::open(const RecordFormat& format, int source_rate, Muxer& muxer, std::string& problem)
 {
-    const AVCodec* codec = avcodec_find_encoder_by_name(format.audio_encoder);
-    if (codec == nullptr) {
-        problem = std::string("this FFmpeg has no ") + format.audio_encoder + " encoder";
+    if (!encoder_.create(format.audio_encoder, "audio", problem))
         return false;
-    }
-    codec_.reset(avcodec_alloc_context3(codec));
     frame_.reset(av_frame_alloc());
     converted_.reset(av_frame_alloc());
-    packet_.reset(av_packet_alloc());
-    if (!codec_ || !frame_ || !converted_ || !packet_) {
+    if (!frame_ || !converted_) {
         problem = "out of memory";
         return false;
     }
-    AVCodecContext& c = *codec_;
-    c.sample_rate = encoder_sample_rate(*codec, source_rate);
-    c.sample_fmt = sample_format_for(*codec);
+    const AVCodec& codec = encoder_.codec();
+    AVCodecContext& c = encoder_.context();
+    c.sample_rate = encoder_sample_rate(codec, source_rate);
+    c.sample_fmt = sample_format_for(codec);
     c.time_base = AVRational{1, c.sample_rate};
     c.bit_rate = bit_rate_for(format.audio_encoder);
     av_channel_layout_default(&c.ch_layout, 1);
-    if (muxer.wants_global_header())
-        c.flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    int result = avcodec_open2(&c, codec, nullptr);
-    if (result < 0) {
-        problem = av_problem(std::string("cannot start the ") + format.audio_encoder + " encoder", result);
+    if (!encoder_.start(muxer, problem))
         return false;
-    }
-    any_length_ = (codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE) != 0 || c.frame_size == 0;
-    short_last_ = any_length_ || (codec->capabilities & AV_CODEC_CAP_SMALL_LAST_FRAME) != 0;
+    any_length_ = (codec.capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE) != 0 || c.frame_size == 0;
+    short_last_ = any_length_ || (codec.capabilities & AV_CODEC_CAP_SMALL_LAST_FRAME) != 0;
     frame_samples_ = c.frame_size > 0 ? c.frame_size : frame_samples_without_limit;
 
     AVChannelLayout mono = AV_CHANNEL_LAYOUT_MONO;
     SwrContext* resampler = nullptr;
-    result = swr_alloc_set_opts2(&resampler, &c.ch_layout, c.sample_fmt, c.sample_rate, &mono,
-                                 AV_SAMPLE_FMT_S16, source_rate, 0, nullptr);
+    int result = swr_alloc_set_opts2(&resampler, &c.ch_layout, c.sample_fmt, c.sample_rate, &mono,
+                                     AV_SAMPLE_FMT_S16, source_rate, 0, nullptr);
     resampler_.reset(resampler);
     if (result >= 0)
         result = swr_init(resampler_.get());
@@ -97,16 +88,14 @@ bool AudioEncoder::open(const RecordFormat& format, int source_rate, Muxer& muxe
         problem = "out of memory";
         return false;
     }
-    stream_ = muxer.add_stream(c);
-    if (stream_ < 0) {
-        problem = muxer.problem();
-        return false;
-    }
-    muxer_ = &muxer;
     return true;
 }
 
-int AudioEncoder::sample_rate() const { return codec_ ? codec_->sample_rate : 0; }
+int AudioEncoder::sample_rate() const
+{
+    const AVCodecContext* c = encoder_.created();
+    return c != nullptr ? c->sample_rate : 0;
+}
 
 bool AudioEncoder::encode(std::span<const std::int16_t> samples, std::string& problem)
 {
@@ -117,12 +106,12 @@ bool AudioEncoder::encode(std::span<const std::int16_t> samples, std::string& pr
 bool AudioEncoder::finish(std::string& problem)
 {
     // A null source drains what the resampler still holds.
-    return convert(nullptr, 0, problem) && encode_queued(true, problem) && send(nullptr, problem);
+    return convert(nullptr, 0, problem) && encode_queued(true, problem) && encoder_.send(nullptr, problem);
 }
 
 bool AudioEncoder::convert(const std::uint8_t* const* source, int count, std::string& problem)
 {
-    AVCodecContext& c = *codec_;
+    AVCodecContext& c = encoder_.context();
     const int room = swr_get_out_samples(resampler_.get(), count);
     if (room <= 0)
         return true;
@@ -146,7 +135,7 @@ bool AudioEncoder::convert(const std::uint8_t* const* source, int count, std::st
 
 bool AudioEncoder::encode_queued(bool all, std::string& problem)
 {
-    AVCodecContext& c = *codec_;
+    AVCodecContext& c = encoder_.context();
     for (;;) {
         const int queued = av_audio_fifo_size(queue_.get());
         if (queued == 0 || (queued < frame_samples_ && !all))
@@ -171,14 +160,9 @@ bool AudioEncoder::encode_queued(bool all, std::string& problem)
         }
         frame_->pts = next_pts_;
         next_pts_ += length;
-        if (!send(frame_.get(), problem))
+        if (!encoder_.send(frame_.get(), problem))
             return false;
     }
-}
-
-bool AudioEncoder::send(const AVFrame* frame, std::string& problem)
-{
-    return muxer_->encode(*codec_, *packet_, frame, stream_, "the audio encoder failed", problem);
 }
 
 }  // namespace vexl::record

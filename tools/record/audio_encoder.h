@@ -9,6 +9,7 @@
 #include <string>
 
 #include "tools/record/av_support.h"
+#include "tools/record/encoder_stream.h"
 #include "tools/record/muxer.h"
 #include "tools/record/record_format.h"
 
@@ -34,16 +35,12 @@ public:
 private:
     bool convert(const std::uint8_t* const* source, int count, std::string& problem);
     bool encode_queued(bool all, std::string& problem);
-    bool send(const AVFrame* frame, std::string& problem);
 
-    CodecContextPtr codec_;
+    EncoderStream encoder_;
     ResamplerPtr resampler_;
     AudioFifoPtr queue_;  // converted samples waiting for a whole encoder frame
     FramePtr frame_;
     FramePtr converted_;
-    PacketPtr packet_;
-    Muxer* muxer_ = nullptr;
-    int stream_ = -1;
     int frame_samples_ = 0;    // what the encoder takes per frame
     bool any_length_ = false;  // ... or any count at all
     bool short_last_ = false;  // a shorter last frame is fine

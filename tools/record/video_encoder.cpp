@@ -62,19 +62,14 @@ int largest_crf(const RecordFormat& format)
 bool VideoEncoder::open(const RecordFormat& format, PictureSize size, const VideoTuning& tuning, Muxer& muxer,
                         std::string& problem)
 {
-    const AVCodec* codec = avcodec_find_encoder_by_name(format.video_encoder);
-    if (codec == nullptr) {
-        problem = std::string("this FFmpeg has no ") + format.video_encoder + " encoder";
+    if (!encoder_.create(format.video_encoder, "video", problem))
         return false;
-    }
-    codec_.reset(avcodec_alloc_context3(codec));
     frame_.reset(av_frame_alloc());
-    packet_.reset(av_packet_alloc());
-    if (!codec_ || !frame_ || !packet_) {
+    if (!frame_) {
         problem = "out of memory";
         return false;
     }
-    AVCodecContext& c = *codec_;
+    AVCodecContext& c = encoder_.context();
     c.width = size.width;
     c.height = size.height;
     c.pix_fmt = PictureConverter::pixel_format(format.picture);
@@ -88,32 +83,19 @@ bool VideoEncoder::open(const RecordFormat& format, PictureSize size, const Vide
         c.color_primaries = AVCOL_PRI_BT709;
         c.color_trc = AVCOL_TRC_BT709;
     }
-    if (muxer.wants_global_header())
-        c.flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     tune(c, format, tuning);
-
-    int result = avcodec_open2(&c, codec, nullptr);
-    if (result < 0) {
-        problem = av_problem(std::string("cannot start the ") + format.video_encoder + " encoder", result);
+    if (!encoder_.start(muxer, problem))
         return false;
-    }
+
     frame_->format = c.pix_fmt;
     frame_->width = c.width;
     frame_->height = c.height;
-    result = av_frame_get_buffer(frame_.get(), 0);
+    const int result = av_frame_get_buffer(frame_.get(), 0);
     if (result < 0) {
         problem = av_problem("cannot allocate a picture", result);
         return false;
     }
-    if (!converter_.open(format.picture, size, problem))
-        return false;
-    stream_ = muxer.add_stream(c);
-    if (stream_ < 0) {
-        problem = muxer.problem();
-        return false;
-    }
-    muxer_ = &muxer;
-    return true;
+    return converter_.open(format.picture, size, problem);
 }
 
 bool VideoEncoder::encode(const std::uint32_t* screen, std::string& problem)
@@ -126,14 +108,9 @@ bool VideoEncoder::encode(const std::uint32_t* screen, std::string& problem)
     }
     converter_.convert(screen, *frame_);
     frame_->pts = next_pts_++;
-    return send(frame_.get(), problem);
+    return encoder_.send(frame_.get(), problem);
 }
 
-bool VideoEncoder::finish(std::string& problem) { return send(nullptr, problem); }
-
-bool VideoEncoder::send(const AVFrame* frame, std::string& problem)
-{
-    return muxer_->encode(*codec_, *packet_, frame, stream_, "the video encoder failed", problem);
-}
+bool VideoEncoder::finish(std::string& problem) { return encoder_.send(nullptr, problem); }
 
 }  // namespace vexl::record

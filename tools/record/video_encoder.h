@@ -6,6 +6,7 @@
 #include <string>
 
 #include "tools/record/av_support.h"
+#include "tools/record/encoder_stream.h"
 #include "tools/record/muxer.h"
 #include "tools/record/picture_converter.h"
 #include "tools/record/record_format.h"
@@ -45,14 +46,9 @@ public:
     bool finish(std::string& problem);
 
 private:
-    bool send(const AVFrame* frame, std::string& problem);
-
-    CodecContextPtr codec_;
+    EncoderStream encoder_;
     FramePtr frame_;
-    PacketPtr packet_;
     PictureConverter converter_;
-    Muxer* muxer_ = nullptr;
-    int stream_ = -1;
     std::int64_t next_pts_ = 0;
 };
 

@@ -1,0 +1,40 @@
+#pragma once
+// What the video and the audio encoder share: an FFmpeg encoder's context,
+// the packet it hands out, and the muxer stream its packets go to.
+
+#include <string>
+
+#include "tools/record/av_support.h"
+#include "tools/record/muxer.h"
+
+namespace vexl::record {
+
+class EncoderStream {
+public:
+    // Finds the encoder called `name` and makes its context, to be set up
+    // through context() before start(). `role` ("video") names it when it
+    // fails.
+    bool create(const char* name, const char* role, std::string& problem);
+
+    // Opens the encoder as set up and adds its stream to `muxer`.
+    bool start(Muxer& muxer, std::string& problem);
+
+    // Gives `frame` to the encoder (null: the end, drain it) and writes what
+    // comes out to the muxer.
+    bool send(const AVFrame* frame, std::string& problem);
+
+    AVCodecContext& context() { return *context_; }
+    const AVCodecContext* created() const { return context_.get(); }
+    const AVCodec& codec() const { return *codec_; }
+
+private:
+    std::string name_;
+    std::string failure_;
+    const AVCodec* codec_ = nullptr;
+    CodecContextPtr context_;
+    PacketPtr packet_;
+    Muxer* muxer_ = nullptr;
+    int stream_ = -1;
+};
+
+}  // namespace vexl::record
