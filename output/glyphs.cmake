@@ -42,3 +42,7 @@ vexl_library(vexl_glyphs
   SOURCES glyph_raster.cpp ${font_dir}/font8x8_glyphs.inc
   LIBS vexl_frame_geometry)
 target_include_directories(vexl_glyphs PUBLIC ${CMAKE_CURRENT_BINARY_DIR}/generated)
+
+vexl_library(vexl_terminal_glyphs
+  SOURCES terminal_glyphs.cpp
+  LIBS vexl_glyphs vexl_platform_api)

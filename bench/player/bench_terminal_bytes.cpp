@@ -5,11 +5,11 @@
 #include <benchmark/benchmark.h>
 
 #include "bench/player/sample_demo.h"
-#include "output/glyph_raster.h"
+#include "output/terminal_glyphs.h"
 #include "platform/linux/cp437.h"
 #include "platform/linux/frame_painter.h"
 #include "platform/linux/picture_layout.h"
-#include "platform/linux/scaled_view.h"
+#include "platform/linux/compositor.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -120,32 +120,30 @@ void BM_FullRepaint(benchmark::State& state, const Frames& (*demo)(), ColorMode 
     paint_demo(state, demo, mode, true);
 }
 
-// The picture scaled down to an 80 x 24 terminal: drawn with the full
-// screen's glyphs, turned into block symbols by libchafa, then painted
-// (only the cells that changed).
+// The picture scaled down to an 80 x 24 terminal as the player's terminal
+// does it: drawn with the full screen's glyphs, turned into block symbols
+// by libchafa, then painted (only the cells that changed).
 void BM_ScaledView(benchmark::State& state, const Frames& (*demo)(), ColorMode mode)
 {
     if (demo().empty()) {
         state.SkipWithError("set VEXL_BENCH_DEMO to a frame file");
         return;
     }
-    const platform::PictureLayout layout = platform::choose_layout(50, 80, 8, 8, 24, 80, 0.5, true);
-    platform::ScaledView view(mode);
+    platform::Compositor compositor(mode);
+    compositor.set_rasterizer(full_screen_glyphs());
+    const platform::PictureLayout layout =
+        platform::choose_layout(50, 80, compositor.glyph_width(), compositor.glyph_height(), 24, 80, 0.5, true);
     FramePainter painter(mode);
     painter.set_screen_size(24, 80);
-    std::vector<std::uint32_t> pixels(640 * 400);
-    std::vector<platform::Cell> cells;
+    std::vector<platform::CharInfo> cells(4000);
     std::string out;
     std::uint64_t bytes = 0, painted = 0;
     for (auto _ : state) {
         for (const auto& frame : demo()) {
-            draw_text_frame(std::span<const std::uint8_t, frame_bytes>(frame.data(), frame_bytes), 50, 80,
-                            PixelSurface{pixels.data(), 640 * 4, 640, 400});
-            view.convert(pixels.data(), 640, 400, layout.rows, layout.cols, cells);
+            for (std::size_t i = 0; i < cells.size(); ++i)
+                cells[i] = platform::CharInfo{frame[2 * i], frame[2 * i + 1]};
             painter.begin(out);
-            for (int r = 0; r < layout.rows; ++r)
-                for (int c = 0; c < layout.cols; ++c)
-                    painter.put(r, layout.left + c, cells[static_cast<std::size_t>(r * layout.cols + c)]);
+            compositor.compose(cells.data(), 50, 80, layout, true, painter);
             painter.end();
             bytes += out.size();
             ++painted;

@@ -1,0 +1,11 @@
+#pragma once
+// The glyphs and colours of the full screen as a rasteriser for the
+// terminal, which draws a picture it has to scale down with them.
+
+#include "platform/cell_rasterizer.h"
+
+namespace vexl {
+
+platform::CellRasterizer full_screen_glyphs();
+
+}  // namespace vexl
