@@ -13,6 +13,7 @@
 #include "player/pack_survey.h"
 #include "tests/pack/pack_test_support.h"
 #include "tests/tools/hostile_files.h"
+#include "tests/tools/test_dir.h"
 #include "tools/demo/generator.h"
 
 namespace vexl::demo {
@@ -42,10 +43,7 @@ class VexlMkdemo : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        dir = fs::temp_directory_path() /
-              ("vexl-mkdemo-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(dir);
-        fs::create_directories(dir);
+        dir = test::fresh_test_dir("vexl-mkdemo");
     }
     void TearDown() override { fs::remove_all(dir); }
 

@@ -13,6 +13,7 @@
 #include "tests/fullscreen/png_reading.h"
 #include "tests/pack/pack_test_support.h"
 #include "tests/tools/hostile_files.h"
+#include "tests/tools/test_dir.h"
 
 namespace vexl::tool {
 namespace {
@@ -24,10 +25,7 @@ class VexlRenderTool : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        dir = fs::temp_directory_path() /
-              ("vexl-render-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(dir);
-        fs::create_directories(dir);
+        dir = test::fresh_test_dir("vexl-render");
         // Two whole frames and a third of 5000 bytes.
         raw = test::sample_frames(2 * frame_bytes + 5000);
         Bytes file{2};

@@ -13,6 +13,7 @@
 #include "player/block_writer.h"
 #include "tests/pack/pack_test_support.h"
 #include "tests/tools/hostile_files.h"
+#include "tests/tools/test_dir.h"
 
 namespace vexl::test {
 namespace {
@@ -29,11 +30,7 @@ class VexlPackTool : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        dir = fs::temp_directory_path() /
-              ("vexl-pack-tool-" +
-               std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(dir);
-        fs::create_directories(dir);
+        dir = test::fresh_test_dir("vexl-pack-tool");
     }
     void TearDown() override { fs::remove_all(dir); }
 

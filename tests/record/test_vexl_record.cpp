@@ -20,6 +20,7 @@
 #include "core/frame_geometry.h"
 #include "player/pack_survey.h"
 #include "tests/pack/pack_test_support.h"
+#include "tests/tools/test_dir.h"
 #include "tools/record/media_reader.h"
 #include "tools/vexl/frame_picture.h"
 
@@ -81,9 +82,7 @@ class VexlRecord : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        dir = fs::temp_directory_path() /
-              ("vexl-record-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(dir);
+        dir = test::fresh_test_dir("vexl-record");
         fs::create_directories(dir / "demo");
         // 50 whole frames and a 51st cut short: 2.04 s.
         raw = test::sample_frames(50 * frame_bytes + 3000);

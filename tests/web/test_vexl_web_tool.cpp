@@ -22,6 +22,7 @@
 #include "core/frame_geometry.h"
 #include "tests/pack/pack_test_support.h"
 #include "tests/tools/hostile_files.h"
+#include "tests/tools/test_dir.h"
 
 namespace vexl::tool {
 namespace {
@@ -56,9 +57,7 @@ class VexlWebTool : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        dir = fs::temp_directory_path() /
-              ("vexl-web-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(dir);
+        dir = test::fresh_test_dir("vexl-web");
         fs::create_directories(dir / "demo");
         frames = Bytes{2};
         test::append_block(frames, test::compress(test::sample_frames(3 * frame_bytes)));
