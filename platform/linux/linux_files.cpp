@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/linux/file_kind.h"
 #include "platform/run_report.h"
 
 namespace vexl::platform {
@@ -20,25 +21,6 @@ bool LinuxFiles::stat_size(const char* path, std::int64_t& size)
     size = st.st_size;
     return true;
 }
-
-namespace {
-
-const char* kind_of(mode_t mode)
-{
-    if (S_ISDIR(mode))
-        return "a directory";
-    if (S_ISFIFO(mode))
-        return "a FIFO";
-    if (S_ISCHR(mode))
-        return "a character device";
-    if (S_ISBLK(mode))
-        return "a block device";
-    if (S_ISSOCK(mode))
-        return "a socket";
-    return "a special file";
-}
-
-}  // namespace
 
 int LinuxFiles::open_read(const char* path)
 {
@@ -53,7 +35,7 @@ int LinuxFiles::open_read(const char* path)
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         const int saved = errno;
-        report_after_run(std::string(path) + " is " + kind_of(st.st_mode) + ", not a regular file");
+        report_after_run(std::string(path) + " is " + kind_of_file(st.st_mode) + ", not a regular file");
         ::close(fd);
         errno = saved;
         return -1;

@@ -10,6 +10,8 @@
 #include <cstring>
 #include <random>
 
+#include "platform/linux/file_kind.h"
+
 namespace vexl::platform {
 namespace {
 
@@ -36,20 +38,7 @@ sigset_t terminating_set()
 std::string describe_errno(int error) { return std::strerror(error); }
 
 // "is a directory" and the like, for anything but a regular file.
-std::string kind_of(mode_t mode)
-{
-    if (S_ISDIR(mode))
-        return "is a directory";
-    if (S_ISCHR(mode))
-        return "is a character device";
-    if (S_ISBLK(mode))
-        return "is a block device";
-    if (S_ISFIFO(mode))
-        return "is a FIFO";
-    if (S_ISSOCK(mode))
-        return "is a socket";
-    return "is not a regular file";
-}
+std::string kind_of(mode_t mode) { return std::string("is ") + kind_of_file(mode); }
 
 std::string folder_of(const std::string& path)
 {
