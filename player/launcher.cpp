@@ -132,6 +132,15 @@ void playback_loop(PackStream* stream)
     }
 }
 
+// Ends a run that got as far as an open frame stream.
+void close_run(PackStream* stream)
+{
+    pack_release(stream);
+    free_file_image();
+    std::free(stream);
+    destroy_screen();
+}
+
 }  // namespace
 
 int ask_settings()
@@ -171,10 +180,7 @@ int run_demo()
         // is nothing to play, which is no success.
         report_no_frame();
         const int code = loading_failed();
-        pack_release(stream);
-        free_file_image();
-        std::free(stream);
-        destroy_screen();
+        close_run(stream);
         return code;
     }
     show_frame();
@@ -184,10 +190,7 @@ int run_demo()
 
     soundtrack_stop();
     report_damage(*stream);  // while the image is still there
-    pack_release(stream);
-    free_file_image();
-    std::free(stream);
-    destroy_screen();
+    close_run(stream);
     return 0;
 }
 
