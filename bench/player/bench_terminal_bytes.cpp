@@ -80,26 +80,34 @@ void BM_NaiveRepaint(benchmark::State& state, const Frames& (*demo)())
     state.counters["bytes_per_frame"] = static_cast<double>(bytes) / static_cast<double>(painted);
 }
 
-// Paints every frame in turn; `full` forgets what is shown before each,
-// which is a full repaint of every cell.
-void paint_demo(benchmark::State& state, const Frames& (*demo)(), ColorMode mode, bool full)
+// Paints every frame in turn on a terminal of `rows` x `cols` as the
+// player's terminal does: cell for cell on 80 x 50; on a smaller one drawn
+// with the full screen's glyphs and turned into block symbols by libchafa.
+// Only the cells that changed are sent; `full` forgets what is shown
+// before each frame, which is a full repaint of every cell.
+void paint_demo(benchmark::State& state, const Frames& (*demo)(), ColorMode mode, int rows, int cols, bool full)
 {
     if (demo().empty()) {
         state.SkipWithError("set VEXL_BENCH_DEMO to a frame file");
         return;
     }
+    platform::Compositor compositor(mode);
+    compositor.set_rasterizer(full_screen_glyphs());
+    const platform::PictureLayout layout = platform::choose_layout(
+        50, 80, compositor.glyph_width(), compositor.glyph_height(), rows, cols, 0.5, compositor.can_scale());
     FramePainter painter(mode);
-    painter.set_screen_size(50, 80);
+    painter.set_screen_size(rows, cols);
+    std::vector<platform::CharInfo> cells(4000);
     std::string out;
     std::uint64_t bytes = 0, painted = 0;
     for (auto _ : state) {
         for (const auto& frame : demo()) {
+            for (std::size_t i = 0; i < cells.size(); ++i)
+                cells[i] = platform::CharInfo{frame[2 * i], frame[2 * i + 1]};
             if (full)
                 painter.invalidate();
             painter.begin(out);
-            for (int i = 0; i < 4000; ++i)
-                painter.put(i / 80, i % 80, frame[static_cast<std::size_t>(2 * i)],
-                            frame[static_cast<std::size_t>(2 * i + 1)]);
+            compositor.compose(cells.data(), 50, 80, layout, true, painter);
             painter.end();
             bytes += out.size();
             ++painted;
@@ -112,46 +120,18 @@ void paint_demo(benchmark::State& state, const Frames& (*demo)(), ColorMode mode
 
 void BM_ChangedCells(benchmark::State& state, const Frames& (*demo)(), ColorMode mode)
 {
-    paint_demo(state, demo, mode, false);
+    paint_demo(state, demo, mode, 50, 80, false);
 }
 
 void BM_FullRepaint(benchmark::State& state, const Frames& (*demo)(), ColorMode mode)
 {
-    paint_demo(state, demo, mode, true);
+    paint_demo(state, demo, mode, 50, 80, true);
 }
 
-// The picture scaled down to an 80 x 24 terminal as the player's terminal
-// does it: drawn with the full screen's glyphs, turned into block symbols
-// by libchafa, then painted (only the cells that changed).
+// The picture scaled down to an 80 x 24 terminal.
 void BM_ScaledView(benchmark::State& state, const Frames& (*demo)(), ColorMode mode)
 {
-    if (demo().empty()) {
-        state.SkipWithError("set VEXL_BENCH_DEMO to a frame file");
-        return;
-    }
-    platform::Compositor compositor(mode);
-    compositor.set_rasterizer(full_screen_glyphs());
-    const platform::PictureLayout layout =
-        platform::choose_layout(50, 80, compositor.glyph_width(), compositor.glyph_height(), 24, 80, 0.5, true);
-    FramePainter painter(mode);
-    painter.set_screen_size(24, 80);
-    std::vector<platform::CharInfo> cells(4000);
-    std::string out;
-    std::uint64_t bytes = 0, painted = 0;
-    for (auto _ : state) {
-        for (const auto& frame : demo()) {
-            for (std::size_t i = 0; i < cells.size(); ++i)
-                cells[i] = platform::CharInfo{frame[2 * i], frame[2 * i + 1]};
-            painter.begin(out);
-            compositor.compose(cells.data(), 50, 80, layout, true, painter);
-            painter.end();
-            bytes += out.size();
-            ++painted;
-        }
-    }
-    state.counters["bytes_per_frame"] = static_cast<double>(bytes) / static_cast<double>(painted);
-    state.counters["frames_per_second"] =
-        benchmark::Counter(static_cast<double>(painted), benchmark::Counter::kIsRate);
+    paint_demo(state, demo, mode, 24, 80, false);
 }
 
 BENCHMARK_CAPTURE(BM_ScaledView, plasma_truecolor, plasma, ColorMode::truecolor)->Unit(benchmark::kMillisecond);
