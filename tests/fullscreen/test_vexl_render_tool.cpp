@@ -44,16 +44,7 @@ protected:
         return WIFEXITED(raw_status) ? WEXITSTATUS(raw_status) : -1;
     }
 
-    // Frame n as the player shows it: a cut-short frame keeps the bytes of
-    // the frame before behind its end.
-    std::array<std::uint8_t, frame_bytes> shown_frame(std::size_t n) const
-    {
-        std::array<std::uint8_t, frame_bytes> frame{};
-        for (std::size_t k = 0; k <= n; ++k)
-            for (std::size_t i = 0; i < frame_bytes && k * frame_bytes + i < raw.size(); ++i)
-                frame[i] = raw[k * frame_bytes + i];
-        return frame;
-    }
+    std::array<std::uint8_t, frame_bytes> shown_frame(std::size_t n) const { return test::shown_frame(raw, n); }
 
     bool shows(const fs::path& png, std::size_t n, int scale = 1, bool aspect = false) const
     {

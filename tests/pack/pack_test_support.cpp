@@ -47,6 +47,15 @@ void append_length(Bytes& file, std::uint32_t length)
         file.push_back(static_cast<std::uint8_t>(length >> shift));
 }
 
+std::array<std::uint8_t, frame_bytes> shown_frame(std::span<const std::uint8_t> raw, std::size_t n)
+{
+    std::array<std::uint8_t, frame_bytes> frame{};
+    for (std::size_t k = 0; k <= n; ++k)
+        for (std::size_t i = 0; i < frame_bytes && k * frame_bytes + i < raw.size(); ++i)
+            frame[i] = raw[k * frame_bytes + i];
+    return frame;
+}
+
 void append_block(Bytes& file, std::span<const std::uint8_t> data)
 {
     append_length(file, static_cast<std::uint32_t>(data.size()));

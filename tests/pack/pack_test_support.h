@@ -2,12 +2,14 @@
 // Building packed frame files by hand and reading them through the stream,
 // for the pack tests.
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "core/frame_geometry.h"
 #include "player/pack_stream.h"
 
 namespace vexl::test {
@@ -20,6 +22,10 @@ Bytes sample_frames(std::size_t count, std::uint32_t seed = 1);
 
 // LZO1X-1 data of `raw` (no length field).
 Bytes compress(std::span<const std::uint8_t> raw);
+
+// Frame n of the unpacked `raw` as the player shows it: a frame cut short
+// keeps the bytes of the frame before behind its end.
+std::array<std::uint8_t, frame_bytes> shown_frame(std::span<const std::uint8_t> raw, std::size_t n);
 
 // Appends a block: the big-endian length, then `data`.
 void append_block(Bytes& file, std::span<const std::uint8_t> data);

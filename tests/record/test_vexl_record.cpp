@@ -111,16 +111,7 @@ protected:
         return {std::istreambuf_iterator<char>(in), {}};
     }
 
-    // Frame n as the player shows it: one cut short keeps the bytes of the
-    // frame before behind its end.
-    std::array<std::uint8_t, frame_bytes> shown_frame(std::size_t n) const
-    {
-        std::array<std::uint8_t, frame_bytes> frame{};
-        for (std::size_t k = 0; k <= n; ++k)
-            for (std::size_t i = 0; i < frame_bytes && k * frame_bytes + i < raw.size(); ++i)
-                frame[i] = raw[k * frame_bytes + i];
-        return frame;
-    }
+    std::array<std::uint8_t, frame_bytes> shown_frame(std::size_t n) const { return test::shown_frame(raw, n); }
 
     // The soundtrack under frames [0, end), through the simulation if asked.
     std::vector<std::int16_t> heard(std::size_t end, bool speaker) const
