@@ -240,7 +240,11 @@ TEST_F(VexladeInTmux, CtrlZHandsTheTerminalToTheShellAndFgBringsThePictureBack)
     ASSERT_TRUE(TmuxSession::wait_for([&] { return shown_frame() > first; })) << "playing on";
 
     session_->send_keys("C-c");
-    ASSERT_TRUE(session_->wait_for_text("$ ", std::chrono::seconds(10)));
+    // Keys typed while the player still owns the terminal are not the
+    // shell's: wait until the shell is in the foreground again.
+    ASSERT_TRUE(TmuxSession::wait_for([&] { return session_->format("#{pane_current_command}") == "bash\n"; },
+                                      std::chrono::seconds(10)))
+        << session_->capture();
     fs::remove(dir_ / "stty.txt");
     session_->send_keys("'echo $? > exit.txt; stty -a > stty.txt' Enter");
     ASSERT_TRUE(wait_for_exit()) << session_->capture();
