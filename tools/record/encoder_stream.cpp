@@ -40,7 +40,24 @@ bool EncoderStream::start(Muxer& muxer, std::string& problem)
 
 bool EncoderStream::send(const AVFrame* frame, std::string& problem)
 {
-    return muxer_->encode(*context_, *packet_, frame, stream_, failure_.c_str(), problem);
+    int result = avcodec_send_frame(context_.get(), frame);
+    if (result < 0) {
+        problem = av_problem(failure_, result);
+        return false;
+    }
+    for (;;) {
+        result = avcodec_receive_packet(context_.get(), packet_.get());
+        if (result == AVERROR(EAGAIN) || result == AVERROR_EOF)
+            return true;
+        if (result < 0) {
+            problem = av_problem(failure_, result);
+            return false;
+        }
+        if (!muxer_->write(*packet_, stream_, context_->time_base)) {
+            problem = muxer_->problem();
+            return false;
+        }
+    }
 }
 
 }  // namespace vexl::record

@@ -120,27 +120,4 @@ bool Muxer::finish()
     return true;
 }
 
-bool Muxer::encode(AVCodecContext& encoder, AVPacket& packet, const AVFrame* frame, int stream,
-                   const char* failure, std::string& problem)
-{
-    int result = avcodec_send_frame(&encoder, frame);
-    if (result < 0) {
-        problem = av_problem(failure, result);
-        return false;
-    }
-    for (;;) {
-        result = avcodec_receive_packet(&encoder, &packet);
-        if (result == AVERROR(EAGAIN) || result == AVERROR_EOF)
-            return true;
-        if (result < 0) {
-            problem = av_problem(failure, result);
-            return false;
-        }
-        if (!write(packet, stream, encoder.time_base)) {
-            problem = problem_;
-            return false;
-        }
-    }
-}
-
 }  // namespace vexl::record

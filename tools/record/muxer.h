@@ -40,12 +40,6 @@ public:
     // the packet is left empty.
     bool write(AVPacket& packet, int stream, AVRational encoder_time_base);
 
-    // Gives `frame` to `encoder` (null: the end, flush it) and writes every
-    // packet it hands back into stream `stream`, using `packet` as the
-    // carrier. `failure` starts the problem when the encoder fails.
-    bool encode(AVCodecContext& encoder, AVPacket& packet, const AVFrame* frame, int stream,
-                const char* failure, std::string& problem);
-
     // Writes what is still queued and the index, and flushes the file.
     bool finish();
 
