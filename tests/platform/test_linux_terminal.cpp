@@ -653,15 +653,17 @@ termios modes_of(int fd)
     _exit(0);
 }
 
-// A child showing a still picture (see still_picture), killed at the end
-// if a failed assertion left it running or stopped: it holds the test's
-// output open, and the run would wait for it to time out.
+// A child showing a still picture (see still_picture), its first frame
+// read; killed at the end if it is still there (a failed assertion left it
+// running or stopped): it holds the test's output open, and the run would
+// wait for it to time out.
 struct StillPictureChild {
     pid_t pid;
     StillPictureChild(Pty& pty, bool pump, int stuck = -1) : pid(pty.fork())
     {
         if (pid == 0)
             still_picture(pty.slave, pump, stuck);
+        pty.read_until(frame_end);
     }
     StillPictureChild(const StillPictureChild&) = delete;
     StillPictureChild& operator=(const StillPictureChild&) = delete;
@@ -681,7 +683,6 @@ TEST(JobControl, CtrlZGivesTheTerminalBackAndContinuingDrawsThePictureAgain)
     const termios found = modes_of(pty.slave);
     const StillPictureChild still(pty, true);
     const pid_t child = still.pid;
-    pty.read_until(frame_end);
 
     kill(child, SIGTSTP);
     ASSERT_TRUE(stopped(child));
@@ -741,7 +742,6 @@ TEST(JobControl, ContinuedAfterAStopFromElsewhereTheModesAreTakenAgain)
     Pty pty(50, 80);
     const StillPictureChild still(pty, true);
     const pid_t child = still.pid;
-    pty.read_until(frame_end);
     kill(child, SIGSTOP);
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, WUNTRACED), child);
@@ -774,7 +774,6 @@ TEST(JobControl, ASecondCtrlZStopsAStuckLoopWithTheTerminalRestored)
     char end_of_pipe;
     ASSERT_EQ(::read(stuck[0], &end_of_pipe, 1), 0);
     ::close(stuck[0]);
-    pty.read_until(frame_end);
     kill(child, SIGTSTP);  // waits for a main thread that never comes
     sleep_ms(200);         // (two signals sent at once arrive as one)
     int status = 0;
@@ -785,8 +784,6 @@ TEST(JobControl, ASecondCtrlZStopsAStuckLoopWithTheTerminalRestored)
     vt.feed(pty.drain());
     EXPECT_FALSE(vt.private_modes[1049]);
     EXPECT_TRUE(pty.echo_on());
-    kill(child, SIGKILL);
-    waitpid(child, &status, 0);
 }
 
 TEST(JobControl, ACtrlZWhileTheTerminalIsGivenBackStopsWithItsModesBack)
@@ -794,7 +791,6 @@ TEST(JobControl, ACtrlZWhileTheTerminalIsGivenBackStopsWithItsModesBack)
     Pty pty(50, 80);
     const StillPictureChild still(pty, true);
     const pid_t child = still.pid;
-    pty.read_until(frame_end);
     kill(child, SIGTSTP);
     // The restore is out; the answers to the status requests (which this
     // terminal never gives) are waited for a moment.
@@ -802,9 +798,6 @@ TEST(JobControl, ACtrlZWhileTheTerminalIsGivenBackStopsWithItsModesBack)
     kill(child, SIGTSTP);
     ASSERT_TRUE(stopped(child));
     EXPECT_TRUE(pty.echo_on());
-    kill(child, SIGKILL);
-    int status = 0;
-    waitpid(child, &status, 0);
 }
 
 }  // namespace
