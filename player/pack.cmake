@@ -1,4 +1,5 @@
-# The packed frame stream (reader), its block writer and the file inspector.
+# The packed frame stream (reader), its block writer and the file inspector;
+# the web site's layout of frames in pieces.
 vexl_library(vexl_pack
-  SOURCES pack_stream.cpp block_writer.cpp pack_survey.cpp
+  SOURCES pack_stream.cpp block_writer.cpp pack_survey.cpp piece_layout.cpp
   LIBS vexl_frame_geometry PkgConfig::LZO2)
