@@ -23,8 +23,10 @@ build_packages="build-essential cmake pkg-config liblzo2-dev libsdl2-dev libsndf
 web_packages="emscripten"
 test_packages="$web_packages tmux xvfb xauth xdotool x11-apps chromium chromium-driver python3-selenium
   x11-utils evilwm desktop-file-utils man-db bash-completion python3-pyte"
-# vexl record encodes through FFmpeg's libraries.
-build_packages="$build_packages libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev"
+# vexl record encodes through FFmpeg's libraries; vexl web deflates its
+# frames with libdeflate.
+build_packages="$build_packages libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev
+  libdeflate-dev"
 
 case "$mode" in
   play|build) packages=$build_packages ;;
