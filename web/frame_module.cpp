@@ -1,10 +1,18 @@
-// The browser player's frame module (WebAssembly): the packed frame file's
-// image, the stream that unpacks it, and the picture of the frame asked for.
-// The page copies the file into the image as it arrives and asks for a
-// frame whenever the heard position reaches one; frames are unpacked on
-// demand, block by block, and a seek starts at the block that holds the
-// frame, found from an index of block offsets that grows by walking the
-// length fields of the blocks as they arrive.
+// The browser player's frame module (WebAssembly): the picture of the frame
+// asked for, from either of the two forms the page gets frames in, and the
+// player's clock constants, so that the page does not repeat them.
+//
+// A site written by vexl web holds the frames in pieces laid out by rows
+// (player/piece_layout.h), which the page inflates and hands over one at a
+// time.
+//
+// A packed frame file (dropped on the page, or an older site's) is kept in
+// the file's image with the stream that unpacks it. The page copies the
+// file into the image as it arrives and asks for a frame whenever the heard
+// position reaches one; frames are unpacked on demand, block by block, and
+// a seek starts at the block that holds the frame, found from an index of
+// block offsets that grows by walking the length fields of the blocks as
+// they arrive.
 //
 // Every block but the last unpacks to the stream's capacity (that is how
 // the frame file is written), so frame k starts in block k * 8000 / capacity.
@@ -24,8 +32,10 @@
 #include "core/frame_geometry.h"
 #include "core/process_records.h"
 #include "output/glyph_raster.h"
+#include "player/launcher.h"
 #include "player/pack_stream.h"
 #include "player/pack_survey.h"
+#include "player/piece_layout.h"
 
 namespace vexl::web {
 namespace {
@@ -48,6 +58,10 @@ struct FrameFile {
 };
 
 FrameFile file;
+// The site's piece in hand, laid out by rows (malloc'ed, so that running
+// out of memory is an answer rather than an abort).
+std::uint8_t* piece_data = nullptr;
+std::uint32_t piece_size = 0;
 std::uint32_t picture[pixel_count];  // RGBA bytes in memory order, as canvas ImageData wants
 
 // The level byte; an empty file reads as 255.
@@ -277,6 +291,37 @@ using namespace vexl;
 using namespace vexl::web;
 
 extern "C" {
+
+// The player's clock: frames a second, samples a second, and the sample
+// at which playback ends.
+std::int32_t vexl_frame_rate() { return frames_per_second; }
+std::int32_t vexl_sample_rate() { return clock_rate; }
+std::int32_t vexl_end_sample() { return end_limit; }
+
+// Room for a piece of the site's frames, `size` bytes (whole frames); null
+// when memory runs out. The page inflates the piece into it.
+std::uint8_t* vexl_piece_room(std::uint32_t size)
+{
+    auto* data = static_cast<std::uint8_t*>(std::realloc(piece_data, std::max<std::uint32_t>(size, 1)));
+    if (data == nullptr)
+        return nullptr;
+    piece_data = data;
+    piece_size = size;
+    return piece_data;
+}
+
+// Frame `index` of the piece in hand, drawn as vexl_picture draws; null
+// when the piece holds no such frame.
+const std::uint32_t* vexl_piece_picture(std::uint32_t index)
+{
+    if (index >= piece_size / frame_bytes)
+        return nullptr;
+    frame_from_rows({piece_data, piece_size}, index, std::span<std::uint8_t, frame_bytes>(TextFrame));
+    draw_picture();
+    file.drawn = -1;  // TextFrame no longer holds the file's frame
+    file.current = -1;
+    return picture;
+}
 
 // Starts a new frame file (any earlier one is closed): the page then makes
 // room for it, copies its bytes in as they arrive, and says so.
