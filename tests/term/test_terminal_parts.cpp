@@ -8,7 +8,7 @@
 #include "term/picture_layout.h"
 #include "term/terminal_replies.h"
 
-namespace vexl::platform {
+namespace vexl::term {
 namespace {
 
 TEST(JobControlSteps, EveryHoldAndEvent)
@@ -268,4 +268,4 @@ TEST(PictureLayout, CellAspectFromTheWindowsPixelsOnlyWhenBelievable)
 }
 
 }  // namespace
-}  // namespace vexl::platform
+}  // namespace vexl::term
