@@ -6,7 +6,7 @@
 // and the painter sends only what changed.
 //
 // Output never blocks the caller. A frame goes out only when the previous
-// one has left and term::OutputPacing lets it (the terminal's answers to status
+// one has left and term::the pacing decision lets it (the terminal's answers to status
 // requests, the link's speed measured from them, how new the waiting frame
 // is); meanwhile newer frames replace the waiting one in the buffer, so
 // the terminal always gets the difference between what it was last sent
@@ -94,6 +94,7 @@ private:
     void settle_answers(bool cut);
     void service();
     void read_replies();
+    void take_answers(const term::TerminalReplies::Found& found, Clock::time_point now);
     void paint();
     term::TerminalSize terminal_size() const;
     double cell_aspect(const term::TerminalSize& size);
@@ -103,7 +104,7 @@ private:
     TerminalOutput output_;
     TerminalSession session_;
     term::TerminalReplies replies_;
-    term::OutputPacing pacing_;
+    term::LinkState pacing_;
     term::Compositor compositor_;
     term::FramePainter painter_;
     std::string frame_;
