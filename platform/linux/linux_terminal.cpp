@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -35,15 +36,33 @@ int open_private(const char* path)
     return ::open(path, O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
 }
 
-int reopen_terminal(int fd)
+bool same_device(int a, int b)
 {
-    char name[256];
-    if (fd < 0 || ttyname_r(fd, name, sizeof name) != 0)
-        return -1;
-    return open_private(name);
+    struct stat first {}, second {};
+    return fstat(a, &first) == 0 && fstat(b, &second) == 0 && first.st_rdev == second.st_rdev;
 }
 
 }  // namespace
+
+// The terminal `fd` is open on, by its name; or, where the name can't be
+// opened (another user's terminal, as after su), through /dev/tty when
+// that is the same terminal; or else `fd`'s own open file, shared with
+// the shell.
+TerminalDescriptor open_terminal_of(int fd)
+{
+    if (fd < 0 || isatty(fd) == 0)
+        return {};
+    char name[256];
+    if (ttyname_r(fd, name, sizeof name) == 0)
+        if (const int own = open_private(name); own >= 0)
+            return {own, false};
+    if (const int controlling = open_private("/dev/tty"); controlling >= 0) {
+        if (same_device(controlling, fd))
+            return {controlling, false};
+        ::close(controlling);
+    }
+    return {fcntl(fd, F_DUPFD_CLOEXEC, 0), true};
+}
 
 LinuxTerminal::LinuxTerminal()
     : LinuxTerminal(-1, term::detect_color_mode(std::getenv("COLORTERM"), std::getenv("TERM")))
@@ -51,10 +70,17 @@ LinuxTerminal::LinuxTerminal()
 }
 
 LinuxTerminal::LinuxTerminal(int fd, term::ColorMode mode)
-    : fd_(fd >= 0 ? reopen_terminal(fd)
-                  : isatty(STDOUT_FILENO) != 0 ? reopen_terminal(STDOUT_FILENO) : open_private("/dev/tty")),
+    : LinuxTerminal(fd >= 0                         ? open_terminal_of(fd)
+                    : isatty(STDOUT_FILENO) != 0    ? open_terminal_of(STDOUT_FILENO)
+                                                    : TerminalDescriptor{open_private("/dev/tty"), false},
+                    mode)
+{
+}
+
+LinuxTerminal::LinuxTerminal(TerminalDescriptor terminal, term::ColorMode mode)
+    : fd_(terminal.fd),
       output_(fd_),
-      session_(fd_, output_),
+      session_(fd_, output_, terminal.shared),
       compositor_(mode),
       painter_(mode)
 {

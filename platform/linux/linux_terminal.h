@@ -33,6 +33,14 @@
 
 namespace vexl::platform {
 
+// A descriptor of the terminal; `shared`: it shares its open file with the
+// shell's descriptors, so it is non-blocking only while the terminal is held.
+struct TerminalDescriptor {
+    int fd = -1;
+    bool shared = false;
+};
+TerminalDescriptor open_terminal_of(int fd);
+
 // Also a message source: the player's loop looks at its queue every
 // millisecond, which is when the console sends what is waiting, reads the
 // terminal's answers and follows job-control signals, even while no new
@@ -41,6 +49,7 @@ class LinuxTerminal final : public Terminal, public MessageSource {
 public:
     // The process's terminal: standard output's when it is one, else the
     // controlling terminal. Without either the console draws nowhere.
+    // (open_terminal_of: its own descriptor where it can have one.)
     LinuxTerminal();
     // The terminal `fd` is open on (such as a pseudo-terminal in a test);
     // `fd` itself is neither changed nor closed.
@@ -85,6 +94,8 @@ public:
 
 private:
     using Clock = std::chrono::steady_clock;
+
+    LinuxTerminal(TerminalDescriptor terminal, term::ColorMode mode);
 
     bool valid(ConsoleHandle console) const;
     void follow_job_control();
