@@ -25,7 +25,7 @@
 #include "player/piece_layout.h"
 #include "tests/pack/pack_test_support.h"
 #include "tests/tools/hostile_files.h"
-#include "tests/tools/test_dir.h"
+#include "tests/support/test_dir.h"
 #include "tools/record/media_reader.h"
 
 namespace vexl::tool {
