@@ -30,6 +30,12 @@ at 20 Mbit/s down and 40 ms latency, then at 5 Mbit/s and 100 ms:
                 hand: unthrottled, by seeking through it; the ratio to
                 today's format
 
+and, unthrottled, how exact the pieces are: the frames of 40 places on the
+canvas against `vexl render`; the sound pieces decoded by the page and
+joined against the soundtrack, and played by its worklet through the
+speaker simulation against `vexl speaker` (the whole demo); the signal-to-
+noise ratio of the Opus pieces.
+
 The work folder (demo, sites, references) is BUILD/bench/web/work.
 """
 
@@ -172,6 +178,44 @@ def size_of(folder):
     return sum(p.stat().st_size for p in folder.rglob("*") if p.is_file())
 
 
+def exactness(url, work, opus):
+    refs = pages.REFS
+    if not (refs / "speaker-all.wav").exists():
+        shutil.copy(pages.DEMO / "ld_vexl.d2", refs / "all.wav")
+        pages.vexl("speaker", refs / "all.wav", refs / "speaker-all.wav")
+    spread = [round(i * 17649 / 39) for i in range(40)]
+    for frame in spread:
+        if not (refs / f"frame{frame}.png").exists():
+            pages.vexl("render", pages.DEMO / "ld_vexl.d1", refs / f"frame{frame}.png", "--frame", frame)
+    print("exactness (unthrottled)")
+    browser, driver = fresh(url + "site/")
+    try:
+        root = driver.find_element(pages.By.TAG_NAME, "vexlade-player").shadow_root
+        while "Ready" not in root.find_element(pages.By.CSS_SELECTOR, "#load-state").text:
+            time.sleep(0.05)
+        root.find_element(pages.By.CSS_SELECTOR, "input[name=fullscreen][value=no]").click()
+        root.find_element(pages.By.CSS_SELECTOR, "#play").click()
+        while not driver.execute_script("return window.vexlade.status().playing"):
+            time.sleep(0.02)
+        driver.execute_script("document.querySelector('vexlade-player').pause()")
+        differing = [f for f in spread
+                     if driver.execute_async_script(pages.COMPARE_FRAME, f, f"../refs/frame{f}.png").get("differing")]
+        print(f"  frames: {len(spread) - len(differing)} of {len(spread)} equal to vexl render {differing or ''}")
+        driver.get(url + "site/")
+        for name, site in (("exact", "../site/"), ("opus", f"../{opus.name}/")):
+            result = driver.execute_async_script(pages.SOUND_NOISE, site, "../refs/all.wav")
+            snr = "every sample equal" if result.get("snr") is None else f"{result['snr']:.2f} dB signal to noise"
+            print(f"  sound pieces, {name}: {result.get('count')} of {result.get('samples')} samples joined; {snr}")
+        started = time.monotonic()
+        results = driver.execute_async_script(pages.PIECES_THROUGH_THE_WORKLET, "../site/", "../refs/all.wav",
+                                              "../refs/speaker-all.wav")
+        for label, result in zip(("as it is", "through the speaker simulation"), results):
+            print(f"  worklet, {label}: {result['differing']} of {result['samples']} samples differ")
+        print(f"  ({time.monotonic() - started:.0f} s offline)")
+    finally:
+        browser.__exit__(None, None, None)
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("build", type=pathlib.Path)
@@ -185,7 +229,7 @@ def main():
     pages.WORK, pages.DEMO, pages.SITE = work, work / "demo", work / "site"
     pages.REFS, pages.SITES = work / "refs", work / "sites"
     pages.make_site()
-    opus = work / "site-opus"
+    opus = work / "bench-opus"
     if not opus.exists() or opus.stat().st_mtime < pages.SITE.stat().st_mtime:
         shutil.rmtree(opus, ignore_errors=True)
         subprocess.run([pages.VEXL, "web", "--opus", pages.DEMO, opus], check=True, stdout=subprocess.DEVNULL)
@@ -206,7 +250,7 @@ def main():
         html = (pages.SITE / "index.html").read_text().replace('demo/', '')
         (today / "index.html").unlink()
         (today / "index.html").write_text(html)
-    sites = {"today's format": "site-today/", "exact": "site/", "opus": "site-opus/"}
+    sites = {"today's format": "site-today/", "exact": "site/", "opus": "bench-opus/"}
     print(f"today's format: {'the page of ' + str(args.baseline) if args.baseline else 'this page'}")
 
     with serve(work) as url:
@@ -225,6 +269,8 @@ def main():
         for name, folder in (("exact", pages.SITE), ("opus", opus)):
             print(f"  {name:15} site on disk {size_of(folder) / 1e6:7.2f} MB, "
                   f"{size_of(folder) / (size_of(pages.DEMO)):6.1%} of the demo's two files")
+
+        exactness(url, work, opus)
 
         rng = random.Random(1)
         for link, rate, latency in LINKS:

@@ -2,7 +2,8 @@
 // from anywhere, is the frame the stream gives when it is read from the
 // start one frame after another, as the player reads it; a last frame cut
 // short keeps the bytes of the frame before behind its end. The same holds
-// while the file arrives in pieces: a frame said to be there shows right.
+// while the file arrives in pieces: a frame said to be there shows right,
+// and for the pieces of a site that vexl web wrote from the file.
 //
 // usage: node test_frame_module.mjs VEXL VEXLADE.WASM
 
@@ -11,6 +12,7 @@ import {execFileSync} from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
+import zlib from 'node:zlib';
 
 const [vexl, wasmPath] = process.argv.slice(2);
 const frameBytes = 8000;
@@ -52,6 +54,11 @@ async function frameModule(wasm) {
     },
     finish: () => exports.vexl_finish(),
     picture: (frame) => new Uint8Array(exports.memory.buffer, exports.vexl_picture(frame), pictureBytes).slice(),
+    // Frame `index` of a site's piece (inflated).
+    pieceFrame(piece, index) {
+      new Uint8Array(exports.memory.buffer, exports.vexl_piece_room(piece.length), piece.length).set(piece);
+      return new Uint8Array(exports.memory.buffer, exports.vexl_piece_picture(index), pictureBytes).slice();
+    },
   };
 }
 
@@ -102,6 +109,17 @@ try {
     assert.equal(arriving.finish(), whole + 1);
     for (const frame of [whole, there, 0])
       assert.deepEqual(arriving.picture(frame), expected[frame], `level ${level}, frame ${frame} at the end`);
+
+    // The site's one piece of frames, the last cut short as the player shows it.
+    const demo = path.join(dir, `demo${level}`);
+    fs.mkdirSync(demo);
+    fs.copyFileSync(packed, path.join(demo, 'ld_vexl.d1'));
+    fs.writeFileSync(path.join(demo, 'ld_vexl.d2'), new Uint8Array(100));
+    execFileSync(vexl, ['web', demo, path.join(dir, `site${level}`)], {stdio: 'ignore'});
+    const piece = zlib.inflateRawSync(fs.readFileSync(path.join(dir, `site${level}`, 'demo/frames/0000.deflate')));
+    assert.equal(piece.length, (whole + 1) * frameBytes);
+    for (const frame of [0, 1, 17, whole])
+      assert.deepEqual(arriving.pieceFrame(piece, frame), expected[frame], `level ${level}, piece frame ${frame}`);
   }
 
   // No frame, and no trap, from files that hold none.

@@ -222,11 +222,14 @@ const [site, plain, speaker, done] = arguments;
     let start = null;
     node.port.onmessage = (event) => { if (event.data.moving && start === null) start = event.data.frame; };
     node.connect(context.destination);
-    node.port.postMessage({type: 'seek', position: 0, token: 1});
-    node.port.postMessage({type: 'length', length: manifest.sound.samples});
+    const chunks = [];
     for (let k = 0; k * sound.chunk < want.length; ++k)
-      node.port.postMessage({type: 'chunk', start: k * sound.chunk, samples: await sound.fetcher.get(k)});
-    node.port.postMessage({type: 'run', on: true});
+      chunks.push({type: 'chunk', start: k * sound.chunk, samples: await sound.fetcher.get(k)});
+    for (const message of [{type: 'seek', position: 0, token: 1},
+                           {type: 'length', length: manifest.sound.samples}, ...chunks, {type: 'run', on: true}])
+      node.port.postMessage(message);
+    // The worklet takes its messages before the rendering starts.
+    await new Promise((r) => setTimeout(r, 200));
     const out = (await context.startRendering()).getChannelData(0);
     await new Promise((r) => setTimeout(r, 200));
     let differing = 0;
@@ -252,6 +255,7 @@ const [site, source, done] = arguments;
   let signal = 0, noise = 0, count = 0;
   for (let k = 0; k * sound.chunk < sound.length; ++k) {
     const got = await sound.fetcher.get(k);
+    sound.fetcher.decoded.clear();
     for (let i = 0; i < got.length; ++i, ++count) {
       signal += want[count] ** 2;
       noise += (got[i] - want[count]) ** 2;
@@ -351,9 +355,9 @@ class Playback(PageTest):
         cls.play(full_screen=True)
 
     def setUp(self):
-        if not self.status()["playing"]:
+        if self.status()["state"] in ("paused", "ended"):
             self.press(" ")
-            self.wait_for(lambda status: status["playing"])
+        self.wait_for(lambda status: status["playing"])
 
     def test_start_panel_asks_the_two_questions(self):
         self.assertEqual(self.panel["questions"], ["Full screen?", "Simulate PC-Speaker?"])
@@ -442,9 +446,10 @@ class Playback(PageTest):
 
     def test_pause_and_resume(self):
         self.press(" ")
-        paused = self.wait_for(lambda status: not status["playing"])
+        paused = self.wait_for(lambda status: status["state"] == "paused")
         time.sleep(0.4)
-        self.assertEqual(self.status(), paused)
+        self.assertEqual(self.status()["seconds"], paused["seconds"])
+        self.assertEqual(self.status()["frame"], paused["frame"])
         self.press(" ")
         self.wait_for(lambda status: status["playing"] and status["seconds"] > paused["seconds"] + 0.2)
 
@@ -470,7 +475,7 @@ class Playback(PageTest):
 
     def test_playback_ends_at_706_seconds(self):
         self.driver.execute_script("window.vexlade.seek(705.8)")
-        status = self.wait_for(lambda s: not s["playing"])
+        status = self.wait_for(lambda s: s["state"] == "ended")
         self.assertEqual(status["frame"], 17649)
         self.assertEqual(status["seconds"], 706)
         self.assertEqual(self.element("toggle").get_attribute("textContent"), "Play")
@@ -557,6 +562,11 @@ class Files(PageTest):
                 self.assertTrue(self.message().startswith("Loading failed."), self.message())
                 self.assertIn(said, self.message())
                 self.assertFalse(self.element("play").is_enabled())
+                # Nothing more is fetched, and no progress stays under the error.
+                time.sleep(0.3)
+                self.assertEqual(self.load_state(), "")
+                self.assertFalse(self.driver.execute_script(
+                    "return performance.getEntriesByType('resource').some((e) => e.name.endsWith('ld_vexl.d2'))"))
 
     def test_missing_soundtrack_plays_silently(self):
         self.open(make_variant("no-sound", self.frames, None))

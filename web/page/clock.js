@@ -96,22 +96,21 @@ export class Playback {
   }
 
   // The element's view on each animation frame: whether what the position
-  // needs is in (`ready`), whether the heard position moves on (`moving`),
+  // needs is in (`ready`), whether the heard position moves on (`moving`:
+  // after a pause it does until the sound already on its way is heard),
   // and whether it is at the end.
   update({ready, moving, atEnd}) {
-    if (atEnd && this.started) {
+    if (!this.started) {
+      this.set(ready ? 'ready' : 'loading');
+    } else if (atEnd) {
       this.intent = 'pause';
       this.set('ended');
-    } else if (!this.started) {
-      this.set(ready ? 'ready' : 'loading');
-    } else if (this.state === 'seeking') {
-      if (this.intent === 'play' ? moving : ready)
-        this.set(this.intent === 'play' ? 'playing' : 'paused');
-    } else if (this.intent === 'pause') {
-      if (this.state !== 'ended')
-        this.set('paused');
-    } else {
-      this.set(moving ? 'playing' : 'loading');
+    } else if (moving) {
+      this.set('playing');
+    } else if (this.state === 'seeking' && !(this.intent === 'pause' && ready)) {
+      // Until it moves on from the target, or, paused, the frame there shows.
+    } else if (this.state !== 'ended') {
+      this.set(this.intent === 'pause' ? 'paused' : 'loading');
     }
   }
 }

@@ -27,7 +27,8 @@ export class Controls {
     ui.seek.addEventListener('input', () => actions.seek(Number(ui.seek.value)));
     ui.aspect.addEventListener('change', () => this.fit());
     host.addEventListener('keydown', (event) => this.key(event));
-    new ResizeObserver(() => this.fit()).observe(host);
+    // A frame later: the picture's new size must not feed back into this round.
+    new ResizeObserver(() => requestAnimationFrame(() => this.fit())).observe(host);
     window.addEventListener('resize', () => this.fit());
     document.addEventListener('fullscreenchange', () => { this.fit(); this.wake(); });
     ui.stage.addEventListener('mousemove', () => this.wake());

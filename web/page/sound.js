@@ -171,6 +171,25 @@ export class WholeSound {
   close() {}
 }
 
+// Resolves once `context` runs; rejects when it stays suspended for a
+// second (no audio device, or a browser that keeps it stopped).
+function running(context) {
+  return new Promise((resolve, reject) => {
+    const check = () => {
+      if (context.state === 'running') {
+        clearTimeout(timer);
+        resolve();
+      }
+    };
+    const timer = setTimeout(() => {
+      context.removeEventListener('statechange', check);
+      reject(new Error('the audio output stays suspended'));
+    }, 1000);
+    context.addEventListener('statechange', check);
+    check();
+  });
+}
+
 // The audio output: made in the click on Play (browsers start sound only
 // from a gesture). The worklet plays the chunks it is given from the
 // position it is told, and says when it starts and stops moving on.
@@ -201,6 +220,7 @@ export class SoundOutput {
         processorOptions: {rate, endSample, speakerModule: speaker},
       });
       node.connect(output);
+      await running(context);
       return Object.assign(new SoundOutput(context, node, output, onSegment), {speakerProblem});
     } catch (error) {
       context.close();

@@ -159,8 +159,8 @@ class VexladePlayer extends HTMLElement {
   // the pieces in hand reach.
   status() {
     const position = this.position();
-    const status = {frame: this.shown, seconds: position / this.rate(), playing: this.playback.state === 'playing',
-                    state: this.playback.state};
+    const status = {frame: this.shown, seconds: this.clock ? position / this.clock.rate : 0,
+                    playing: this.playback.state === 'playing', state: this.playback.state};
     const {frames, sound, module} = this.demo ?? {};
     if (frames?.reach && sound?.reach) {
       const end = Math.min(frames.reach(this.frameAt(position)) / module.frameRate,
@@ -173,9 +173,11 @@ class VexladePlayer extends HTMLElement {
 
   // Moves to `seconds`; before Play, that is where Play starts.
   seek(seconds) {
-    const end = this.endSample() / this.rate();
+    if (!this.clock)
+      return;  // the frame module, which knows the clock, is still on its way
+    const end = this.clock.endSample / this.clock.rate;
     seconds = Math.max(0, Math.min(Number(seconds) || 0, end));
-    const position = Math.round(seconds * this.rate());
+    const position = Math.round(seconds * this.clock.rate);
     const token = this.clock.seek(position);
     this.output?.seek(position, token);
     if (this.playback.started)
@@ -214,14 +216,6 @@ class VexladePlayer extends HTMLElement {
   }
 
   // ---- Loading -----------------------------------------------------------
-
-  rate() {
-    return this.demo?.module?.sampleRate ?? 22050;
-  }
-
-  endSample() {
-    return this.demo?.module?.endSample ?? 0;
-  }
 
   base() {
     const src = this.getAttribute('src') ?? 'demo/';
@@ -387,8 +381,8 @@ class VexladePlayer extends HTMLElement {
 
   reset() {
     this.playback = new Playback((state) => this.dispatchEvent(new CustomEvent('statechange', {detail: state})));
-    this.clock = this.demo?.module ? new Clock(this.demo.module.sampleRate, this.demo.module.endSample)
-                                   : new Clock(22050, 0);
+    const module = this.demo?.module;
+    this.clock = module ? new Clock(module.sampleRate, module.endSample) : null;
     this.shown = -1;
     this.damage = '';
     this.failed = false;
@@ -396,7 +390,7 @@ class VexladePlayer extends HTMLElement {
   }
 
   position() {
-    return this.clock.position(this.output ? this.output.heardFrame() : null);
+    return this.clock ? this.clock.position(this.output ? this.output.heardFrame() : null) : 0;
   }
 
   // The frame due at `position` (samples): never past the frame file's
@@ -440,7 +434,7 @@ class VexladePlayer extends HTMLElement {
       return true;
     const k = Math.floor(position / sound.chunk);
     const chunks = Math.ceil(sound.length / sound.chunk);
-    const needed = Math.min(Math.floor((position + this.rate() * startReach) / sound.chunk), chunks - 1);
+    const needed = Math.min(Math.floor((position + this.clock.rate * startReach) / sound.chunk), chunks - 1);
     if (!this.output)
       return sound.ready(k) !== undefined && sound.ready(needed) !== undefined;
     let inHand = true;
@@ -451,7 +445,7 @@ class VexladePlayer extends HTMLElement {
 
   tick() {
     const demo = this.demo;
-    if (!demo?.frames || !demo.module)
+    if (!demo?.frames || !this.clock)
       return;
     const output = this.output;
     const heard = output ? output.heardFrame() : null;
@@ -461,11 +455,11 @@ class VexladePlayer extends HTMLElement {
     demo.sound?.near(position, aheadPieces);
     const soundIn = this.feed(position);
     const frameHere = demo.frames.ready(frame);
-    const framesIn = frameHere && demo.frames.ready(this.frameAt(position + this.rate() * startReach));
+    const framesIn = frameHere && demo.frames.ready(this.frameAt(position + this.clock.rate * startReach));
     const playback = this.playback;
     if (frameHere && playback.started)
       this.show(frame);
-    const atEnd = position >= this.endSample();
+    const atEnd = position >= this.clock.endSample;
     if (output) {
       output.setLength(demo.sound === undefined ? Infinity : demo.sound?.length ?? 0);
       output.run(playback.intent === 'play' && framesIn && soundIn && !atEnd);
@@ -485,7 +479,7 @@ class VexladePlayer extends HTMLElement {
       this.failed = true;
       this.say(`Loading failed. ${failure.message}.`, 'error');
     }
-    this.controls.show(position / this.rate(), playback.intent === 'play' && playback.state !== 'ended');
+    this.controls.show(position / this.clock.rate, playback.intent === 'play' && playback.state !== 'ended');
   }
 
   // Play: the audio output starts in the click itself (browsers let sound
