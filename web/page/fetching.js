@@ -77,7 +77,7 @@ export async function fetchBytes(url, name = url, signal = undefined) {
 
 // The pieces of one kind (frames or sound) of a site: piece k is fetched
 // once, at most `parallel` at a time, nearest to the play position first
-// (and the one at the position alone, so that it has the whole link);
+// (and those the position needs now one by one, each with the whole link);
 // `decode` turns its bytes into what the page uses, which is kept for the
 // pieces near the position (`keep` of them) and made again from the kept
 // bytes when a seek comes back.
@@ -90,13 +90,16 @@ export class PieceFetcher {
     this.decoding = new Map();   // piece -> promise
     this.wanted = [];            // pieces to fetch, in order
     this.first = 0;              // the piece at the position
+    this.until = 0;              // the last piece the position needs now
     this.failure = null;         // the first LoadError
   }
 
-  // Wants pieces [from, from + ahead) fetched, in that order; a piece
-  // queued before and not wanted now is dropped from the queue.
-  want(from, ahead) {
+  // Wants pieces [from, from + ahead) fetched, in that order, those up to
+  // `until` first; a piece queued before and not wanted now is dropped from
+  // the queue.
+  want(from, ahead, until = from) {
     this.first = from;
+    this.until = until;
     this.wanted = [];
     for (let k = Math.max(from, 0); k < Math.min(from + ahead, this.count); ++k)
       if (!this.bytes.has(k))
@@ -107,8 +110,16 @@ export class PieceFetcher {
     this.pump();
   }
 
+  // Whether a piece the position needs now is still out.
+  urgent() {
+    for (let k = this.first; k <= Math.min(this.until, this.count - 1); ++k)
+      if (!this.bytes.has(k))
+        return true;
+    return false;
+  }
+
   pump() {
-    const alone = this.first < this.count && !this.bytes.has(this.first);
+    const alone = this.urgent();
     while (this.fetching.size < (alone ? 1 : this.parallel) && this.wanted.length) {
       const k = this.wanted.shift();
       if (!this.bytes.has(k) && !this.fetching.has(k))
@@ -143,11 +154,13 @@ export class PieceFetcher {
     return k;
   }
 
-  // The decoded piece k if it is at hand, else undefined (and on its way).
+  // The decoded piece k if it is at hand, else undefined: decoded once its
+  // bytes are in, fetched in its turn (at once when the position needs it).
   ready(k) {
     if (this.decoded.has(k))
       return this.touch(k);
-    this.get(k).catch(() => {});
+    if (this.bytes.has(k) || (k >= this.first && k <= this.until))
+      this.get(k).catch(() => {});
     return undefined;
   }
 

@@ -109,10 +109,11 @@ export class PieceFrames {
     return Math.floor(frame / this.perPiece);
   }
 
-  // Fetches ahead of `frame`, `ahead` pieces; inflates its piece and the next.
-  near(frame, ahead) {
+  // Fetches ahead of `frame`, `ahead` pieces, those up to frame `until`
+  // first; inflates its piece and the next.
+  near(frame, ahead, until = frame) {
     const k = this.pieceOf(frame);
-    this.fetcher.want(k, ahead);
+    this.fetcher.want(k, ahead, this.pieceOf(until));
     this.fetcher.ready(k);
     if (k + 1 < this.fetcher.count)
       this.fetcher.ready(k + 1);

@@ -126,8 +126,10 @@ export class PieceSound {
     });
   }
 
-  near(sample, ahead) {
-    this.fetcher.want(Math.floor(sample / this.chunk), ahead);
+  // Fetches ahead of `sample`, `ahead` pieces, those up to `until` first.
+  near(sample, ahead, until = sample) {
+    this.fetcher.want(Math.floor(sample / this.chunk), ahead,
+                      Math.floor(Math.min(until, this.length - 1) / this.chunk));
   }
 
   // Chunk k: its samples, or undefined while they are on their way.
@@ -207,6 +209,7 @@ export class SoundOutput {
     try {
       let speaker = null;
       let speakerProblem = '';
+      const worklet = context.audioWorklet.addModule(workletUrl);
       try {
         speaker = await speakerModule;
       } catch (error) {
@@ -214,7 +217,7 @@ export class SoundOutput {
       }
       const output = new GainNode(context, {gain: muted ? 0 : 1});
       output.connect(context.destination);
-      await context.audioWorklet.addModule(workletUrl);
+      await worklet;
       const node = new AudioWorkletNode(context, 'vexl-sound', {
         numberOfInputs: 0, numberOfOutputs: 1, outputChannelCount: [1],
         processorOptions: {rate, endSample, speakerModule: speaker},

@@ -125,6 +125,9 @@ class VexladePlayer extends HTMLElement {
   }
 
   connectedCallback() {
+    // The speaker simulation is a few kilobytes: in hand before Play.
+    speakerModule ??= fetchBytes(here('speaker.wasm'), 'speaker.wasm');
+    speakerModule.catch(() => {});
     if (!this.demo)
       this.open((demo, current) => this.loadSite(demo, current));
     const tick = () => {
@@ -451,11 +454,12 @@ class VexladePlayer extends HTMLElement {
     const heard = output ? output.heardFrame() : null;
     const position = this.clock.position(heard);
     const frame = this.frameAt(position);
-    demo.frames.near(frame, aheadPieces);
-    demo.sound?.near(position, aheadPieces);
+    const reach = position + this.clock.rate * startReach;
+    demo.frames.near(frame, aheadPieces, this.frameAt(reach));
+    demo.sound?.near(position, aheadPieces, reach);
     const soundIn = this.feed(position);
     const frameHere = demo.frames.ready(frame);
-    const framesIn = frameHere && demo.frames.ready(this.frameAt(position + this.clock.rate * startReach));
+    const framesIn = frameHere && demo.frames.ready(this.frameAt(reach));
     const playback = this.playback;
     if (frameHere && playback.started)
       this.show(frame);
@@ -493,8 +497,6 @@ class VexladePlayer extends HTMLElement {
       this.controls.enterFullscreen();
     const module = this.demo.module;
     const speaker = form.get('speaker') === 'yes';
-    if (speaker)
-      speakerModule ??= fetchBytes(here('speaker.wasm'), 'speaker.wasm');
     const onSegment = (segment) => {
       if (segment.type === 'segment')
         this.clock.take(segment);
