@@ -36,7 +36,7 @@ using test::Bytes;
 
 const std::set<std::string> site_files = {
     "index.html",    "vexlade-player.js", "clock.js",     "controls.js",     "fetching.js",
-    "frames.js",     "sound.js",          "sound-worklet.js", "player.css", "vexlade.wasm",
+    "frames.js",     "sound.js",          "sound-worklet.js", "wasm-imports.js", "player.css", "vexlade.wasm",
     "speaker.wasm",  "demo",              "demo/demo.json",   "demo/poster.png", "demo/frames",
     "demo/frames/0000.deflate", "demo/sound", "demo/sound/0000.flac"};
 

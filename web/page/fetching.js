@@ -37,10 +37,7 @@ export async function fetchIfThere(url, name, signal) {
 // A file as it arrives: {size, stream}, its size 0 when the transfer does
 // not tell it (a compressed transfer's length is not the file's).
 export async function fetchStream(url, name = url, signal = undefined) {
-  return streamOf(await respond(url, name, signal));
-}
-
-export async function streamOf(response) {
+  const response = await respond(url, name, signal);
   const encoding = response.headers.get('Content-Encoding');
   const size = encoding && encoding !== 'identity' ? 0 : Number(response.headers.get('Content-Length')) || 0;
   return {size, stream: response.body ?? new Response(await response.arrayBuffer()).body};

@@ -4,26 +4,12 @@
 // packed frame file fed to the module as it arrives.
 
 import {LoadError, PieceFetcher, readStream} from './fetching.js';
+import {runtimeImports} from './wasm-imports.js';
 
 const pictureWidth = 640;
 const pictureHeight = 400;
 const frameBytes = 8000;
 const framesName = 'ld_vexl.d1';
-
-// Imports for a standalone module: only runtime hooks, which it never
-// calls while running well (a memory-growth note, an exit on abort).
-export function runtimeImports(module) {
-  const imports = {};
-  for (const entry of WebAssembly.Module.imports(module)) {
-    if (entry.kind !== 'function')
-      continue;
-    imports[entry.module] ??= {};
-    imports[entry.module][entry.name] = entry.name === 'proc_exit'
-      ? (code) => { throw new Error(`the frame module stopped (${code})`); }
-      : () => 0;
-  }
-  return imports;
-}
 
 let compiled = null;  // one compilation for every player on the page
 

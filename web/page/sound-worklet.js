@@ -11,6 +11,8 @@
 // `frame` on, the position is `position`, moving on or not. The page reads
 // the heard position off the segments (clock.js).
 
+import {runtimeImports} from './wasm-imports.js';
+
 class SoundProcessor extends AudioWorkletProcessor {
   constructor(options) {
     super();
@@ -26,15 +28,7 @@ class SoundProcessor extends AudioWorkletProcessor {
     this.block = new Int16Array(Math.ceil(128 * this.step) + 1);  // a render quantum's samples
     if (speakerModule) {
       const module = new WebAssembly.Module(speakerModule);
-      // Standalone module: it names only runtime hooks it never calls here.
-      const imports = {};
-      for (const entry of WebAssembly.Module.imports(module)) {
-        if (entry.kind === 'function') {
-          imports[entry.module] ??= {};
-          imports[entry.module][entry.name] = () => 0;
-        }
-      }
-      this.sim = new WebAssembly.Instance(module, imports).exports;
+      this.sim = new WebAssembly.Instance(module, runtimeImports(module)).exports;
       this.sim._initialize?.();
       this.simSamples = new Int16Array(this.sim.memory.buffer, this.sim.speaker_buffer(),
                                        this.sim.speaker_capacity());

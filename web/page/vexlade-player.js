@@ -15,7 +15,7 @@
 
 import {Clock, Playback} from './clock.js';
 import {Controls, formatTime} from './controls.js';
-import {LoadError, fetchBytes, fetchIfThere, readStream, streamOf} from './fetching.js';
+import {LoadError, fetchBytes, fetchIfThere, fetchStream} from './fetching.js';
 import {FileFrames, FrameModule, PieceFrames} from './frames.js';
 import {PieceSound, SilentOutput, SoundOutput, WholeSound, decodeSoundFile} from './sound.js';
 
@@ -69,8 +69,8 @@ template.innerHTML = `
 let speakerModule = null;  // speaker.wasm's bytes, for every player on the page
 
 // A demo being loaded, from wherever it comes: `frames` (PieceFrames or
-// FileFrames) once known, `sound` (PieceSound, WholeSound, or null for
-// none) once known, `soundLength` meanwhile unknown (Infinity).
+// FileFrames) and `sound` (PieceSound, WholeSound, or null for none), each
+// once known.
 class Demo {
   constructor(module) {
     this.module = module;
@@ -233,7 +233,7 @@ class VexladePlayer extends HTMLElement {
       return;
     if (!response)
       return this.loadFiles(demo, current, {
-        frames: async () => streamOf(await fetchStreamOrThrow(new URL(framesName, base), framesName)),
+        frames: () => fetchStream(new URL(framesName, base), framesName),
         sound: async () => fetchBytes(new URL(soundName, base), soundName),
         label: framesName,
       });
@@ -350,7 +350,6 @@ class VexladePlayer extends HTMLElement {
                               file.type.startsWith('audio/');
     const framesFile = files.find((f) => /\.d1$/i.test(f.name)) ?? files.find((f) => !isSound(f));
     const soundFile = files.find((f) => f !== framesFile);
-    this.stop();
     this.open((demo, current) => {
       if (!framesFile)
         throw new LoadError(`there is no frame file among ${files.map((f) => f.name).join(', ')}`);
@@ -546,13 +545,6 @@ function waitFor(test, source) {
     };
     check();
   });
-}
-
-async function fetchStreamOrThrow(url, name) {
-  const response = await fetchIfThere(url, name);
-  if (!response)
-    throw new LoadError(`${name} was not found next to this page`);
-  return response;
 }
 
 customElements.define('vexlade-player', VexladePlayer);
