@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/linux/stderr_terminal.h"
 #include "platform/linux/tool_files.h"
 #include "platform/sound_files.h"
 #include "player/launcher.h"
@@ -76,10 +77,13 @@ fs::path folder_path(std::string_view arg)
     return path;
 }
 
-std::string megabytes(std::uint64_t bytes)
+std::string size_text(std::uint64_t bytes)
 {
     char text[32];
-    std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / 1e6);
+    if (bytes < 1000000)
+        std::snprintf(text, sizeof text, "%.1f kB", static_cast<double>(bytes) / 1e3);
+    else
+        std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / 1e6);
     return text;
 }
 
@@ -188,6 +192,11 @@ int write_site(const WebOptions& o, SiteDemo& demo, SiteFolder& site, site::Site
             return failed();
 
     const std::string demo_dir = std::string(site::demo_folder) + "/";
+    // The frames at deflate's strongest level take a while: someone at a
+    // terminal is told.
+    if (platform::stderr_is_terminal())
+        std::fprintf(stderr, "vexl web: %s: deflating %lld frames and encoding the soundtrack...\n",
+                     o.out_arg.c_str(), static_cast<long long>(demo.frames));
     site::PosterChooser poster(demo.frames, o.poster);
     {
         ImageStream stream(o.dir / frames_name, demo.image);
@@ -290,14 +299,14 @@ int run_web(std::span<const std::string_view> args)
     const std::uint64_t frame_bytes_total = total(manifest.frame_piece_bytes);
     const std::uint64_t sound_bytes_total = total(manifest.sound_piece_bytes);
     const std::string name = o.out.filename().string();
-    std::printf("Wrote %s: %lld frames (%s) and the soundtrack in %s (%s), in %zu pieces; poster: frame %lld.\n"
+    const std::size_t pieces = std::max(manifest.frame_piece_bytes.size(), manifest.sound_piece_bytes.size());
+    std::printf("Wrote %s: %lld frames (%s) and the soundtrack in %s (%s), in %zu piece%s; poster: frame %lld.\n"
                 "Serve it with any web server, or put the player into a page of your own in the\n"
                 "folder that holds %s:\n\n"
                 "<script type=\"module\" src=\"%s/vexlade-player.js\"></script>\n"
                 "<vexlade-player src=\"%s/%.*s/\"></vexlade-player>\n",
-                o.out_arg.c_str(), static_cast<long long>(manifest.frames), megabytes(frame_bytes_total).c_str(),
-                o.opus ? "Opus" : "FLAC", megabytes(sound_bytes_total).c_str(),
-                std::max(manifest.frame_piece_bytes.size(), manifest.sound_piece_bytes.size()),
+                o.out_arg.c_str(), static_cast<long long>(manifest.frames), size_text(frame_bytes_total).c_str(),
+                o.opus ? "Opus" : "FLAC", size_text(sound_bytes_total).c_str(), pieces, pieces == 1 ? "" : "s",
                 static_cast<long long>(manifest.poster_frame), name.c_str(), name.c_str(), name.c_str(),
                 static_cast<int>(site::demo_folder.size()), site::demo_folder.data());
     return exit_ok;
