@@ -417,6 +417,17 @@ class Playback(PageTest):
         self.assertLess(statistics.median(differences), 0.002, differences)
         self.assertGreater(self.status()["seconds"], 200.5)
 
+    def test_a_dropped_piece_is_fetched_again(self):
+        self.driver.execute_cdp_cmd("Network.enable", {})
+        self.driver.execute_cdp_cmd("Network.setBlockedURLs", {"urls": ["*frames/0125.deflate"]})
+        try:
+            self.driver.execute_script("window.vexlade.seek(500.5)")
+            time.sleep(0.3)
+        finally:
+            self.driver.execute_cdp_cmd("Network.setBlockedURLs", {"urls": []})
+        self.wait_for(lambda s: s["playing"] and s["seconds"] > 501)
+        self.assertEqual(self.message(), "")
+
     def test_only_pieces_near_the_position_are_fetched(self):
         fetched = """
             return performance.getEntriesByType('resource').filter((e) => e.startTime > arguments[0])

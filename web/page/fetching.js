@@ -1,7 +1,14 @@
 // Fetching: files whole or as they arrive, with errors in words, and the
 // pieces of a site fetched near the play position, a few at a time.
 
-export class LoadError extends Error {}
+export class LoadError extends Error {
+  constructor(message, missing = false) {
+    super(message);
+    this.missing = missing;  // the server has no such file (404)
+  }
+}
+
+const retries = 3;  // tries of a piece's transfer
 
 // A failed fetch of `url` in words ("ld_vexl.d1 was not found next to
 // this page"); `name` is what the viewer knows it by.
@@ -17,9 +24,8 @@ async function respond(url, name, signal) {
       : `${name} could not be fetched (${error.message})`);
   }
   if (!response.ok)
-    throw new LoadError(response.status === 404
-      ? `${name} was not found next to this page`
-      : `${name} could not be fetched (HTTP ${response.status})`);
+    throw response.status === 404 ? new LoadError(`${name} was not found next to this page`, true)
+                                  : new LoadError(`${name} could not be fetched (HTTP ${response.status})`);
   return response;
 }
 
@@ -28,7 +34,7 @@ export async function fetchIfThere(url, name, signal) {
   try {
     return await respond(url, name, signal);
   } catch (error) {
-    if (error instanceof LoadError && error.message.endsWith('was not found next to this page'))
+    if (error instanceof LoadError && error.missing)
       return null;
     throw error;
   }
@@ -126,7 +132,22 @@ export class PieceFetcher {
 
   fetch(k) {
     const abort = new AbortController();
-    const promise = fetchBytes(this.url(k), `${this.name} piece ${k}`, abort.signal).then((bytes) => {
+    const name = `${this.name} piece ${k}`;
+    const attempt = async () => {
+      // A link that drops a transfer gets two more tries; a missing file none.
+      for (let tries = 1; ; ++tries) {
+        try {
+          return await fetchBytes(this.url(k), name, abort.signal);
+        } catch (error) {
+          if (!(error instanceof LoadError) || error.missing || tries === retries)
+            throw error;
+          await new Promise((resolve) => setTimeout(resolve, 500 * tries));
+          if (abort.signal.aborted)
+            throw error;
+        }
+      }
+    };
+    const promise = attempt().then((bytes) => {
       this.bytes.set(k, bytes);
       this.onBytes(bytes.length);
       return bytes;
