@@ -10,7 +10,7 @@
 
 #include "audio/speaker_sim.h"
 #include "output/glyph_raster.h"
-#include "output/palette16.h"
+#include "core/palette16.h"
 #include "tools/record/encoder_stream.h"
 #include "tools/record/muxer.h"
 #include "tools/record/picture_converter.h"
