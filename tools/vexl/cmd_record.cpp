@@ -62,7 +62,8 @@ const VexlCommand command(
     "               (6 unless given)\n"
     "  --quiet      no progress on stderr\n"
     "\n"
-    "OUT is written whole or not at all; Ctrl+C leaves nothing behind. A damaged\n"
+    "OUT is written whole or not at all; Ctrl+C leaves nothing behind. A pipe or\n"
+    "FIFO takes webm, mkv, gif and apng as they are made, not mp4. A damaged\n"
     "frame file or soundtrack is recorded as far as the player would play it,\n"
     "the damage is reported and the exit status is 1.",
     run_record);
