@@ -1,27 +1,21 @@
 #pragma once
-// Draws console cells as pixels, glyph by glyph, the way the full screen
-// shows them. The terminal needs this to show a picture scaled down, but
-// the font and the palette belong to the output layer above the platform:
-// the executable hands the terminal one made from them.
+// The glyphs console cells are drawn with when a smaller terminal shows
+// the picture scaled down: the full screen's font, which lives in the
+// output layer above the terminal engine, handed down by whoever wires
+// the terminal. The colours are Palette16's.
 
 #include <cstdint>
-#include <functional>
-
-#include "platform/terminal.h"
 
 namespace vexl::term {
 
-using platform::CharInfo;
-
-struct CellRasterizer {
-    int glyph_width = 0;
+struct CellFont {
+    static constexpr int glyph_width = 8;  // one byte a pixel row
     int glyph_height = 0;
-    // Paints `rows` x `cols` cells (row-major) into `pixels`: rows *
-    // glyph_height rows of cols * glyph_width pixels 0x00RRGGBB, without
-    // gaps between rows.
-    std::function<void(const CharInfo* cells, int rows, int cols, std::uint32_t* pixels)> draw;
+    // 256 glyphs of glyph_height bytes, top row first; bit 7 is the
+    // leftmost pixel and a set bit shows the foreground.
+    const std::uint8_t* glyph_rows = nullptr;
 
-    explicit operator bool() const { return draw && glyph_width > 0 && glyph_height > 0; }
+    explicit operator bool() const { return glyph_rows != nullptr && glyph_height > 0; }
 };
 
 }  // namespace vexl::term

@@ -21,7 +21,7 @@ field() { dpkg-deb --field "$deb" "$1"; }
 dpkg-deb --info "$deb" | grep -q "^  vexlade plays text-mode demos" || fail "no long description"
 # Computed from the binaries: every library they link.
 depends=$(field Depends)
-for library in libc6 libstdc++6 liblzo2-2 libpng16-16 libsdl2-2.0-0 libsndfile1 libchafa0 \
+for library in libc6 libstdc++6 liblzo2-2 libpng16-16 libsdl2-2.0-0 libsndfile1 \
                libavcodec59 libavformat59 libswscale6 libswresample4; do
   echo "$depends" | grep -q "\(^\|, \)$library (>= " || fail "Depends lacks $library: $depends"
 done
