@@ -1,6 +1,7 @@
 #include "term/picture_layout.h"
 
-#include <cmath>
+#include <algorithm>
+
 
 namespace vexl::term {
 
@@ -15,20 +16,16 @@ PictureLayout choose_layout(int rows, int cols, int glyph_width, int glyph_heigh
     }
     if (!can_scale || glyph_width <= 0 || glyph_height <= 0 || cell_aspect <= 0)
         return {PictureMode::exact, 0, 0, rows < term_rows ? rows : term_rows, cols < term_cols ? cols : term_cols};
-    // The most whole cells that show the picture with its proportions kept,
-    // rounded down (the same on every release: chafa's own calculation
-    // rounded down before 1.14, to the nearest since). Products first, so
-    // that whole results come out whole.
-    const double pixels_wide = static_cast<double>(cols) * glyph_width;
-    const double pixels_high = static_cast<double>(rows) * glyph_height;
-    constexpr double hair = 1e-9;
-    int height = term_rows;
-    auto width = static_cast<int>(std::floor(term_rows * pixels_wide / (pixels_high * cell_aspect) + hair));
-    if (width > term_cols) {
-        width = term_cols;
-        height = static_cast<int>(std::floor(term_cols * cell_aspect * pixels_high / pixels_wide + hair));
-    }
-    if (width <= 0 || height <= 0)
+    // The largest size of the picture's proportions that fits: the side
+    // that limits stays whole, the other is cut down to whole cells.
+    const double picture_aspect = static_cast<double>(cols * glyph_width) / (rows * glyph_height);
+    const double cell = static_cast<float>(cell_aspect);  // as precise as terminals tell it
+    int width = term_cols, height = term_rows;
+    if (picture_aspect > width / static_cast<double>(height) * cell)
+        height = std::max(static_cast<int>(width * (cell / picture_aspect)), 1);
+    else
+        width = std::max(static_cast<int>(height * (picture_aspect / cell)), 1);
+    if (width > term_cols || height > term_rows)
         return {};
     return {PictureMode::scaled, (term_rows - height) / 2, (term_cols - width) / 2, height, width};
 }

@@ -23,7 +23,7 @@ dpkg-deb --info "$deb" | grep -q "^  vexlade plays text-mode demos" || fail "no 
 # the release built on (FFmpeg's carry their soname's number, libpng16-16t64
 # Debian 13's time_t suffix).
 depends=$(field Depends)
-for library in libc6 'libstdc\+\+6' liblzo2-2 libpng16-16 libsdl2-2.0-0 libsndfile1 libchafa0 \
+for library in libc6 'libstdc\+\+6' liblzo2-2 libpng16-16 libsdl2-2.0-0 libsndfile1 \
                libavcodec libavformat libswscale libswresample; do
   echo "$depends" | grep -Eq "(^|, )$library[0-9]*(t64)? \(>= " || fail "Depends lacks $library: $depends"
 done
