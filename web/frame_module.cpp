@@ -24,8 +24,8 @@
 #include "core/frame_geometry.h"
 #include "core/process_records.h"
 #include "output/glyph_raster.h"
+#include "player/pack_blocks.h"
 #include "player/pack_stream.h"
-#include "player/pack_survey.h"
 
 namespace vexl::web {
 namespace {
@@ -64,9 +64,7 @@ void note_damage(const PackDamage& damage)
 {
     if (!file.damage.empty())
         return;
-    PackInfo info;
-    info.buffer_size = file.stream != nullptr ? file.stream->in_size : 0;
-    file.damage = describe(damage, info);
+    file.damage = describe(damage, file.stream != nullptr ? file.stream->capacity : 0);
 }
 
 // Extends the index over the blocks that are in whole: their offsets, up to

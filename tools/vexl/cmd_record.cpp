@@ -226,7 +226,7 @@ int load_demo(const fs::path& frames_path, const fs::path& sound_path, bool with
         return fail(exit_bad_input, command.name, frames_path.string(), problem);
     demo.info = inspect_pack(demo.image);
     for (const PackDamage& damage : demo.info.damage)
-        fail(exit_bad_input, command.name, frames_path.string(), describe(damage, demo.info));
+        fail(exit_bad_input, command.name, frames_path.string(), describe(damage, demo.info.capacity));
     // A last partial frame shows too, over the bytes of the one before.
     const std::int64_t in_file = static_cast<std::int64_t>(demo.info.whole_frames) +
                                  (demo.info.partial_frame_bytes != 0 ? 1 : 0);
@@ -311,7 +311,7 @@ int run_record(std::span<const std::string_view> args)
                      o.format->description.data());
     record::Progress progress(stderr, progress_style(o), end - first);
     const record::RecordingResult result = record::record(
-        stream.get(), plan, file.get(), progress, [] { return platform::TerminationSignals::pending(); });
+        stream.frames(), plan, file.get(), progress, [] { return platform::TerminationSignals::pending(); });
     progress.finish();
     if (result.stopped)
         return fail(exit_bad_input, command.name, o.out, "interrupted; nothing written");
