@@ -13,7 +13,7 @@
 #include <functional>
 #include <string>
 
-#include "platform/linux/job_control_steps.h"
+#include "term/job_control_steps.h"
 #include "platform/linux/terminal_output.h"
 
 namespace vexl::platform {
@@ -26,7 +26,7 @@ public:
     TerminalSession(const TerminalSession&) = delete;
     TerminalSession& operator=(const TerminalSession&) = delete;
 
-    TerminalHold hold() const;
+    term::TerminalHold hold() const;
     bool taken() const { return entered_; }
 
     // Takes the terminal (modes read afresh: the user may have changed

@@ -70,7 +70,7 @@ TEST(FatalSignals, TakesOnlySignalsAtTheirDefaultAndGivesThemBack)
     setrlimit(RLIMIT_CORE, &no_core);
     TerminationSignals orderly;
     FatalSignals fatal;
-    LinuxTerminal terminal(tty, ColorMode::truecolor);
+    LinuxTerminal terminal(tty, term::ColorMode::truecolor);
     terminal.alloc_console();
     const ConsoleHandle out = terminal.get_std_handle(StdHandle::output);
     terminal.set_cursor_info(out, CursorInfo{1, false});

@@ -70,7 +70,7 @@ TEST(LinuxDialogs, EndOfInputTakesTheDefault)
 TEST(LinuxDialogs, QuestionOverTheConsoleIsAskedOnTheMainScreen)
 {
     Pty pty(50, 80);
-    LinuxTerminal console(pty.slave, ColorMode::truecolor);
+    LinuxTerminal console(pty.slave, term::ColorMode::truecolor);
     console.alloc_console();
     pty.drain();
     LinuxDialogs dialogs(pty.slave, pty.slave, &console, false);

@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdint>
 
-namespace vexl::platform {
+namespace vexl::term {
 
 enum class ColorMode { truecolor, palette256, ansi16 };
 
@@ -105,4 +105,4 @@ constexpr int vga_to_ansi(int index)
     return ((index & 1) << 2) | (index & 2) | ((index & 4) >> 2);
 }
 
-}  // namespace vexl::platform
+}  // namespace vexl::term

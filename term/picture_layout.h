@@ -6,7 +6,7 @@
 
 #include <sys/ioctl.h>
 
-namespace vexl::platform {
+namespace vexl::term {
 
 enum class PictureMode { exact, centred, scaled };
 
@@ -33,4 +33,4 @@ double cell_aspect_of(const winsize& size);
 // What a terminal cell looks like when nothing better is known.
 inline constexpr double usual_cell_aspect = 0.5;
 
-}  // namespace vexl::platform
+}  // namespace vexl::term

@@ -1,8 +1,8 @@
-#include "platform/linux/picture_layout.h"
+#include "term/picture_layout.h"
 
 #include <chafa.h>
 
-namespace vexl::platform {
+namespace vexl::term {
 
 PictureLayout choose_layout(int rows, int cols, int glyph_width, int glyph_height, int term_rows,
                             int term_cols, double cell_aspect, bool can_scale)
@@ -37,4 +37,4 @@ double cell_aspect_of(const winsize& size)
     return aspect >= 0.25 && aspect <= 1.0 ? aspect : 0;
 }
 
-}  // namespace vexl::platform
+}  // namespace vexl::term
