@@ -270,6 +270,8 @@ TEST_F(VexlRecord, MissingInputsAndBadUsageWriteNothing)
     EXPECT_NE(err().find("ld_vexl.d2"), std::string::npos) << err();
     EXPECT_EQ(record("demo out.gif"), 0) << "a GIF needs no sound";
     fs::remove(dir / "out.gif");
+    EXPECT_EQ(record("--quiet -- demo -out.gif"), 0) << "-- ends the options";
+    fs::remove(dir / "-out.gif");
     fs::rename(dir / "sound", dir / "demo/ld_vexl.d2");
     for (const char* args : {"",
                              "demo",

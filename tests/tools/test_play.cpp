@@ -63,8 +63,8 @@ TEST_F(VexlPlay, StartsThePlayerOnTheDefaultDemoOfItsInstallOrBuildTree)
     }
 
     touch(root / "mine" / "ld_vexl.d1");
-    play({(root / "mine").string()});
-    EXPECT_EQ(programs.folder, root / "mine");
+    play({"--", (root / "mine").string()});
+    EXPECT_EQ(programs.folder, root / "mine") << "-- ends the options";
     EXPECT_EQ(programs.program, (tools / built_player).lexically_normal()) << "from the build tree, as vexl is";
 }
 

@@ -29,10 +29,12 @@ const VexlCommand command(
 
 int run_play(std::span<const std::string_view> args)
 {
-    if (args.size() > 1)
+    ParsedArgs parsed;
+    if (const std::string problem = parse_args(args, {}, parsed); !problem.empty())
+        return usage_error(command, problem);
+    const std::span<const std::string_view> folders = parsed.operands;
+    if (folders.size() > 1)
         return usage_error(command, "expected at most one folder");
-    if (!args.empty() && args[0].starts_with('-'))
-        return usage_error(command, "unknown option '" + std::string(args[0]) + "'");
 
     std::string problem;
     const std::string self = platform::programs().own_path(problem);
@@ -42,12 +44,12 @@ int run_play(std::span<const std::string_view> args)
     if (!find_player(fs::path(self).parent_path(), place, problem))
         return fail(exit_bad_input, command.name, "", problem);
 
-    const fs::path folder = args.empty() ? place.demo : fs::path(args[0]);
+    const fs::path folder = folders.empty() ? place.demo : fs::path(folders[0]);
     std::error_code ec;
     if (!fs::is_regular_file(folder / "ld_vexl.d1", ec))
         return fail(exit_bad_input, command.name, folder.string(),
-                    args.empty() ? "the default demo is not there (build or install it first)"
-                                 : "holds no ld_vexl.d1 to play");
+                    folders.empty() ? "the default demo is not there (build or install it first)"
+                                    : "holds no ld_vexl.d1 to play");
     platform::programs().replace_process(place.player.string(), folder.string(), problem);
     return fail(exit_bad_input, command.name, "", "cannot start the player: " + problem);
 }

@@ -1,6 +1,7 @@
 // vexl record: the demo as one video file with its soundtrack, each frame
 // drawn as the full-screen player shows it and at the moment it shows it.
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -76,6 +77,7 @@ struct Options {
     std::optional<int> scale;
     bool aspect = false;
     record::VideoTuning tuning;
+    std::optional<int> crf;  // as given; checked against the encoder's range
     bool quiet = false;
     const RecordFormat* format = nullptr;
 };
@@ -124,65 +126,66 @@ std::string choose_format(Options& o)
            "': name it .mp4, .webm, .mkv, .gif or .apng, or give --format";
 }
 
+constexpr OptionSpec record_options[] = {
+    {"--format", true}, {"--lossless"}, {"--from", true},  {"--to", true},     {"--speaker"},
+    {"--scale", true},  {"--aspect"},   {"--crf", true},   {"--preset", true}, {"--quiet"},
+};
+
+// Takes one option's value into `o`; returns an empty string or the usage
+// problem.
+std::string take_option(std::string_view name, std::string_view v, Options& o)
+{
+    const std::string quoted = "'" + std::string(v) + "'";
+    long long value = 0;
+    if (name == "--lossless") {
+        o.lossless = true;
+    } else if (name == "--speaker") {
+        o.speaker = true;
+    } else if (name == "--aspect") {
+        o.aspect = true;
+    } else if (name == "--quiet") {
+        o.quiet = true;
+    } else if (name == "--format") {
+        o.format_name = v;
+    } else if (name == "--from" || name == "--to") {
+        if (!parse_seconds(v, value))
+            return std::string(name) + " wants seconds such as 12 or 12.5, not " + quoted;
+        if (name == "--from")
+            o.from_ms = value;
+        else
+            o.to_ms = value;
+    } else if (name == "--scale") {
+        if (!parse_int(v, 1, record::largest_record_scale, value))
+            return "--scale wants a whole number from 1 to 4, not " + quoted;
+        o.scale = static_cast<int>(value);
+    } else if (name == "--crf") {
+        if (!parse_int(v, 0, 63, value))
+            return "--crf wants a whole number, not " + quoted;
+        o.crf = static_cast<int>(value);
+    } else {  // --preset
+        if (std::find(std::begin(record::preset_names), std::end(record::preset_names), v) ==
+            std::end(record::preset_names))
+            return "--preset wants ultrafast, superfast, veryfast, faster, fast, medium, slow, slower or "
+                   "veryslow, not " +
+                   quoted;
+        o.tuning.preset = v;
+    }
+    return {};
+}
+
 // Fills `o`; returns an empty string or the usage problem.
 std::string parse(std::span<const std::string_view> args, Options& o)
 {
-    std::vector<std::string_view> names;
-    bool crf_given = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string_view arg = args[i];
-        long long value = 0;
-        if (arg == "--lossless") {
-            o.lossless = true;
-        } else if (arg == "--speaker") {
-            o.speaker = true;
-        } else if (arg == "--aspect") {
-            o.aspect = true;
-        } else if (arg == "--quiet") {
-            o.quiet = true;
-        } else if (arg == "--format" || arg == "--from" || arg == "--to" || arg == "--scale" ||
-                   arg == "--crf" || arg == "--preset") {
-            if (i + 1 >= args.size())
-                return std::string(arg) + " needs a value";
-            const std::string_view v = args[++i];
-            const std::string quoted = "'" + std::string(v) + "'";
-            if (arg == "--format") {
-                o.format_name = v;
-            } else if (arg == "--from" || arg == "--to") {
-                if (!parse_seconds(v, value))
-                    return std::string(arg) + " wants seconds such as 12 or 12.5, not " + quoted;
-                if (arg == "--from")
-                    o.from_ms = value;
-                else
-                    o.to_ms = value;
-            } else if (arg == "--scale") {
-                if (!parse_int(v, 1, record::largest_record_scale, value))
-                    return "--scale wants a whole number from 1 to 4, not " + quoted;
-                o.scale = static_cast<int>(value);
-            } else if (arg == "--crf") {
-                if (!parse_int(v, 0, 63, value))
-                    return "--crf wants a whole number, not " + quoted;
-                o.tuning.crf = static_cast<int>(value);
-                crf_given = true;
-            } else {
-                if (std::find(std::begin(record::preset_names), std::end(record::preset_names), v) ==
-                    std::end(record::preset_names))
-                    return "--preset wants ultrafast, superfast, veryfast, faster, fast, medium, slow, "
-                           "slower or "
-                           "veryslow, not " +
-                           quoted;
-                o.tuning.preset = v;
-            }
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return "unknown option '" + std::string(arg) + "'";
-        } else {
-            names.push_back(arg);
-        }
-    }
-    if (names.size() != 2)
+    ParsedArgs parsed;
+    if (std::string problem = parse_args(args, record_options, parsed); !problem.empty())
+        return problem;
+    for (const ParsedArgs::Option& option : parsed.options)
+        if (std::string problem = take_option(option.name, option.value, o); !problem.empty())
+            return problem;
+    if (parsed.operands.size() != 2)
         return "expected the demo's folder DIR and the output file OUT";
-    o.dir = names[0];
-    o.out = names[1];
+    o.dir = parsed.operands[0];
+    o.out = parsed.operands[1];
     if (std::string problem = choose_format(o); !problem.empty())
         return problem;
     if (o.to_ms && *o.to_ms <= o.from_ms)
@@ -191,13 +194,18 @@ std::string parse(std::span<const std::string_view> args, Options& o)
         return "--speaker: " + std::string(o.format->description) + " holds no sound";
     if (o.aspect && o.scale == 1)
         return "--aspect needs --scale 2 or more: narrower than 640 pixels, glyphs would lose columns";
-    if ((crf_given || !o.tuning.preset.empty()) && !o.format->tunable)
+    if ((o.crf || !o.tuning.preset.empty()) && !o.format->tunable)
         return "--crf and --preset are for H.264 and VP9, not " + std::string(o.format->description);
-    if (crf_given && o.tuning.crf > record::largest_crf(*o.format))
+    if (o.crf && *o.crf > record::largest_crf(*o.format))
         return "--crf for " + std::string(o.format->video_encoder) + " goes from 0 to " +
                std::to_string(record::largest_crf(*o.format));
+    if (o.crf)
+        o.tuning.crf = *o.crf;
     return {};
 }
+
+// Whole milliseconds to the first frame that starts at or after them.
+std::int64_t frame_at(long long ms) { return (ms + ms_per_frame - 1) / ms_per_frame; }
 
 std::string seconds_text(std::int64_t frames)
 {
@@ -205,9 +213,6 @@ std::string seconds_text(std::int64_t frames)
     std::snprintf(text, sizeof text, "%.2f s", static_cast<double>(frames) / frames_per_second);
     return text;
 }
-
-// Whole milliseconds to the first frame that starts at or after them.
-std::int64_t frame_at(long long ms) { return (ms + ms_per_frame - 1) / ms_per_frame; }
 
 // What the player loads: the frame file whole and the soundtrack decoded.
 struct Demo {
