@@ -2,6 +2,7 @@
 // has to change directory first.
 
 #include <filesystem>
+#include <string>
 #include <system_error>
 
 #include "platform/programs.h"
@@ -27,6 +28,20 @@ const VexlCommand command(
     "fails with 1 when the player or DIR/ld_vexl.d1 is missing.",
     run_play);
 
+// Why `folder` holds no demo to play; empty when it holds one.
+std::string demo_problem(const fs::path& folder)
+{
+    std::error_code ec;
+    const fs::file_status status = fs::status(folder, ec);
+    if (ec)
+        return ec.message();
+    if (!fs::is_directory(status))
+        return "is not a folder";
+    if (!fs::is_regular_file(folder / "ld_vexl.d1", ec))
+        return "holds no ld_vexl.d1 to play";
+    return {};
+}
+
 int run_play(std::span<const std::string_view> args)
 {
     ParsedArgs parsed;
@@ -35,6 +50,8 @@ int run_play(std::span<const std::string_view> args)
     const std::span<const std::string_view> folders = parsed.operands;
     if (folders.size() > 1)
         return usage_error(command, "expected at most one folder");
+    if (!folders.empty() && folders[0].empty())
+        return usage_error(command, "the folder's name is empty");
 
     std::string problem;
     const std::string self = platform::programs().own_path(problem);
@@ -45,11 +62,9 @@ int run_play(std::span<const std::string_view> args)
         return fail(exit_bad_input, command.name, "", problem);
 
     const fs::path folder = folders.empty() ? place.demo : fs::path(folders[0]);
-    std::error_code ec;
-    if (!fs::is_regular_file(folder / "ld_vexl.d1", ec))
+    if (const std::string why = demo_problem(folder); !why.empty())
         return fail(exit_bad_input, command.name, folder.string(),
-                    folders.empty() ? "the default demo is not there (build or install it first)"
-                                    : "holds no ld_vexl.d1 to play");
+                    folders.empty() ? "the default demo is not there (build or install it first)" : why);
     platform::programs().replace_process(place.player.string(), folder.string(), problem);
     return fail(exit_bad_input, command.name, "", "cannot start the player: " + problem);
 }

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -73,6 +74,8 @@ struct Options {
     bool lossless = false;
     long long from_ms = 0;
     std::optional<long long> to_ms;
+    std::string from_text = "0";  // as given, for messages
+    std::string to_text;
     bool speaker = false;
     std::optional<int> scale;
     bool aspect = false;
@@ -84,6 +87,9 @@ struct Options {
 
 constexpr long long longest_ms = 100LL * 24 * 3600 * 1000;
 constexpr long long ms_per_frame = 1000 / frames_per_second;
+
+// Whole milliseconds to the first frame that starts at or after them.
+std::int64_t frame_at(long long ms) { return (ms + ms_per_frame - 1) / ms_per_frame; }
 
 // Seconds with up to three decimals, as whole milliseconds.
 bool parse_seconds(std::string_view text, long long& ms)
@@ -150,16 +156,20 @@ std::string take_option(std::string_view name, std::string_view v, Options& o)
     } else if (name == "--from" || name == "--to") {
         if (!parse_seconds(v, value))
             return std::string(name) + " wants seconds such as 12 or 12.5, not " + quoted;
-        if (name == "--from")
+        if (name == "--from") {
             o.from_ms = value;
-        else
+            o.from_text = v;
+        } else {
             o.to_ms = value;
+            o.to_text = v;
+        }
     } else if (name == "--scale") {
         if (!parse_int(v, 1, record::largest_record_scale, value))
             return "--scale wants a whole number from 1 to 4, not " + quoted;
         o.scale = static_cast<int>(value);
     } else if (name == "--crf") {
-        if (!parse_int(v, 0, 63, value))
+        // Any whole number here; its range depends on the encoder.
+        if (!parse_int(v, INT_MIN, INT_MAX, value))
             return "--crf wants a whole number, not " + quoted;
         o.crf = static_cast<int>(value);
     } else {  // --preset
@@ -190,22 +200,23 @@ std::string parse(std::span<const std::string_view> args, Options& o)
         return problem;
     if (o.to_ms && *o.to_ms <= o.from_ms)
         return "--to must come after --from";
+    if (o.to_ms && frame_at(*o.to_ms) <= frame_at(o.from_ms))
+        return "no frame starts from " + o.from_text + " s to " + o.to_text + " s (one starts every 0.04 s)";
     if (o.speaker && o.format->audio_encoder == nullptr)
         return "--speaker: " + std::string(o.format->description) + " holds no sound";
     if (o.aspect && o.scale == 1)
         return "--aspect needs --scale 2 or more: narrower than 640 pixels, glyphs would lose columns";
     if ((o.crf || !o.tuning.preset.empty()) && !o.format->tunable)
         return "--crf and --preset are for H.264 and VP9, not " + std::string(o.format->description);
-    if (o.crf && *o.crf > record::largest_crf(*o.format))
-        return "--crf for " + std::string(o.format->video_encoder) + " goes from 0 to " +
-               std::to_string(record::largest_crf(*o.format));
-    if (o.crf)
+    if (o.crf) {
+        const std::string_view codec = o.format->description.substr(0, o.format->description.find(" +"));
+        if (*o.crf < 0 || *o.crf > record::largest_crf(*o.format))
+            return "--crf for " + std::string(codec) + " goes from 0 to " +
+                   std::to_string(record::largest_crf(*o.format)) + ", not " + std::to_string(*o.crf);
         o.tuning.crf = *o.crf;
+    }
     return {};
 }
-
-// Whole milliseconds to the first frame that starts at or after them.
-std::int64_t frame_at(long long ms) { return (ms + ms_per_frame - 1) / ms_per_frame; }
 
 std::string seconds_text(std::int64_t frames)
 {
@@ -277,10 +288,14 @@ int run_record(std::span<const std::string_view> args)
         return code;
     const std::int64_t first = frame_at(o.from_ms);
     const std::int64_t end = o.to_ms ? std::min(demo.frames, frame_at(*o.to_ms)) : demo.frames;
-    if (first >= end)
-        return fail(exit_bad_input, command.name, frames_path.string(),
-                    "the demo is " + seconds_text(demo.frames) + " long; nothing to record from " +
-                        seconds_text(first));
+    if (first >= end) {
+        // Past the end of a whole demo the range is the mistake; a damaged
+        // one may just have lost the frames asked for.
+        const std::string why =
+            "nothing to record from " + o.from_text + " s: the frames end at " + seconds_text(demo.frames);
+        return demo.info.damaged() ? fail(exit_bad_input, command.name, frames_path.string(), why)
+                                   : usage_error(command, why);
+    }
     const std::vector<std::int16_t> played =
         record::played_sound(std::move(demo.sound.samples), demo.sound.sample_rate, end, o.speaker);
 
