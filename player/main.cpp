@@ -13,6 +13,7 @@
 #include "platform/linux/job_control_signals.h"
 #include "platform/linux/linux_terminal.h"
 #include "platform/linux/sdl_display.h"
+#include "platform/linux/standard_descriptors.h"
 #include "platform/linux/termination_signals.h"
 #include "platform/restore_hooks.h"
 #include "platform/run_report.h"
@@ -23,6 +24,9 @@ using namespace vexl;
 
 int main(int, char**)
 {
+    // Before anything opens a file: started with standard input closed, the
+    // questions must not find the terminal there.
+    platform::reserve_standard_descriptors();
     platform::ScopedLinuxDiagnostics diagnostics;
     platform::RunReport report;
     platform::ScopedService<platform::RunReport> report_slot(report);
