@@ -150,8 +150,8 @@ std::string describe(const PackDamage& damage, std::int32_t capacity)
         break;
     case PackDamageKind::block_cut_short:
         std::snprintf(text, sizeof text,
-                      "offset %llu: block %u is cut short, %llu of its %u bytes are there; it delivers nothing", offset,
-                      damage.block, available, damage.length);
+                      "offset %llu: block %u is cut short, %llu of its %u bytes are there; it delivers nothing",
+                      offset, damage.block, available, damage.length);
         break;
     case PackDamageKind::bad_data:
         std::snprintf(text, sizeof text,
@@ -161,8 +161,9 @@ std::string describe(const PackDamage& damage, std::int32_t capacity)
         break;
     case PackDamageKind::wrong_size: {
         const bool more = damage.produced > static_cast<std::uint32_t>(capacity);
-        std::snprintf(text, sizeof text, "offset %llu: block %u (%u bytes) unpacks to %u bytes, %s the %d of its level%s",
-                      offset, damage.block, damage.length, damage.produced, more ? "more than" : "not", capacity,
+        std::snprintf(text, sizeof text,
+                      "offset %llu: block %u (%u bytes) unpacks to %u bytes, %s the %d of its level%s", offset,
+                      damage.block, damage.length, damage.produced, more ? "more than" : "not", capacity,
                       more ? "; the bytes beyond are dropped" : "");
         break;
     }
