@@ -38,7 +38,7 @@
 #include "term/frame_painter.h"
 #include "platform/linux/linux_terminal.h"
 #include "platform/thread_message_queue.h"
-#include "tests/platform/vt_screen.h"
+#include "tests/support/vt_screen.h"
 
 namespace vexl {
 namespace {

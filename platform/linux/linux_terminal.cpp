@@ -104,8 +104,7 @@ void LinuxTerminal::take()
         output_.queue(status_request);
         pacing_.requested_alone(Clock::now());
     }
-    winsize size{};
-    if (!cell_size_asked_ && ioctl(fd_, TIOCGWINSZ, &size) == 0 && term::cell_aspect_of(size) == 0) {
+    if (!cell_size_asked_ && term::cell_aspect_of(terminal_size()) == 0) {
         cell_size_asked_ = true;
         cell_size_asked_at_ = Clock::now();
         output_.queue(cell_size_request);
@@ -253,35 +252,37 @@ void LinuxTerminal::service()
     next_paint_at_ = done + (done - now);
 }
 
-double LinuxTerminal::cell_aspect(const winsize& size)
+double LinuxTerminal::cell_aspect(const term::TerminalSize& size)
 {
     const double from_size = term::cell_aspect_of(size);
     if (from_size > 0)
         return from_size;
     if (answered_cell_width_ > 0) {
-        winsize answered{};
-        answered.ws_row = answered.ws_col = 1;
-        answered.ws_xpixel = static_cast<unsigned short>(std::min(answered_cell_width_, 0xFFFF));
-        answered.ws_ypixel = static_cast<unsigned short>(std::min(answered_cell_height_, 0xFFFF));
-        if (const double aspect = term::cell_aspect_of(answered); aspect > 0)
+        if (const double aspect = term::cell_aspect_of({1, 1, answered_cell_width_, answered_cell_height_}); aspect > 0)
             return aspect;
     }
     return term::usual_cell_aspect;
 }
 
-void LinuxTerminal::paint()
+term::TerminalSize LinuxTerminal::terminal_size() const
 {
     winsize size{};
     if (ioctl(fd_, TIOCGWINSZ, &size) != 0)
-        size = winsize{};
+        return {};
+    return {size.ws_row, size.ws_col, size.ws_xpixel, size.ws_ypixel};
+}
+
+void LinuxTerminal::paint()
+{
+    const term::TerminalSize size = terminal_size();
     const term::PictureLayout layout =
-        term::choose_layout(buffer_rows_, buffer_cols_, compositor_.glyph_width(), compositor_.glyph_height(), size.ws_row,
-                      size.ws_col, cell_aspect(size), compositor_.can_scale());
+        term::choose_layout(buffer_rows_, buffer_cols_, compositor_.glyph_width(), compositor_.glyph_height(), size.rows,
+                            size.cols, cell_aspect(size), compositor_.can_scale());
     if (layout != layout_) {
         layout_ = layout;
         painter_.invalidate();  // margins cleared, the picture drawn whole
     }
-    painter_.set_screen_size(size.ws_row, size.ws_col);
+    painter_.set_screen_size(size.rows, size.cols);
     painter_.begin(frame_);
     compositor_.compose(buffer_.data(), buffer_rows_, buffer_cols_, layout_, buffer_changed_, painter_);
     buffer_changed_ = false;

@@ -95,7 +95,8 @@ private:
     void service();
     void read_replies();
     void paint();
-    double cell_aspect(const winsize& size);
+    term::TerminalSize terminal_size() const;
+    double cell_aspect(const term::TerminalSize& size);
     void tell_after_run();
 
     int fd_ = -1;  // a descriptor of its own, non-blocking

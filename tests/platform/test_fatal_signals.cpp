@@ -10,8 +10,8 @@
 
 #include "platform/linux/linux_terminal.h"
 #include "platform/linux/termination_signals.h"
-#include "tests/platform/pty.h"
-#include "tests/platform/vt_screen.h"
+#include "tests/support/pty.h"
+#include "tests/support/vt_screen.h"
 
 namespace vexl::platform {
 namespace {

@@ -6,8 +6,8 @@
 #include <thread>
 
 #include "platform/linux/linux_terminal.h"
-#include "tests/platform/pty.h"
-#include "tests/platform/vt_screen.h"
+#include "tests/support/pty.h"
+#include "tests/support/vt_screen.h"
 
 namespace vexl::platform {
 namespace {

@@ -15,8 +15,8 @@
 #include "platform/restore_hooks.h"
 #include "platform/run_report.h"
 #include "platform/thread_message_queue.h"
-#include "tests/platform/pty.h"
-#include "tests/platform/vt_screen.h"
+#include "tests/support/pty.h"
+#include "tests/support/vt_screen.h"
 
 namespace vexl::platform {
 namespace {

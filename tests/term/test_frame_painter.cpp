@@ -6,7 +6,7 @@
 #include <random>
 
 #include "core/cp437.h"
-#include "tests/platform/vt_screen.h"
+#include "tests/support/vt_screen.h"
 
 namespace vexl::term {
 namespace {
