@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <time.h>
 
+#include <array>
 #include <thread>
 #include <vector>
 
@@ -137,15 +138,10 @@ TEST(LinuxTerminal, FramesArriveWholeAndUnchangedOnesSendNothing)
 
 // Glyphs for the scaled view: every pixel of a cell in its background
 // colour, so that the scaled picture's colours can be predicted.
-term::CellRasterizer solid_cells()
+term::CellFont solid_cells()
 {
-    return {8, 8, [](const CharInfo* cells, int rows, int cols, std::uint32_t* pixels) {
-                for (int y = 0; y < rows * 8; ++y)
-                    for (int x = 0; x < cols * 8; ++x) {
-                        const term::Rgb c = term::vga_palette[(cells[(y / 8) * cols + x / 8].attributes >> 4) & 15];
-                        pixels[y * cols * 8 + x] = std::uint32_t{c.r} << 16 | std::uint32_t{c.g} << 8 | c.b;
-                    }
-            }};
+    static const std::array<std::uint8_t, 256 * 8> blank{};
+    return {8, blank.data()};
 }
 
 // The colour a cell shows: the foreground of a full block, else the background.
@@ -163,7 +159,7 @@ TEST(LinuxTerminal, ALargerTerminalShowsThePictureCellForCellInTheMiddle)
 {
     Pty pty(60, 100);
     LinuxTerminal terminal(pty.slave, term::ColorMode::ansi16);
-    terminal.set_rasterizer(solid_cells());
+    terminal.set_font(solid_cells());
     const ConsoleHandle out = open_console(terminal);
     SmallRect written{};
     const std::vector<CharInfo> frame = make_frame(1);
@@ -201,7 +197,7 @@ TEST_P(ScaledPicture, ASmallerTerminalShowsTheWholePictureWithItsProportions)
 {
     Pty pty(24, 80);
     LinuxTerminal terminal(pty.slave, GetParam());
-    terminal.set_rasterizer(solid_cells());
+    terminal.set_font(solid_cells());
     const ConsoleHandle out = open_console(terminal);
     SmallRect written{};
     ASSERT_TRUE(write_frame(terminal, out, quarters(), &written));
@@ -319,47 +315,34 @@ TEST(LinuxTerminal, AStuckTerminalIsGivenBackAtOnceAndWhole)
     EXPECT_FALSE(vt.bad_sequence) << "the frame cut off in the middle swallowed nothing";
 }
 
-int count_of(const std::string& text, const std::string& what)
-{
-    int n = 0;
-    for (std::size_t at = 0; (at = text.find(what, at)) != std::string::npos; at += what.size())
-        ++n;
-    return n;
-}
-
-TEST(LinuxTerminal, FramesWaitForTheTerminalsAnswers)
+// An answer that goes missing right after the terminal is taken over (a
+// question's reader had it) costs about a frame's time, and the answers
+// after it pace the frames again.
+TEST(LinuxTerminal, ALostAnswerCostsAFrameNotTheRun)
 {
     Pty pty(50, 80);
-    pty.answer_status(true);
-    pty.release_answers(2);  // on taking the terminal over, and after the first frame
+    pty.answer_status();
+    pty.lose_answers(1);
     LinuxTerminal terminal(pty.slave, term::ColorMode::truecolor);
     const ConsoleHandle out = open_console(terminal);
     ThreadMessageQueue queue;
-    // Only the last frame waits when others came meanwhile: whether one
-    // went shows in the count of frame ends.
-    auto pump_for = [&](int ms) {
-        for (int i = 0; i < ms; ++i) {
+    constexpr int frames = 25;
+    const auto start = std::chrono::steady_clock::now();
+    for (int k = 0; k < frames; ++k) {
+        ASSERT_TRUE(write_frame(terminal, out, frame_with_rows_changed(k + 1)));
+        while (std::chrono::steady_clock::now() < start + (k + 1) * std::chrono::milliseconds(40)) {
             terminal.pump(queue);
             sleep_for_ms(1);
         }
-    };
-    pump_for(50);  // the answer arrives at once: a terminal that answers
-    ASSERT_TRUE(write_frame(terminal, out, make_frame(1)));
-    pump_for(50);  // answered at once too: a terminal that keeps up
-    EXPECT_EQ(count_of(pty.drain(), frame_end), 1);
-    for (int k = 2; k <= 4; ++k) {
-        ASSERT_TRUE(write_frame(terminal, out, make_frame(k)));
-        pump_for(50);
     }
-    EXPECT_EQ(count_of(pty.drain(), frame_end), 2) << "two frames unanswered: the next waits";
-    pty.release_answers(1);
-    pump_for(50);
-    EXPECT_EQ(count_of(pty.drain(), frame_end), 0)
-        << "that answer was late: the terminal is slow, and gets one frame at a time";
-    pty.release_answers(1);
-    pump_for(50);
-    EXPECT_EQ(count_of(pty.drain(), frame_end), 1);
-    EXPECT_EQ(terminal.counts().frames_skipped, 0u);
+    // A loaded machine may skip a few; before, the picture stood still for
+    // ten seconds and the pacing was given up.
+    EXPECT_GE(terminal.counts().frames_shown, frames / 2u);
+    const int requests = pty.status_requests();
+    pump_until_idle(terminal);
+    ASSERT_TRUE(write_frame(terminal, out, frame_with_rows_changed(1)));
+    pump_until_idle(terminal);
+    EXPECT_GT(pty.status_requests(), requests) << "the terminal is still asked";
 }
 
 class PlayingAlong : public ::testing::TestWithParam<bool> {};
@@ -629,7 +612,7 @@ termios modes_of(int fd)
     TerminationSignals signals;
     JobControlSignals job_control;
     LinuxTerminal terminal(tty, term::ColorMode::truecolor);
-    terminal.set_rasterizer(solid_cells());
+    terminal.set_font(solid_cells());
     queue.add_source(&signals);
     queue.add_source(&terminal);
     const ConsoleHandle out = open_console(terminal);

@@ -24,12 +24,12 @@ RecordingResult failed(std::string problem)
 
 }  // namespace
 
-RecordingResult record(FrameReader& frames, const RecordingPlan& plan, std::FILE* out, Progress& progress,
-                       const std::function<bool()>& stop_requested)
+RecordingResult record(FrameReader& frames, const RecordingPlan& plan, std::FILE* out, bool out_seekable,
+                       Progress& progress, const std::function<bool()>& stop_requested)
 {
     capture_library_messages();
     const RecordFormat& format = *plan.format;
-    Muxer muxer(format.muxer, out);
+    Muxer muxer(format.muxer, out, out_seekable);
     if (!muxer.ok())
         return failed(muxer.problem());
     std::string problem;

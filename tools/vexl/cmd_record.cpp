@@ -15,6 +15,7 @@
 
 #include "platform/linux/stderr_terminal.h"
 #include "platform/linux/termination_signals.h"
+#include "platform/linux/tool_files.h"
 #include "audio/soundtrack.h"
 #include "platform/sound_files.h"
 #include "player/launcher.h"
@@ -62,7 +63,8 @@ const VexlCommand command(
     "               (6 unless given)\n"
     "  --quiet      no progress on stderr\n"
     "\n"
-    "OUT is written whole or not at all; Ctrl+C leaves nothing behind. A damaged\n"
+    "OUT is written whole or not at all; Ctrl+C leaves nothing behind. A pipe or\n"
+    "FIFO takes webm, mkv, gif and apng as they are made, not mp4. A damaged\n"
     "frame file or soundtrack is recorded as far as the player would play it,\n"
     "the damage is reported and the exit status is 1.",
     run_record);
@@ -315,9 +317,18 @@ int run_record(std::span<const std::string_view> args)
     OutputFile output(o.out);
     if (!output.ok())
         return fail(exit_bad_input, command.name, o.out, output.error());
+    // A pipe or a FIFO takes the recording as it is made, when the format
+    // is written front to back.
+    const bool seekable = platform::seekable(output.descriptor());
+    if (!seekable && !o.format->streams)
+        return fail(exit_bad_input, command.name, o.out,
+                    "is a pipe, which can't take " + std::string(o.format->name) +
+                        ": its index goes at the front once the whole file is known, so the file is "
+                        "written out of order. Record into a file, or as .mkv or .webm, which stream");
     // libavformat seeks back and reads the file again (+faststart), so it
     // gets a stream of its own, for reading and writing.
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(output.temp_path().c_str(), "r+b"));
+    std::unique_ptr<std::FILE, FileCloser> file(seekable ? std::fopen(output.temp_path().c_str(), "r+b")
+                                                         : platform::open_stream(output.descriptor()));
     if (!file)
         return fail(exit_bad_input, command.name, o.out, std::strerror(errno));
     ImageStream stream(frames_path, demo.image);
@@ -329,9 +340,10 @@ int run_record(std::span<const std::string_view> args)
                      static_cast<long long>(end - first), seconds_text(end - first).c_str(), plan.size.width,
                      plan.size.height, static_cast<int>(o.format->description.size()),
                      o.format->description.data());
-    record::Progress progress(stderr, progress_style(o), end - first);
+    record::Progress progress(stderr, progress_style(o), end - first, platform::stderr_columns);
     const record::RecordingResult result = record::record(
-        stream.frames(), plan, file.get(), progress, [] { return platform::TerminationSignals::pending(); });
+        stream.frames(), plan, file.get(), seekable, progress,
+        [] { return platform::TerminationSignals::pending(); });
     progress.finish();
     if (result.stopped)
         return fail(exit_bad_input, command.name, o.out, "interrupted; nothing written");
