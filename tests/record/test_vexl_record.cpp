@@ -309,12 +309,23 @@ TEST_F(VexlRecord, ADamagedFrameFileIsRecordedAsFarAsItReads)
 TEST_F(VexlRecord, MissingInputsAndBadUsageWriteNothing)
 {
     EXPECT_EQ(record("nowhere out.mp4"), 1);
-    EXPECT_EQ(record("demo out.mp4 --from 2.1"), 1) << "starts after the last frame";
+    // Ranges and numbers that don't fit are usage mistakes, told as given.
+    const std::pair<const char*, const char*> told[] = {
+        {"demo out.mp4 --from 2.1", "nothing to record from 2.1 s: the frames end at 2.04 s"},
+        {"demo out.mp4 --from 0.02 --to 0.03", "no frame starts from 0.02 s to 0.03 s"},
+        {"demo out.webm --crf 64", "--crf for VP9 goes from 0 to 63, not 64"},
+    };
+    for (const auto& [args, says] : told) {
+        EXPECT_EQ(record(args), 2) << args;
+        EXPECT_NE(err().find(says), std::string::npos) << err();
+    }
     fs::rename(dir / "demo/ld_vexl.d2", dir / "sound");
     EXPECT_EQ(record("demo out.mp4"), 1);
     EXPECT_NE(err().find("ld_vexl.d2"), std::string::npos) << err();
     EXPECT_EQ(record("demo out.gif"), 0) << "a GIF needs no sound";
     fs::remove(dir / "out.gif");
+    EXPECT_EQ(record("--quiet -- demo -out.gif"), 0) << "-- ends the options";
+    fs::remove(dir / "-out.gif");
     fs::rename(dir / "sound", dir / "demo/ld_vexl.d2");
     for (const char* args : {"",
                              "demo",
@@ -329,7 +340,6 @@ TEST_F(VexlRecord, MissingInputsAndBadUsageWriteNothing)
                              "demo out.mp4 --from x",
                              "demo out.mp4 --to 1.2345",
                              "demo out.mp4 --crf 52",
-                             "demo out.webm --crf 64",
                              "demo out.gif --crf 10",
                              "demo out.mkv --lossless --preset fast",
                              "demo out.mp4 --preset quick",
