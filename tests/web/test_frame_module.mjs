@@ -53,6 +53,11 @@ async function frameModule(wasm) {
       return exports.vexl_arrived(size);
     },
     finish: () => exports.vexl_finish(),
+    damage: () => {
+      const at = exports.vexl_damage();
+      const bytes = new Uint8Array(exports.memory.buffer, at);
+      return new TextDecoder().decode(bytes.subarray(0, bytes.indexOf(0)));
+    },
     picture: (frame) => new Uint8Array(exports.memory.buffer, exports.vexl_picture(frame), pictureBytes).slice(),
     // Frame `index` of a site's piece (inflated).
     pieceFrame(piece, index) {
@@ -120,6 +125,21 @@ try {
     assert.equal(piece.length, (whole + 1) * frameBytes);
     for (const frame of [0, 1, 17, whole])
       assert.deepEqual(arriving.pieceFrame(piece, frame), expected[frame], `level ${level}, piece frame ${frame}`);
+
+    // Block 2's data zeroed: it unpacks to nothing, and only the frames in
+    // its place differ; those after it stay in line, read on or sought.
+    const damaged = Uint8Array.from(file);
+    let at = 1;
+    for (let block = 0; block < 2; ++block)
+      at += 4 + new DataView(damaged.buffer).getUint32(at);
+    damaged.fill(0, at + 4, at + 4 + new DataView(damaged.buffer).getUint32(at));
+    const capacity = level * 32768;
+    const inPlace = (frame) => (frame + 1) * frameBytes <= 2 * capacity || frame * frameBytes >= 3 * capacity;
+    const reading = await openFrames(wasm, damaged);
+    assert.equal(reading.count, whole + 1);
+    for (const frame of [...expected.keys(), whole, 1, 30, 2, 20].filter(inPlace))
+      assert.deepEqual(reading.picture(frame), expected[frame], `level ${level}, damaged file, frame ${frame}`);
+    assert.match(reading.damage(), new RegExp(`^offset ${at}: block 2 .* stay in place$`));
   }
 
   // No frame, and no trap, from files that hold none.

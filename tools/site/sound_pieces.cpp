@@ -15,9 +15,9 @@ using record::RecordFormat;
 
 // The record tool's description of a file, for sound alone.
 constexpr RecordFormat flac_file{"flac", ".flac", "FLAC", "flac", nullptr, "flac", PictureKind::rgb, 1, true,
-                                 false, false};
+                                 false, false, true};
 constexpr RecordFormat opus_file{"opus", ".opus", "Opus", "ogg", nullptr, "libopus", PictureKind::rgb, 1, false,
-                                 false, false};
+                                 false, false, true};
 
 // FLAC's level 8, the strongest of its usual ones: FFmpeg's levels above
 // it save under 1 % for seven times the time. Opus at 40 kbit/s keeps the
@@ -79,7 +79,8 @@ bool encode_sound_piece(std::span<const std::int16_t> samples, std::int64_t from
         piece[static_cast<std::size_t>(i - start)] = samples[static_cast<std::size_t>(i)];
 
     const RecordFormat& file = opus ? opus_file : flac_file;
-    record::Muxer muxer(file.muxer, out);
+    // Each piece goes into a file of its own, which can be sought.
+    record::Muxer muxer(file.muxer, out, true);
     muxer.keep_minimal();
     record::AudioEncoder encoder;
     if (muxer.ok() && encoder.open(file, clock_rate, muxer, problem, opus ? opus_settings : flac_settings) &&
