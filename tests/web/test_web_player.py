@@ -532,6 +532,10 @@ class Files(PageTest):
             time.sleep(0.05)
         self.assertIn(f"block {block}", self.message())
         self.assertIn("does not decompress", self.message())
+        # It costs only its own frames: the later ones stay in line.
+        for later in (1100, 1900):
+            result = self.driver.execute_async_script(COMPARE_FRAME, later, f"../../refs/frame{later}.png")
+            self.assertEqual((result.get("shown"), result.get("differing")), (later, 0), result)
 
     def test_plays_while_the_frame_file_arrives(self):
         """Play before the frame file is in: the first frame shows at once and
