@@ -25,7 +25,11 @@ const soundName = 'ld_vexl.d2';
 const caption = 'lumen-drift Vexlade 2003';
 const aheadPieces = 6;  // fetched ahead of the position: 24 s, a few hundred kilobytes
 const soundAhead = 2;   // chunks the worklet holds ahead of the position
-const startReach = 1;   // seconds in hand past the position before it plays on: no stall at once
+// Seconds in hand past the position before it plays on (no stall at
+// once), and, while it plays, before it holds: the next piece has the
+// second to arrive rather than holding playback while it does.
+const startReach = 1;
+const keepReach = 0.1;
 
 const template = document.createElement('template');
 template.innerHTML = `
@@ -420,13 +424,13 @@ class VexladePlayer extends HTMLElement {
     const damage = frames.damage();
     if (damage && damage !== this.damage) {
       this.damage = damage;
-      this.say(`${framesName} is damaged (${damage}); frames from there on may show wrongly.`, 'notice');
+      this.say(`${framesName} is damaged (${damage}).`, 'notice');
     }
   }
 
-  // Hands the worklet the chunks from the position on; whether those for
-  // the next second are in (or none is needed there).
-  feed(position) {
+  // Hands the worklet the chunks from the position on; whether those up to
+  // `reach` are in (or none is needed there).
+  feed(position, reach) {
     const sound = this.demo.sound;
     if (sound === null)
       return true;
@@ -436,7 +440,7 @@ class VexladePlayer extends HTMLElement {
       return true;
     const k = Math.floor(position / sound.chunk);
     const chunks = Math.ceil(sound.length / sound.chunk);
-    const needed = Math.min(Math.floor((position + this.clock.rate * startReach) / sound.chunk), chunks - 1);
+    const needed = Math.min(Math.floor(reach / sound.chunk), chunks - 1);
     if (!this.output)
       return sound.ready(k) !== undefined && sound.ready(needed) !== undefined;
     let inHand = true;
@@ -453,10 +457,10 @@ class VexladePlayer extends HTMLElement {
     const heard = output ? output.heardFrame() : null;
     const position = this.clock.position(heard);
     const frame = this.frameAt(position);
-    const reach = position + this.clock.rate * startReach;
+    const reach = position + this.clock.rate * (this.playback.state === 'playing' ? keepReach : startReach);
     demo.frames.near(frame, aheadPieces, this.frameAt(reach));
     demo.sound?.near(position, aheadPieces, reach);
-    const soundIn = this.feed(position);
+    const soundIn = this.feed(position, reach);
     const frameHere = demo.frames.ready(frame);
     const framesIn = frameHere && demo.frames.ready(this.frameAt(reach));
     const playback = this.playback;
