@@ -23,7 +23,6 @@
 #include <memory>
 #include <span>
 #include <string>
-#include <vector>
 
 #include "core/frame_geometry.h"
 #include "core/process_records.h"

@@ -463,6 +463,8 @@ class VexladePlayer extends HTMLElement {
     const soundIn = this.feed(position, reach);
     const frameHere = demo.frames.ready(frame);
     const framesIn = frameHere && demo.frames.ready(this.frameAt(reach));
+    // While it plays, the frames a second on are inflated before they are needed.
+    demo.frames.ready(this.frameAt(position + this.clock.rate * startReach));
     const playback = this.playback;
     if (frameHere && playback.started)
       this.show(frame);
