@@ -1,4 +1,4 @@
-#include "platform/linux/audio_engine.h"
+#include "audio/audio_engine.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
