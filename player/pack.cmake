@@ -1,4 +1,4 @@
 # The packed frame stream (reader), its block writer and the file inspector.
 vexl_library(vexl_pack
   SOURCES pack_stream.cpp block_writer.cpp pack_survey.cpp
-  LIBS vexl_frame_geometry PkgConfig::LZO2)
+  LIBS vexl_frame_geometry vexl_lzo)

@@ -1,0 +1,25 @@
+#include "platform/windows/win_dialogs.h"
+
+#include <cstdio>
+
+#include "platform/windows/win_direct_draw.h"
+#include "platform/windows/win_window.h"
+
+namespace vexl::platform {
+
+int WinDialogs::message_box(WindowHandle owner, const char* text, const char* caption, std::uint32_t type)
+{
+    // Over an exclusive full-screen picture a box would be drawn where
+    // nobody sees it.
+    show_desktop_surface();
+    // In front of the console the player was started from, which has the
+    // focus.
+    const int answer = MessageBoxA(hwnd_of(owner), text, caption, type | MB_SETFOREGROUND);
+    if (answer > 0)
+        return answer;
+    const int taken = default_button(type);
+    std::fprintf(stderr, "%s: %s -> %s (no desktop to ask on)\n", caption, text, button_name(taken));
+    return taken;
+}
+
+}  // namespace vexl::platform
