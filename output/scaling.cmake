@@ -1,5 +1,5 @@
 # Sharp scaling done on the processor, for displays that only hand out a
-# surface (DirectDraw in a larger mode).
+# surface to write into (DirectDraw in a larger mode).
 vexl_library(vexl_sharp_scaler
-  SOURCES sharp_scaler.cpp $<$<BOOL:${WIN32}>:${PROJECT_SOURCE_DIR}/platform/linux/sharp_scaling.cpp>
-  LIBS vexl_glyphs vexl_platform_api)
+  SOURCES sharp_scaler.cpp
+  LIBS vexl_sharp_scaling vexl_glyphs)

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "output/glyph_raster.h"
-#include "platform/linux/sharp_scaling.h"
+#include "output/sharp_scaling.h"
 
 namespace vexl {
 

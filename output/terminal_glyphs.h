@@ -2,7 +2,7 @@
 // The glyphs and colours of the full screen as a rasteriser for the
 // terminal, which draws a picture it has to scale down with them.
 
-#include "platform/cell_rasterizer.h"
+#include "term/cell_rasterizer.h"
 
 namespace vexl {
 

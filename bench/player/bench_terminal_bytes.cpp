@@ -6,10 +6,10 @@
 
 #include "bench/player/sample_demo.h"
 #include "output/terminal_glyphs.h"
-#include "platform/linux/cp437.h"
-#include "platform/linux/frame_painter.h"
-#include "platform/linux/picture_layout.h"
-#include "platform/linux/compositor.h"
+#include "core/cp437.h"
+#include "term/frame_painter.h"
+#include "term/picture_layout.h"
+#include "term/compositor.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -35,7 +35,7 @@
 #include <vector>
 
 #include "platform/linux/fd_write.h"
-#include "platform/linux/frame_painter.h"
+#include "term/frame_painter.h"
 #include "platform/linux/linux_terminal.h"
 #include "platform/thread_message_queue.h"
 #include "tests/platform/vt_screen.h"

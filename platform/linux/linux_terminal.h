@@ -20,13 +20,13 @@
 #include <string>
 #include <vector>
 
-#include "platform/cell_rasterizer.h"
-#include "platform/linux/compositor.h"
-#include "platform/linux/frame_painter.h"
-#include "platform/linux/job_control_steps.h"
-#include "platform/linux/output_pacing.h"
+#include "term/cell_rasterizer.h"
+#include "term/compositor.h"
+#include "term/frame_painter.h"
+#include "term/job_control_steps.h"
+#include "term/output_pacing.h"
 #include "platform/linux/terminal_output.h"
-#include "platform/linux/terminal_replies.h"
+#include "term/terminal_replies.h"
 #include "platform/linux/terminal_session.h"
 #include "platform/messages.h"
 #include "platform/terminal.h"

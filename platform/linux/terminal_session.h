@@ -13,7 +13,7 @@
 #include <functional>
 #include <string>
 
-#include "platform/linux/job_control_steps.h"
+#include "term/job_control_steps.h"
 #include "platform/linux/terminal_output.h"
 
 namespace vexl::platform {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/linux/cp437.h"
+#include "core/cp437.h"
 #include "platform/restore_hooks.h"
 
 namespace vexl::platform {

@@ -5,7 +5,7 @@
 #include <set>
 
 #include "output/font8x8.h"
-#include "output/palette16.h"
+#include "core/palette16.h"
 
 namespace vexl {
 namespace {

@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/linux/cp437.h"
+#include "core/cp437.h"
 #include "platform/linux/job_control_signals.h"
 #include "platform/linux/linux_diagnostics.h"
 #include "platform/linux/termination_signals.h"

@@ -3,10 +3,10 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/linux/job_control_steps.h"
-#include "platform/linux/output_pacing.h"
-#include "platform/linux/picture_layout.h"
-#include "platform/linux/terminal_replies.h"
+#include "term/job_control_steps.h"
+#include "term/output_pacing.h"
+#include "term/picture_layout.h"
+#include "term/terminal_replies.h"
 
 namespace vexl::platform {
 namespace {

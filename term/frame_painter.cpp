@@ -1,9 +1,9 @@
-#include "platform/linux/frame_painter.h"
+#include "term/frame_painter.h"
 
 #include <algorithm>
 #include <cstdlib>
 
-#include "platform/linux/cp437.h"
+#include "core/cp437.h"
 
 namespace vexl::platform {
 namespace {

@@ -8,10 +8,10 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/cell_rasterizer.h"
-#include "platform/linux/frame_painter.h"
-#include "platform/linux/picture_layout.h"
-#include "platform/linux/scaled_view.h"
+#include "term/cell_rasterizer.h"
+#include "term/frame_painter.h"
+#include "term/picture_layout.h"
+#include "term/scaled_view.h"
 
 namespace vexl::platform {
 

@@ -11,8 +11,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/linux/frame_painter.h"
-#include "platform/linux/terminal_colors.h"
+#include "term/frame_painter.h"
+#include "term/terminal_colors.h"
 
 struct ChafaCanvas;
 struct ChafaSymbolMap;

@@ -1,11 +1,11 @@
-#include "platform/linux/frame_painter.h"
+#include "term/frame_painter.h"
 
 #include <gtest/gtest.h>
 #include <iconv.h>
 
 #include <random>
 
-#include "platform/linux/cp437.h"
+#include "core/cp437.h"
 #include "tests/platform/vt_screen.h"
 
 namespace vexl::platform {

@@ -21,7 +21,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/linux/terminal_colors.h"
+#include "term/terminal_colors.h"
 
 namespace vexl::platform {
 

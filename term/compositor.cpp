@@ -1,4 +1,4 @@
-#include "platform/linux/compositor.h"
+#include "term/compositor.h"
 
 namespace vexl::platform {
 

@@ -1,4 +1,4 @@
-#include "platform/linux/picture_layout.h"
+#include "term/picture_layout.h"
 
 #include <chafa.h>
 

@@ -1,4 +1,4 @@
-#include "platform/linux/scaled_view.h"
+#include "term/scaled_view.h"
 
 #include <chafa.h>
 
