@@ -1,6 +1,8 @@
 #include "audio/decoded_sound.h"
 
 #include <cerrno>
+#include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -23,6 +25,15 @@ std::int16_t mix_down(const std::int32_t* frame, int channels)
     if (sum % channels != 0 && sum < 0)
         --mean;
     return static_cast<std::int16_t>(mean >> 16);
+}
+
+std::int32_t from_full_scale(double sample)
+{
+    if (!(sample > -1.0))
+        return INT32_MIN;
+    if (sample >= 1.0)
+        return INT32_MAX;
+    return static_cast<std::int32_t>(std::lrint(sample * 2147483648.0));
 }
 
 bool read_raw_sound_file(const char* path, DecodedSound& out, std::string& error)

@@ -31,6 +31,12 @@ inline constexpr int raw_sample_rate = 22050;
 // mono files bit-exact.
 std::int16_t mix_down(const std::int32_t* frame, int channels);
 
+// A sample of full scale +-1 (as floating-point files hold them, and as
+// integer samples read as such) as 32 bits; beyond full scale saturated,
+// not-a-number the lowest. Integer samples of up to 32 bits come back
+// exactly.
+std::int32_t from_full_scale(double sample);
+
 // Reads the whole file as signed 16-bit little-endian mono samples at
 // raw_sample_rate (an odd last byte is dropped). False if it can't be read.
 bool read_raw_sound_file(const char* path, DecodedSound& out, std::string& error);

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -32,8 +31,7 @@ struct Format {
     int bits = 0;
 };
 
-// One sample as 32 bits, a 16-bit value in the upper half; floats full
-// scale at +-1, beyond it saturated.
+// One sample as 32 bits, a 16-bit value in the upper half.
 std::int32_t sample_at(std::span<const std::uint8_t> data, std::size_t at, const Format& f)
 {
     if (f.tag == format_float) {
@@ -47,11 +45,7 @@ std::int32_t sample_at(std::span<const std::uint8_t> data, std::size_t at, const
             const std::uint64_t raw = le(data, at, 4) | std::uint64_t{le(data, at + 4, 4)} << 32;
             std::memcpy(&v, &raw, sizeof v);
         }
-        if (!(v > -1.0))  // NaN too
-            return INT32_MIN;
-        if (v >= 1.0)
-            return INT32_MAX;
-        return static_cast<std::int32_t>(std::lrint(v * 2147483647.0));
+        return from_full_scale(v);
     }
     switch (f.bits) {
     case 8: return static_cast<std::int32_t>((static_cast<std::uint32_t>(data[at]) - 128u) << 24);

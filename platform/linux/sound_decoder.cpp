@@ -61,21 +61,26 @@ DecodeResult decode_sound_file(const char* path, DecodedSound& out, std::string&
         error = "no channels or no sample rate";
         return DecodeResult::damaged;
     }
-    // Float data beyond full scale saturates instead of wrapping around.
-    sf_command(file.get(), SFC_SET_CLIPPING, nullptr, SF_TRUE);
 
     out.sample_rate = info.samplerate;
     if (info.frames > 0)
         out.samples.reserve(static_cast<std::size_t>(std::min<sf_count_t>(info.frames, 1 << 26)));
 
+    // Read at full scale +-1, which integer samples of up to 32 bits survive
+    // exactly; read as integers, floating-point data would be truncated to
+    // almost nothing.
     const int channels = info.channels;
-    std::vector<std::int32_t> frames(static_cast<std::size_t>(chunk_frames * channels));
+    std::vector<double> frames(static_cast<std::size_t>(chunk_frames * channels));
+    std::vector<std::int32_t> frame(static_cast<std::size_t>(channels));
     for (;;) {
-        const sf_count_t got = sf_readf_int(file.get(), frames.data(), chunk_frames);
+        const sf_count_t got = sf_readf_double(file.get(), frames.data(), chunk_frames);
         if (got <= 0)
             break;
-        for (sf_count_t f = 0; f < got; ++f)
-            out.samples.push_back(mix_down(&frames[static_cast<std::size_t>(f * channels)], channels));
+        for (sf_count_t f = 0; f < got; ++f) {
+            for (int c = 0; c < channels; ++c)
+                frame[static_cast<std::size_t>(c)] = from_full_scale(frames[static_cast<std::size_t>(f * channels + c)]);
+            out.samples.push_back(mix_down(frame.data(), channels));
+        }
     }
     if (sf_error(file.get()) != SF_ERR_NO_ERROR) {
         error = sf_strerror(file.get());
