@@ -6,6 +6,6 @@
 
 namespace vexl {
 
-platform::CellRasterizer full_screen_glyphs();
+term::CellRasterizer full_screen_glyphs();
 
 }  // namespace vexl

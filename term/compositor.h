@@ -13,7 +13,9 @@
 #include "term/picture_layout.h"
 #include "term/scaled_view.h"
 
-namespace vexl::platform {
+namespace vexl::term {
+
+using platform::CharInfo;
 
 class Compositor {
 public:
@@ -40,4 +42,4 @@ private:
     PictureLayout scaled_layout_;     // and where it went
 };
 
-}  // namespace vexl::platform
+}  // namespace vexl::term

@@ -5,7 +5,7 @@
 
 #include "core/cp437.h"
 
-namespace vexl::platform {
+namespace vexl::term {
 namespace {
 
 constexpr const char sync_begin[] = "\x1b[?2026h";
@@ -549,4 +549,4 @@ ColorMode detect_color_mode(const char* colorterm, const char* term)
     return ColorMode::ansi16;
 }
 
-}  // namespace vexl::platform
+}  // namespace vexl::term

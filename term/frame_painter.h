@@ -23,7 +23,7 @@
 
 #include "term/terminal_colors.h"
 
-namespace vexl::platform {
+namespace vexl::term {
 
 // One terminal cell: any character of one column and its two colours.
 struct Cell {
@@ -122,4 +122,4 @@ private:
     Pen pen_;
 };
 
-}  // namespace vexl::platform
+}  // namespace vexl::term

@@ -29,7 +29,7 @@
 #include <cstddef>
 #include <deque>
 
-namespace vexl::platform {
+namespace vexl::term {
 
 class OutputPacing {
 public:
@@ -230,4 +230,4 @@ private:
     Clock::duration period_{};
 };
 
-}  // namespace vexl::platform
+}  // namespace vexl::term

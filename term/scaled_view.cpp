@@ -2,7 +2,7 @@
 
 #include <chafa.h>
 
-namespace vexl::platform {
+namespace vexl::term {
 namespace {
 
 Rgb rgb_of(gint packed)
@@ -102,4 +102,4 @@ void ScaledView::convert(std::uint32_t* pixels, int width, int height, int rows,
         }
 }
 
-}  // namespace vexl::platform
+}  // namespace vexl::term

@@ -17,7 +17,7 @@
 struct ChafaCanvas;
 struct ChafaSymbolMap;
 
-namespace vexl::platform {
+namespace vexl::term {
 
 class ScaledView {
 public:
@@ -40,4 +40,4 @@ private:
     int cols_ = 0;
 };
 
-}  // namespace vexl::platform
+}  // namespace vexl::term

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace vexl::platform {
+namespace vexl::term {
 
 class TerminalReplies {
 public:
@@ -77,4 +77,4 @@ private:
     std::string params_;
 };
 
-}  // namespace vexl::platform
+}  // namespace vexl::term

@@ -48,11 +48,11 @@ int reopen_terminal(int fd)
 }  // namespace
 
 LinuxTerminal::LinuxTerminal()
-    : LinuxTerminal(-1, detect_color_mode(std::getenv("COLORTERM"), std::getenv("TERM")))
+    : LinuxTerminal(-1, term::detect_color_mode(std::getenv("COLORTERM"), std::getenv("TERM")))
 {
 }
 
-LinuxTerminal::LinuxTerminal(int fd, ColorMode mode)
+LinuxTerminal::LinuxTerminal(int fd, term::ColorMode mode)
     : fd_(fd >= 0 ? reopen_terminal(fd)
                   : isatty(STDOUT_FILENO) != 0 ? reopen_terminal(STDOUT_FILENO) : open_private("/dev/tty")),
       output_(fd_),
@@ -104,8 +104,7 @@ void LinuxTerminal::take()
         output_.queue(status_request);
         pacing_.requested_alone(Clock::now());
     }
-    winsize size{};
-    if (!cell_size_asked_ && ioctl(fd_, TIOCGWINSZ, &size) == 0 && cell_aspect_of(size) == 0) {
+    if (!cell_size_asked_ && term::cell_aspect_of(terminal_size()) == 0) {
         cell_size_asked_ = true;
         cell_size_asked_at_ = Clock::now();
         output_.queue(cell_size_request);
@@ -137,10 +136,10 @@ void LinuxTerminal::leave()
 // coming.
 void LinuxTerminal::settle_answers(bool cut)
 {
-    if (output_.gone() || pacing_.mode() == OutputPacing::Mode::silent)
+    if (output_.gone() || pacing_.mode() == term::OutputPacing::Mode::silent)
         return;
     int expected = pacing_.unanswered();
-    if (pacing_.mode() == OutputPacing::Mode::answering) {
+    if (pacing_.mode() == term::OutputPacing::Mode::answering) {
         TerminalOutput::write_urgently(fd_, status_request, sizeof status_request - 1, false);
         ++expected;
     }
@@ -169,33 +168,33 @@ void LinuxTerminal::follow_job_control()
     if (!allocated_ || fd_ < 0)
         return;
     if (JobControlSignals::take_stop_request())
-        apply(JobEvent::stop_request);
+        apply(term::JobEvent::stop_request);
     if (JobControlSignals::continues() != seen_continues_) {
         seen_continues_ = JobControlSignals::continues();
-        apply(JobEvent::continued);
+        apply(term::JobEvent::continued);
     }
     if (JobControlSignals::resizes() != seen_resizes_) {
         seen_resizes_ = JobControlSignals::resizes();
-        apply(JobEvent::resized);
+        apply(term::JobEvent::resized);
     }
 }
 
-void LinuxTerminal::apply(JobEvent event)
+void LinuxTerminal::apply(term::JobEvent event)
 {
-    const JobStep step = next_job_step(session_.hold(), event);
-    if ((step.actions & JobAction::leave) != 0)
+    const term::JobStep step = term::next_job_step(session_.hold(), event);
+    if ((step.actions & term::JobAction::leave) != 0)
         leave();
-    if ((step.actions & JobAction::stop) != 0) {
+    if ((step.actions & term::JobAction::stop) != 0) {
         JobControlSignals::stop_process();
         seen_continues_ = JobControlSignals::continues();  // that continue is this one
     }
-    if ((step.actions & JobAction::take) != 0)
+    if ((step.actions & term::JobAction::take) != 0)
         take();
-    if ((step.actions & JobAction::retake_modes) != 0) {
+    if ((step.actions & term::JobAction::retake_modes) != 0) {
         session_.retake_modes();
         output_.flush();
     }
-    if ((step.actions & (JobAction::repaint | JobAction::retake_modes)) != 0) {
+    if ((step.actions & (term::JobAction::repaint | term::JobAction::retake_modes)) != 0) {
         // The terminal may have reflowed, cleared or been written over.
         painter_.invalidate();
         needs_paint_ = true;
@@ -217,7 +216,7 @@ void LinuxTerminal::pump(MessageQueue& queue)
 
 void LinuxTerminal::read_replies()
 {
-    const TerminalReplies::Found found = replies_.feed(output_.read_input());
+    const term::TerminalReplies::Found found = replies_.feed(output_.read_input());
     const auto now = Clock::now();
     pacing_.answered(found.status_reports, now);
     if (found.cell_width > 0 && cell_size_asked_ && now - cell_size_asked_at_ <= cell_size_answer_time) {
@@ -241,7 +240,7 @@ void LinuxTerminal::service()
         return;
     // A terminal that does not answer is held back by what the system
     // still queues for it.
-    if (pacing_.mode() != OutputPacing::Mode::answering && output_.system_backlog() > 0)
+    if (pacing_.mode() != term::OutputPacing::Mode::answering && output_.system_backlog() > 0)
         return;
     // Painting (scaling above all) takes its time from the player's loop:
     // at most half of it, so that a busy machine skips frames rather than
@@ -253,35 +252,37 @@ void LinuxTerminal::service()
     next_paint_at_ = done + (done - now);
 }
 
-double LinuxTerminal::cell_aspect(const winsize& size)
+double LinuxTerminal::cell_aspect(const term::TerminalSize& size)
 {
-    const double from_size = cell_aspect_of(size);
+    const double from_size = term::cell_aspect_of(size);
     if (from_size > 0)
         return from_size;
     if (answered_cell_width_ > 0) {
-        winsize answered{};
-        answered.ws_row = answered.ws_col = 1;
-        answered.ws_xpixel = static_cast<unsigned short>(std::min(answered_cell_width_, 0xFFFF));
-        answered.ws_ypixel = static_cast<unsigned short>(std::min(answered_cell_height_, 0xFFFF));
-        if (const double aspect = cell_aspect_of(answered); aspect > 0)
+        if (const double aspect = term::cell_aspect_of({1, 1, answered_cell_width_, answered_cell_height_}); aspect > 0)
             return aspect;
     }
-    return usual_cell_aspect;
+    return term::usual_cell_aspect;
+}
+
+term::TerminalSize LinuxTerminal::terminal_size() const
+{
+    winsize size{};
+    if (ioctl(fd_, TIOCGWINSZ, &size) != 0)
+        return {};
+    return {size.ws_row, size.ws_col, size.ws_xpixel, size.ws_ypixel};
 }
 
 void LinuxTerminal::paint()
 {
-    winsize size{};
-    if (ioctl(fd_, TIOCGWINSZ, &size) != 0)
-        size = winsize{};
-    const PictureLayout layout =
-        choose_layout(buffer_rows_, buffer_cols_, compositor_.glyph_width(), compositor_.glyph_height(), size.ws_row,
-                      size.ws_col, cell_aspect(size), compositor_.can_scale());
+    const term::TerminalSize size = terminal_size();
+    const term::PictureLayout layout =
+        term::choose_layout(buffer_rows_, buffer_cols_, compositor_.glyph_width(), compositor_.glyph_height(), size.rows,
+                            size.cols, cell_aspect(size), compositor_.can_scale());
     if (layout != layout_) {
         layout_ = layout;
         painter_.invalidate();  // margins cleared, the picture drawn whole
     }
-    painter_.set_screen_size(size.ws_row, size.ws_col);
+    painter_.set_screen_size(size.rows, size.cols);
     painter_.begin(frame_);
     compositor_.compose(buffer_.data(), buffer_rows_, buffer_cols_, layout_, buffer_changed_, painter_);
     buffer_changed_ = false;
@@ -303,7 +304,7 @@ void LinuxTerminal::paint()
 
 void LinuxTerminal::suspend()
 {
-    apply(JobEvent::give_back);
+    apply(term::JobEvent::give_back);
 }
 
 bool LinuxTerminal::set_title(const char* title)
@@ -361,7 +362,7 @@ bool LinuxTerminal::write_output(ConsoleHandle console, const CharInfo* cells, C
     if (!valid(console) || cells == nullptr)
         return false;
     follow_job_control();
-    apply(JobEvent::output);
+    apply(term::JobEvent::output);
 
     // Clip the region to the screen buffer and to the part of the source
     // that lies behind the origin.
@@ -427,7 +428,7 @@ bool LinuxTerminal::free_console()
 {
     if (!allocated_)
         return false;
-    apply(JobEvent::give_back);
+    apply(term::JobEvent::give_back);
     tell_after_run();
     allocated_ = false;
     session_.reset();
@@ -435,7 +436,7 @@ bool LinuxTerminal::free_console()
     buffer_cols_ = 80;
     buffer_.clear();
     frames_written_ = frames_shown_ = frames_skipped_ = shown_up_to_ = 0;
-    layout_ = PictureLayout{};
+    layout_ = term::PictureLayout{};
     return true;
 }
 

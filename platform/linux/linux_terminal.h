@@ -6,12 +6,12 @@
 // and the painter sends only what changed.
 //
 // Output never blocks the caller. A frame goes out only when the previous
-// one has left and OutputPacing lets it (the terminal's answers to status
+// one has left and term::OutputPacing lets it (the terminal's answers to status
 // requests, the link's speed measured from them, how new the waiting frame
 // is); meanwhile newer frames replace the waiting one in the buffer, so
 // the terminal always gets the difference between what it was last sent
 // and the newest picture. Job control is followed as a
-// full-screen program should (next_job_step): Ctrl+Z gives the terminal
+// full-screen program should (term::next_job_step): Ctrl+Z gives the terminal
 // back before the process stops; after it continues, or after a resize,
 // the whole picture is drawn anew.
 
@@ -44,7 +44,7 @@ public:
     LinuxTerminal();
     // The terminal `fd` is open on (such as a pseudo-terminal in a test);
     // `fd` itself is neither changed nor closed.
-    LinuxTerminal(int fd, ColorMode mode);
+    LinuxTerminal(int fd, term::ColorMode mode);
     ~LinuxTerminal() override;
     LinuxTerminal(const LinuxTerminal&) = delete;
     LinuxTerminal& operator=(const LinuxTerminal&) = delete;
@@ -69,7 +69,7 @@ public:
 
     // Draws the buffer's glyphs for the scaled view; without one a smaller
     // terminal shows the top-left part of the buffer.
-    void set_rasterizer(CellRasterizer rasterizer) { compositor_.set_rasterizer(std::move(rasterizer)); }
+    void set_rasterizer(term::CellRasterizer rasterizer) { compositor_.set_rasterizer(std::move(rasterizer)); }
 
     struct Counts {
         std::uint64_t frames_written = 0;  // cell writes
@@ -88,23 +88,24 @@ private:
 
     bool valid(ConsoleHandle console) const;
     void follow_job_control();
-    void apply(JobEvent event);
+    void apply(term::JobEvent event);
     void take();
     void leave();
     void settle_answers(bool cut);
     void service();
     void read_replies();
     void paint();
-    double cell_aspect(const winsize& size);
+    term::TerminalSize terminal_size() const;
+    double cell_aspect(const term::TerminalSize& size);
     void tell_after_run();
 
     int fd_ = -1;  // a descriptor of its own, non-blocking
     TerminalOutput output_;
     TerminalSession session_;
-    TerminalReplies replies_;
-    OutputPacing pacing_;
-    Compositor compositor_;
-    FramePainter painter_;
+    term::TerminalReplies replies_;
+    term::OutputPacing pacing_;
+    term::Compositor compositor_;
+    term::FramePainter painter_;
     std::string frame_;
     bool allocated_ = false;
     bool quit_posted_ = false;
@@ -115,7 +116,7 @@ private:
     std::vector<CharInfo> buffer_;
     bool buffer_changed_ = false;  // since the compositor last saw it
     bool needs_paint_ = false;     // the terminal does not show the buffer as it is
-    PictureLayout layout_;
+    term::PictureLayout layout_;
     Clock::time_point next_paint_at_{};  // the last paint took as long again
 
     // Cell size in pixels as the terminal answered (CSI 16 t), when its

@@ -27,11 +27,11 @@ TerminalSession::~TerminalSession()
     give_back(false, [] {});
 }
 
-TerminalHold TerminalSession::hold() const
+term::TerminalHold TerminalSession::hold() const
 {
     if (entered_)
-        return TerminalHold::taken;
-    return given_on_purpose_ ? TerminalHold::given : TerminalHold::lost;
+        return term::TerminalHold::taken;
+    return given_on_purpose_ ? term::TerminalHold::given : term::TerminalHold::lost;
 }
 
 void TerminalSession::take()

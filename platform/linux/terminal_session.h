@@ -26,7 +26,7 @@ public:
     TerminalSession(const TerminalSession&) = delete;
     TerminalSession& operator=(const TerminalSession&) = delete;
 
-    TerminalHold hold() const;
+    term::TerminalHold hold() const;
     bool taken() const { return entered_; }
 
     // Takes the terminal (modes read afresh: the user may have changed

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "player/block_writer.h"
-#include "tests/platform/vt_screen.h"
+#include "tests/support/vt_screen.h"
 #include "tests/player/tmux_session.h"
 
 namespace vexl {

@@ -6,9 +6,9 @@
 #include <random>
 
 #include "core/cp437.h"
-#include "tests/platform/vt_screen.h"
+#include "tests/support/vt_screen.h"
 
-namespace vexl::platform {
+namespace vexl::term {
 namespace {
 
 using testing::VtColor;
@@ -343,4 +343,4 @@ TEST(FramePainter, CellsOutsideTheScreenAreDroppedAndSizeChangeRepaints)
 }
 
 }  // namespace
-}  // namespace vexl::platform
+}  // namespace vexl::term

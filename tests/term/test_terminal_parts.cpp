@@ -8,7 +8,7 @@
 #include "term/picture_layout.h"
 #include "term/terminal_replies.h"
 
-namespace vexl::platform {
+namespace vexl::term {
 namespace {
 
 TEST(JobControlSteps, EveryHoldAndEvent)
@@ -258,14 +258,9 @@ TEST(PictureLayout, CellAspectFromTheWindowsPixelsOnlyWhenBelievable)
         {24, 80, 160, 768, 0},   // 2 x 32
     };
     for (const Row& row : table) {
-        winsize size{};
-        size.ws_row = row.rows;
-        size.ws_col = row.cols;
-        size.ws_xpixel = row.xpixel;
-        size.ws_ypixel = row.ypixel;
-        EXPECT_DOUBLE_EQ(cell_aspect_of(size), row.aspect) << row.xpixel << "x" << row.ypixel;
+        EXPECT_DOUBLE_EQ(cell_aspect_of({row.rows, row.cols, row.xpixel, row.ypixel}), row.aspect) << row.xpixel << "x" << row.ypixel;
     }
 }
 
 }  // namespace
-}  // namespace vexl::platform
+}  // namespace vexl::term

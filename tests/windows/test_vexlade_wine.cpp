@@ -67,7 +67,7 @@ struct ConsolePicture {
     {
         int differing = 0;
         for (std::size_t i = 0; i < cells.size(); ++i)
-            differing += cells[i].first != platform::cp437_unicode[frame[2 * i]] || cells[i].second != frame[2 * i + 1];
+            differing += cells[i].first != cp437_unicode[frame[2 * i]] || cells[i].second != frame[2 * i + 1];
         return differing;
     }
 };
