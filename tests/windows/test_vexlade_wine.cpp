@@ -101,8 +101,17 @@ protected:
     ~VexladeUnderWine() override
     {
         session_.reset();
-        std::system(("WINEPREFIX=" + shell_quote(VEXL_WINE_PREFIX) + " " + shell_quote(VEXL_WINESERVER) + " -k 2>/dev/null").c_str());
+        stop_wine();
         fs::remove_all(dir_);
+    }
+
+    // Ends every wine process of the prefix. Wine's desktop belongs to the
+    // X display it was started on: a player on another display needs a
+    // fresh one.
+    static void stop_wine()
+    {
+        const std::string server = "WINEPREFIX=" + shell_quote(VEXL_WINE_PREFIX) + " " + shell_quote(VEXL_WINESERVER);
+        std::system((server + " -k 2>/dev/null; " + server + " -w").c_str());
     }
 
     void write_demo(const std::vector<std::vector<std::uint8_t>>& frames, int seconds_of_silence)
@@ -218,20 +227,22 @@ TEST_F(VexladeUnderWine, MissingFrameFileSaysLoadingFailedAndExitsOne)
     EXPECT_NE(err.find("cannot open ld_vexl.d1"), std::string::npos) << err;
 }
 
-// Answers the question box that is up with `key`, once the box is there.
+// Answers the question box that is up with `key`, once the box is there
+// and has the keyboard (without a window manager it has no focus of its
+// own).
 bool answer(const std::string& display, const std::string& key, std::string& last_box)
 {
     const std::string on = "DISPLAY=" + display + " ";
     std::string box;
-    const bool up = TmuxSession::wait_for([&] {
-        box = testing::run_output(on + "xdotool search --name 'lumen-drift Vexlade 2003' 2>/dev/null | tail -1");
+    const bool focused = TmuxSession::wait_for([&] {
+        box = testing::run_output(on + "xdotool search --onlyvisible --name 'lumen-drift Vexlade 2003' 2>/dev/null | tail -1");
         while (!box.empty() && box.back() == '\n')
             box.pop_back();
-        return !box.empty() && box != last_box;
+        return !box.empty() && box != last_box &&
+               std::system((on + "xdotool windowfocus --sync " + box + " 2>/dev/null").c_str()) == 0;
     });
     last_box = box;
-    // Without a window manager the box has no focus of its own.
-    return up && std::system((on + "xdotool windowfocus --sync " + box + " key " + key).c_str()) == 0;
+    return focused && std::system((on + "xdotool key " + key).c_str()) == 0;
 }
 
 TEST_F(VexladeUnderWine, FullScreenAfterTheQuestionsShowsEveryCellAndAKeyEndsTheRun)
@@ -261,6 +272,7 @@ TEST_F(VexladeUnderWine, FullScreenAfterTheQuestionsShowsEveryCellAndAKeyEndsThe
         std::system(("DISPLAY=" + x.display() + " xdotool key space").c_str());
         ASSERT_TRUE(wait_for_file("exit.txt")) << read("stderr.txt");
         EXPECT_EQ(read("exit.txt"), "0\n");
+        stop_wine();
     }
 }
 
