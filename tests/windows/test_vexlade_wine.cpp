@@ -254,8 +254,12 @@ TEST_F(VexladeUnderWine, FullScreenAfterTheQuestionsShowsEveryCellAndAKeyEndsThe
     for (const auto& [size, scale] : {std::pair{"640x400", 1}, std::pair{"1280x800", 2}}) {
         SCOPED_TRACE(size);
         fs::remove(dir_ / "exit.txt");
-        XvfbServer x(dir_, size);
+        fs::create_directory(dir_ / size);
+        XvfbServer x(dir_ / size, size);
         ASSERT_FALSE(x.display().empty()) << "Xvfb did not start";
+        // As on a desktop: without a window manager wine's boxes take two
+        // seconds to go.
+        ASSERT_TRUE(x.start_window_manager()) << "evilwm did not start";
         start_alone(x.display());
         std::string box;
         ASSERT_TRUE(answer(x.display(), "Return", box)) << "first question";  // the default: Yes
