@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -18,6 +19,7 @@
 #include "platform/linux/linux_sound_files.h"
 #include "player/block_writer.h"
 #include "tests/fullscreen/xvfb_server.h"
+#include "tests/windows/speaker_signal.h"
 #include "tools/vexl/frame_picture.h"
 
 namespace vexl {
@@ -225,6 +227,15 @@ TEST_F(VexladeUnderWine, MissingFrameFileSaysLoadingFailedAndExitsOne)
     const std::string err = read("stderr.txt");
     EXPECT_NE(err.find("lumen-drift Vexlade 2003: Loading failed. -> OK"), std::string::npos) << err;
     EXPECT_NE(err.find("cannot open ld_vexl.d1"), std::string::npos) << err;
+}
+
+TEST_F(VexladeUnderWine, SpeakerSimulationGivesTheLinuxBuildsSamples)
+{
+    std::vector<std::int16_t> expected = testing::speaker_signal();
+    testing::simulate_speaker(expected);
+    const std::string got = testing::run_output(wine() + shell_quote(SPEAKER_SAMPLES_EXE) + " 2>/dev/null");
+    ASSERT_EQ(got.size(), expected.size() * 2);
+    EXPECT_EQ(std::memcmp(got.data(), expected.data(), got.size()), 0);
 }
 
 // Answers the question box that is up with `key`, once the box is there
