@@ -19,10 +19,22 @@
 // half a frame period, the next one (due sooner than the waiting one is
 // old) goes instead, if the link could not carry every frame anyway.
 //
+// An answer can go missing (something else read it from the terminal's
+// input). The answers all read alike, so a late one and a lost one can't be
+// told apart by themselves; when one is overdue (twice what the answers
+// have taken lately), a device-attributes request (CSI c) follows, whose
+// answer differs and comes after every answer owed before it: whatever is
+// still owed then is lost. A lost answer costs about a round trip; a late
+// one costs a few bytes and nothing is written off by mistake.
+//
 // Some terminals never answer. Until the first answer the output is held
 // back only locally (the descriptor's own queue); when none has come a
 // while after the first request, no more are sent. A terminal that
 // answered once but then stops for a long time is treated the same way.
+//
+// LinkState holds what the answers have told; only its events change it.
+// decide() asks it, with the state of the local output, what to do now,
+// and changes nothing: the caller carries the decision out.
 
 #include <algorithm>
 #include <chrono>
@@ -31,9 +43,11 @@
 
 namespace vexl::term {
 
-class OutputPacing {
+using PaceClock = std::chrono::steady_clock;
+
+class LinkState {
 public:
-    using Clock = std::chrono::steady_clock;
+    using Clock = PaceClock;
 
     static constexpr int unanswered_limit = 2;
     // An answer this much slower than the fastest one means the frames
@@ -53,173 +67,95 @@ public:
     static constexpr Clock::duration shortest_round_trip_to_cover = std::chrono::milliseconds(5);
     // Frames further apart than this are a pause, not the frame rate.
     static constexpr Clock::duration longest_period = std::chrono::milliseconds(250);
+    // An answer is overdue after twice what the answers took lately, and
+    // never before a frame's time; asking where the answers are is bounded
+    // by how long a terminal is given to answer at all.
+    static constexpr Clock::duration shortest_overdue = std::chrono::milliseconds(40);
+    static constexpr std::size_t delays_kept = 4;
+    // When the terminal is given back, its last answers are waited for at
+    // least this long, and at most the longer bound.
+    static constexpr Clock::duration shortest_settle = std::chrono::milliseconds(200);
+    static constexpr Clock::duration longest_settle = std::chrono::seconds(2);
 
     enum class Mode { probing, answering, silent };
 
-    Mode mode() const { return mode_; }
-    int unanswered() const { return unanswered_; }
-    // Whether to send status requests at all.
-    bool asks() const { return mode_ != Mode::silent; }
-    // Bytes a second the far end takes; 0 until measured.
-    double bytes_per_second() const
-    {
-        if (speeds_.size() < speeds_trusted)
-            return 0;
-        return *std::min_element(speeds_.begin(), speeds_.end());
-    }
-    // The time between frames; zero until two came.
-    Clock::duration frame_period() const { return period_; }
+    // --- Events ---
 
     // A new frame is waiting to be shown.
-    void presented(Clock::time_point now)
-    {
-        if (newest_known_) {
-            const Clock::duration gap = now - newest_;
-            if (gap > Clock::duration::zero() && gap <= longest_period)
-                period_ = period_ == Clock::duration::zero() ? gap : period_ + (gap - period_) / 8;
-        }
-        newest_known_ = true;
-        newest_ = now;
-    }
-
+    void presented(Clock::time_point now);
     // A request after a frame; `bytes`: the frame's and the request's.
     void requested(Clock::time_point now, std::size_t bytes) { request(now, bytes, true); }
     // A request on its own (on taking the terminal over), which measures
     // the round trip but not whether frames keep up.
     void requested_alone(Clock::time_point now) { request(now, 0, false); }
-
-    void answered(int answers, Clock::time_point now)
-    {
-        if (answers <= 0 || mode_ == Mode::silent)
-            return;
-        mode_ = Mode::answering;
-        unanswered_ = unanswered_ > answers ? unanswered_ - answers : 0;
-        progress_ = now;
-        if (sent_.empty())
-            return;  // late answers to requests that were cut off
-        const Clock::time_point first_sent = sent_.front().at;
-        std::size_t bytes = 0;
-        for (; answers > 0 && !sent_.empty(); --answers) {
-            const Clock::duration delay = now - sent_.front().at;
-            const bool after_frame = sent_.front().after_frame;
-            bytes += sent_.front().bytes;
-            sent_.pop_front();
-            if (!fastest_known_ || delay < fastest_) {
-                fastest_known_ = true;
-                fastest_ = delay;
-            }
-            if (after_frame)
-                keeping_up_ = delay - fastest_ <= keeping_up_margin;
-        }
-        // The far end took these bytes from when the first of them reached
-        // it, or from when it was done with what came before, until it
-        // answered: each answer comes a round trip's second half later.
-        const Clock::duration taking = now - taking_from(first_sent);
-        if (bytes > 0 && taking >= shortest_measured) {
-            if (speeds_.size() == speeds_kept)
-                speeds_.pop_front();
-            speeds_.push_back(static_cast<double>(bytes) / std::chrono::duration<double>(taking).count());
-        }
-        last_answer_ = now;
-        last_answer_known_ = true;
-    }
-
-    // False while the terminal is behind by the limit, or while a newer
-    // frame is worth waiting for.
-    bool may_send(Clock::time_point now)
-    {
-        if (mode_ == Mode::probing && asked_ && now - first_request_ >= first_answer_time)
-            mode_ = Mode::silent;
-        if (mode_ != Mode::answering)
-            return true;
-        if (unanswered_ >= limit(now)) {
-            if (now - progress_ < answer_lost_time)
-                return false;
-            mode_ = Mode::silent;
-            return true;
-        }
-        return !worth_waiting_for_newer(now);
-    }
-
+    // The device-attributes request that tells lost answers from late ones.
+    void asked_where_answers_are(Clock::time_point now);
+    // `answers` status reports came.
+    void answered(int answers, Clock::time_point now);
+    // The device attributes came: every status report owed from before
+    // they were asked is lost.
+    void attributes_answered(Clock::time_point now);
+    // The terminal does not answer: no more requests.
+    void stop_asking() { mode_ = Mode::silent; }
     // The terminal was given back and taken again: requests sent before
     // may have been cut off unsent, so none is waited for.
-    void restart()
-    {
-        unanswered_ = 0;
-        sent_.clear();
-        last_answer_known_ = false;
-    }
+    void restart();
+
+    // --- Questions ---
+
+    Mode mode() const { return mode_; }
+    int unanswered() const { return static_cast<int>(sent_.size()); }
+    // Whether to send status requests at all.
+    bool asks() const { return mode_ != Mode::silent; }
+    // Bytes a second the far end takes; 0 until measured.
+    double bytes_per_second() const;
+    // The time between frames; zero until two came.
+    Clock::duration frame_period() const { return period_; }
+    // The terminal has been asked but never answered, for the time a
+    // terminal is given to answer at all; or it answered once and then
+    // owed answers for long.
+    bool given_up(Clock::time_point now) const;
+    // How many status requests may be unanswered when the next frame goes
+    // at `now`, and from when a second one may be.
+    int limit(Clock::time_point now) const;
+    Clock::time_point limit_rises_at() const;
+    // When the oldest unanswered request's answer is overdue (max: none is owed).
+    Clock::time_point overdue_at() const;
+    // Whether the device attributes are asked for and not answered yet.
+    bool asking_where_answers_are() const { return sync_pending_; }
+    // The waiting frame is stale and the next one is due soon: better to
+    // send that one, on a link that can't carry every frame anyway.
+    bool worth_waiting_for_newer(Clock::time_point now) const;
+    Clock::time_point newer_due_at() const { return newest_ + period_ + period_ / 8; }
+    // How long to wait for the answers still owed when the terminal is
+    // given back (a late one would reach the shell).
+    Clock::duration settle_time() const;
 
 private:
-    void request(Clock::time_point now, std::size_t bytes, bool after_frame)
-    {
-        if (mode_ == Mode::silent)
-            return;
-        if (!asked_) {
-            asked_ = true;
-            first_request_ = now;
-        }
-        if (unanswered_ == 0)
-            progress_ = now;
-        ++unanswered_;
-        sent_.push_back({now, bytes, after_frame});
-        if (after_frame)
-            frame_bytes_ = bytes;
-    }
-
-    Clock::duration transmit_time(std::size_t bytes) const
-    {
-        // Bounded so that a speed measured absurdly low can't overflow the clock.
-        const double seconds = std::min(static_cast<double>(bytes) / bytes_per_second(), 3600.0);
-        return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
-    }
-
-    // When the far end began on bytes sent at `sent`, seen from here.
-    Clock::time_point taking_from(Clock::time_point sent) const
-    {
-        const Clock::time_point arrived = sent + fastest_;
-        return last_answer_known_ ? std::max(arrived, last_answer_) : arrived;
-    }
-
-    int limit(Clock::time_point now) const
-    {
-        if (keeping_up_)
-            return unanswered_limit;
-        // The frame on its way will be through within a round trip: the
-        // next one, sent now, arrives as the link runs dry.
-        if (unanswered_ == 1 && sent_.size() == 1 && fastest_ >= shortest_round_trip_to_cover &&
-            bytes_per_second() > 0) {
-            const Clock::time_point expected_answer = taking_from(sent_.back().at) + transmit_time(sent_.back().bytes);
-            if (now >= expected_answer - fastest_)
-                return unanswered_limit;
-        }
-        return 1;
-    }
-
-    // Only where the link can't carry every frame anyway, so no frame is
-    // skipped that could have been shown.
-    bool worth_waiting_for_newer(Clock::time_point now) const
-    {
-        if (keeping_up_ || !newest_known_ || period_ == Clock::duration::zero() || bytes_per_second() == 0 ||
-            transmit_time(frame_bytes_) < period_)
-            return false;
-        const Clock::duration age = now - newest_;
-        return age > period_ / 2 && age <= period_ + period_ / 8;
-    }
-
-    Mode mode_ = Mode::probing;
-    bool asked_ = false;
-    int unanswered_ = 0;
-    Clock::time_point first_request_{};
-    Clock::time_point progress_{};  // the last answer, or the request that started the wait
     struct Request {
         Clock::time_point at;
         std::size_t bytes;
         bool after_frame;
     };
-    std::deque<Request> sent_;  // the unanswered requests
+
+    void request(Clock::time_point now, std::size_t bytes, bool after_frame);
+    Clock::duration transmit_time(std::size_t bytes) const;
+    // When the far end began on bytes sent at `sent`, seen from here.
+    Clock::time_point taking_from(Clock::time_point sent) const;
+    // What an answer to a request of `bytes` may take, at the most.
+    Clock::duration answer_allowance(std::size_t bytes) const;
+
+    Mode mode_ = Mode::probing;
+    bool asked_ = false;
+    Clock::time_point first_request_{};
+    Clock::time_point progress_{};  // the last answer, or the request that started the wait
+    std::deque<Request> sent_;      // the unanswered status requests
+    bool sync_pending_ = false;
+    Clock::time_point sync_at_{};
+    std::size_t sync_covers_ = 0;  // of sent_'s oldest, those asked before the attributes
     bool fastest_known_ = false;
     Clock::duration fastest_{};  // the shortest answer delay: the round trip
+    std::deque<Clock::duration> delays_;  // the latest answer delays, the newest last
     bool keeping_up_ = false;
     bool last_answer_known_ = false;
     Clock::time_point last_answer_{};
@@ -229,5 +165,26 @@ private:
     Clock::time_point newest_{};  // when the newest frame came
     Clock::duration period_{};
 };
+
+// What the local side of the output is doing.
+struct LocalOutput {
+    bool idle = true;              // all of ours has been handed to the system
+    std::size_t backlog = 0;       // bytes the system still holds for the terminal
+    PaceClock::time_point paint_ready{};  // painting may take the loop's time again
+};
+
+struct PaceDecision {
+    enum class Action {
+        send,      // paint the newest picture now
+        wait,      // until `until`, or until something changes
+        coalesce,  // the waiting frame is stale: let the next one replace it
+    };
+    Action action = Action::send;
+    PaceClock::time_point until = PaceClock::time_point::max();
+    bool stop_asking = false;    // the terminal does not answer: no more requests
+    bool ask_where_answers_are = false;  // an answer is overdue: send the attributes request
+};
+
+PaceDecision decide(PaceClock::time_point now, const LinkState& link, const LocalOutput& local);
 
 }  // namespace vexl::term

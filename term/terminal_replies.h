@@ -1,7 +1,8 @@
 #pragma once
 // Picks the terminal's answers out of its input: status reports
-// (CSI 0 n, answering CSI 5 n) and the cell size in pixels (CSI 6 ; H ; W t,
-// answering CSI 16 t). Everything else is a typed key and is dropped. A
+// (CSI 0 n, answering CSI 5 n), device attributes (CSI ? ... c, answering
+// CSI c, which pacing uses to tell a lost status report from a late one)
+// and the cell size in pixels (CSI 6 ; H ; W t, answering CSI 16 t). Everything else is a typed key and is dropped. A
 // sequence split between two reads is joined.
 
 #include <cstdint>
@@ -14,6 +15,9 @@ class TerminalReplies {
 public:
     struct Found {
         int status_reports = 0;
+        // Device attributes came, after this many of the status reports.
+        bool attributes_answered = false;
+        int reports_before_attributes = 0;
         int cell_width = 0;  // pixels; 0: no cell size came
         int cell_height = 0;
     };
@@ -52,6 +56,12 @@ private:
         // "3" reports a fault, but it answers all the same.
         if (final == 'n' && (params_ == "0" || params_ == "3")) {
             ++found.status_reports;
+            return;
+        }
+        if (final == 'c' && params_.rfind('?', 0) == 0) {
+            if (!found.attributes_answered)
+                found.reports_before_attributes = found.status_reports;
+            found.attributes_answered = true;
             return;
         }
         if (final != 't' || params_.rfind("6;", 0) != 0)

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -23,11 +24,9 @@ constexpr long largest_buffer = 1L << 20;
 
 // Terminals answer a cell-size request at once or never.
 constexpr auto cell_size_answer_time = std::chrono::milliseconds(250);
-// How long the terminal is given, when it is handed back, to answer the
-// requests it has had (an answer that came later would reach the shell).
-constexpr auto settle_time = std::chrono::milliseconds(200);
-
 constexpr const char status_request[] = "\x1b[5n";
+// Its answer differs from the status reports and comes after them.
+constexpr const char attributes_request[] = "\x1b[c";
 constexpr const char cell_size_request[] = "\x1b[16t";
 
 // A descriptor of our own on the terminal, so that making it non-blocking
@@ -37,15 +36,33 @@ int open_private(const char* path)
     return ::open(path, O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
 }
 
-int reopen_terminal(int fd)
+bool same_device(int a, int b)
 {
-    char name[256];
-    if (fd < 0 || ttyname_r(fd, name, sizeof name) != 0)
-        return -1;
-    return open_private(name);
+    struct stat first {}, second {};
+    return fstat(a, &first) == 0 && fstat(b, &second) == 0 && first.st_rdev == second.st_rdev;
 }
 
 }  // namespace
+
+// The terminal `fd` is open on, by its name; or, where the name can't be
+// opened (another user's terminal, as after su), through /dev/tty when
+// that is the same terminal; or else `fd`'s own open file, shared with
+// the shell.
+TerminalDescriptor open_terminal_of(int fd)
+{
+    if (fd < 0 || isatty(fd) == 0)
+        return {};
+    char name[256];
+    if (ttyname_r(fd, name, sizeof name) == 0)
+        if (const int own = open_private(name); own >= 0)
+            return {own, false};
+    if (const int controlling = open_private("/dev/tty"); controlling >= 0) {
+        if (same_device(controlling, fd))
+            return {controlling, false};
+        ::close(controlling);
+    }
+    return {fcntl(fd, F_DUPFD_CLOEXEC, 0), true};
+}
 
 LinuxTerminal::LinuxTerminal()
     : LinuxTerminal(-1, term::detect_color_mode(std::getenv("COLORTERM"), std::getenv("TERM")))
@@ -53,10 +70,17 @@ LinuxTerminal::LinuxTerminal()
 }
 
 LinuxTerminal::LinuxTerminal(int fd, term::ColorMode mode)
-    : fd_(fd >= 0 ? reopen_terminal(fd)
-                  : isatty(STDOUT_FILENO) != 0 ? reopen_terminal(STDOUT_FILENO) : open_private("/dev/tty")),
+    : LinuxTerminal(fd >= 0                         ? open_terminal_of(fd)
+                    : isatty(STDOUT_FILENO) != 0    ? open_terminal_of(STDOUT_FILENO)
+                                                    : TerminalDescriptor{open_private("/dev/tty"), false},
+                    mode)
+{
+}
+
+LinuxTerminal::LinuxTerminal(TerminalDescriptor terminal, term::ColorMode mode)
+    : fd_(terminal.fd),
       output_(fd_),
-      session_(fd_, output_),
+      session_(fd_, output_, terminal.shared),
       compositor_(mode),
       painter_(mode)
 {
@@ -136,14 +160,16 @@ void LinuxTerminal::leave()
 // coming.
 void LinuxTerminal::settle_answers(bool cut)
 {
-    if (output_.gone() || pacing_.mode() == term::OutputPacing::Mode::silent)
+    if (output_.gone() || pacing_.mode() == term::LinkState::Mode::silent)
         return;
-    int expected = pacing_.unanswered();
-    if (pacing_.mode() == term::OutputPacing::Mode::answering) {
+    int expected = pacing_.unanswered() + (pacing_.asking_where_answers_are() ? 1 : 0);
+    if (pacing_.mode() == term::LinkState::Mode::answering) {
         TerminalOutput::write_urgently(fd_, status_request, sizeof status_request - 1, false);
         ++expected;
     }
-    const auto end = Clock::now() + settle_time;
+    // As long as the answers have taken lately: an answer that came later
+    // would reach the shell.
+    const auto end = Clock::now() + pacing_.settle_time();
     int answered = 0;
     for (auto now = Clock::now(); now < end && answered < expected; now = Clock::now()) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - now).count();
@@ -154,9 +180,9 @@ void LinuxTerminal::settle_answers(bool cut)
                 return;
             continue;
         }
-        const int reports = replies_.feed(output_.read_input()).status_reports;
-        answered += reports;
-        pacing_.answered(reports, Clock::now());
+        const term::TerminalReplies::Found found = replies_.feed(output_.read_input());
+        answered += found.status_reports + (found.attributes_answered ? 1 : 0);
+        take_answers(found, Clock::now());
         if (output_.gone())
             return;
     }
@@ -214,11 +240,24 @@ void LinuxTerminal::pump(MessageQueue& queue)
     }
 }
 
+// Answers come in order; those before the attributes are owed from before
+// they were asked.
+void LinuxTerminal::take_answers(const term::TerminalReplies::Found& found, Clock::time_point now)
+{
+    if (!found.attributes_answered) {
+        pacing_.answered(found.status_reports, now);
+        return;
+    }
+    pacing_.answered(found.reports_before_attributes, now);
+    pacing_.attributes_answered(now);
+    pacing_.answered(found.status_reports - found.reports_before_attributes, now);
+}
+
 void LinuxTerminal::read_replies()
 {
     const term::TerminalReplies::Found found = replies_.feed(output_.read_input());
     const auto now = Clock::now();
-    pacing_.answered(found.status_reports, now);
+    take_answers(found, now);
     if (found.cell_width > 0 && cell_size_asked_ && now - cell_size_asked_at_ <= cell_size_answer_time) {
         answered_cell_width_ = found.cell_width;
         answered_cell_height_ = found.cell_height;
@@ -233,19 +272,20 @@ void LinuxTerminal::service()
         return;
     read_replies();
     output_.flush();
-    if (!needs_paint_ || output_.gone() || !output_.idle())
+    if (!needs_paint_ || output_.gone())
         return;
     const auto now = Clock::now();
-    if (!pacing_.may_send(now))
-        return;
-    // A terminal that does not answer is held back by what the system
-    // still queues for it.
-    if (pacing_.mode() != term::OutputPacing::Mode::answering && output_.system_backlog() > 0)
-        return;
-    // Painting (scaling above all) takes its time from the player's loop:
-    // at most half of it, so that a busy machine skips frames rather than
-    // falling behind.
-    if (now < next_paint_at_)
+    const term::LocalOutput local{output_.idle(), static_cast<std::size_t>(std::max(output_.system_backlog(), 0)),
+                                  next_paint_at_};
+    const term::PaceDecision decision = term::decide(now, pacing_, local);
+    if (decision.stop_asking)
+        pacing_.stop_asking();
+    if (decision.ask_where_answers_are) {
+        output_.queue(attributes_request);
+        pacing_.asked_where_answers_are(now);
+        output_.flush();
+    }
+    if (decision.action != term::PaceDecision::Action::send)
         return;
     paint();
     const auto done = Clock::now();

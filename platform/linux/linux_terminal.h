@@ -6,7 +6,7 @@
 // and the painter sends only what changed.
 //
 // Output never blocks the caller. A frame goes out only when the previous
-// one has left and term::OutputPacing lets it (the terminal's answers to status
+// one has left and term::the pacing decision lets it (the terminal's answers to status
 // requests, the link's speed measured from them, how new the waiting frame
 // is); meanwhile newer frames replace the waiting one in the buffer, so
 // the terminal always gets the difference between what it was last sent
@@ -33,6 +33,14 @@
 
 namespace vexl::platform {
 
+// A descriptor of the terminal; `shared`: it shares its open file with the
+// shell's descriptors, so it is non-blocking only while the terminal is held.
+struct TerminalDescriptor {
+    int fd = -1;
+    bool shared = false;
+};
+TerminalDescriptor open_terminal_of(int fd);
+
 // Also a message source: the player's loop looks at its queue every
 // millisecond, which is when the console sends what is waiting, reads the
 // terminal's answers and follows job-control signals, even while no new
@@ -41,6 +49,7 @@ class LinuxTerminal final : public Terminal, public MessageSource {
 public:
     // The process's terminal: standard output's when it is one, else the
     // controlling terminal. Without either the console draws nowhere.
+    // (open_terminal_of: its own descriptor where it can have one.)
     LinuxTerminal();
     // The terminal `fd` is open on (such as a pseudo-terminal in a test);
     // `fd` itself is neither changed nor closed.
@@ -86,6 +95,8 @@ public:
 private:
     using Clock = std::chrono::steady_clock;
 
+    LinuxTerminal(TerminalDescriptor terminal, term::ColorMode mode);
+
     bool valid(ConsoleHandle console) const;
     void follow_job_control();
     void apply(term::JobEvent event);
@@ -94,6 +105,7 @@ private:
     void settle_answers(bool cut);
     void service();
     void read_replies();
+    void take_answers(const term::TerminalReplies::Found& found, Clock::time_point now);
     void paint();
     term::TerminalSize terminal_size() const;
     double cell_aspect(const term::TerminalSize& size);
@@ -103,7 +115,7 @@ private:
     TerminalOutput output_;
     TerminalSession session_;
     term::TerminalReplies replies_;
-    term::OutputPacing pacing_;
+    term::LinkState pacing_;
     term::Compositor compositor_;
     term::FramePainter painter_;
     std::string frame_;

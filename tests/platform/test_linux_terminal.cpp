@@ -319,47 +319,34 @@ TEST(LinuxTerminal, AStuckTerminalIsGivenBackAtOnceAndWhole)
     EXPECT_FALSE(vt.bad_sequence) << "the frame cut off in the middle swallowed nothing";
 }
 
-int count_of(const std::string& text, const std::string& what)
-{
-    int n = 0;
-    for (std::size_t at = 0; (at = text.find(what, at)) != std::string::npos; at += what.size())
-        ++n;
-    return n;
-}
-
-TEST(LinuxTerminal, FramesWaitForTheTerminalsAnswers)
+// An answer that goes missing right after the terminal is taken over (a
+// question's reader had it) costs about a frame's time, and the answers
+// after it pace the frames again.
+TEST(LinuxTerminal, ALostAnswerCostsAFrameNotTheRun)
 {
     Pty pty(50, 80);
-    pty.answer_status(true);
-    pty.release_answers(2);  // on taking the terminal over, and after the first frame
+    pty.answer_status();
+    pty.lose_answers(1);
     LinuxTerminal terminal(pty.slave, term::ColorMode::truecolor);
     const ConsoleHandle out = open_console(terminal);
     ThreadMessageQueue queue;
-    // Only the last frame waits when others came meanwhile: whether one
-    // went shows in the count of frame ends.
-    auto pump_for = [&](int ms) {
-        for (int i = 0; i < ms; ++i) {
+    constexpr int frames = 25;
+    const auto start = std::chrono::steady_clock::now();
+    for (int k = 0; k < frames; ++k) {
+        ASSERT_TRUE(write_frame(terminal, out, frame_with_rows_changed(k + 1)));
+        while (std::chrono::steady_clock::now() < start + (k + 1) * std::chrono::milliseconds(40)) {
             terminal.pump(queue);
             sleep_for_ms(1);
         }
-    };
-    pump_for(50);  // the answer arrives at once: a terminal that answers
-    ASSERT_TRUE(write_frame(terminal, out, make_frame(1)));
-    pump_for(50);  // answered at once too: a terminal that keeps up
-    EXPECT_EQ(count_of(pty.drain(), frame_end), 1);
-    for (int k = 2; k <= 4; ++k) {
-        ASSERT_TRUE(write_frame(terminal, out, make_frame(k)));
-        pump_for(50);
     }
-    EXPECT_EQ(count_of(pty.drain(), frame_end), 2) << "two frames unanswered: the next waits";
-    pty.release_answers(1);
-    pump_for(50);
-    EXPECT_EQ(count_of(pty.drain(), frame_end), 0)
-        << "that answer was late: the terminal is slow, and gets one frame at a time";
-    pty.release_answers(1);
-    pump_for(50);
-    EXPECT_EQ(count_of(pty.drain(), frame_end), 1);
-    EXPECT_EQ(terminal.counts().frames_skipped, 0u);
+    // A loaded machine may skip a few; before, the picture stood still for
+    // ten seconds and the pacing was given up.
+    EXPECT_GE(terminal.counts().frames_shown, frames / 2u);
+    const int requests = pty.status_requests();
+    pump_until_idle(terminal);
+    ASSERT_TRUE(write_frame(terminal, out, frame_with_rows_changed(1)));
+    pump_until_idle(terminal);
+    EXPECT_GT(pty.status_requests(), requests) << "the terminal is still asked";
 }
 
 class PlayingAlong : public ::testing::TestWithParam<bool> {};
