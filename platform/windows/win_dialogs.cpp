@@ -11,10 +11,12 @@ int WinDialogs::message_box(WindowHandle owner, const char* text, const char* ca
 {
     // Over an exclusive full-screen picture a box would be drawn where
     // nobody sees it.
-    show_desktop_surface();
+    leave_full_screen_for_dialog();
+    const HWND owner_window = hwnd_of(owner);
     // In front of the console the player was started from, which has the
     // focus.
-    const int answer = MessageBoxA(hwnd_of(owner), text, caption, type | MB_SETFOREGROUND);
+    const UINT placing = MB_SETFOREGROUND | (owner_window != nullptr ? MB_TOPMOST : 0);
+    const int answer = MessageBoxA(owner_window, text, caption, type | placing);
     if (answer > 0)
         return answer;
     const int taken = default_button(type);

@@ -22,8 +22,10 @@ struct Mode {
     int height = 0;
 };
 
-// The device that holds the display exclusively, if any (main thread).
+// The device that holds the display exclusively, if any, and its window
+// (main thread).
 IDirectDraw* exclusive_device = nullptr;
+HWND exclusive_window = nullptr;
 
 DrawResult result_of(HRESULT hr)
 {
@@ -260,6 +262,7 @@ public:
         }
         if ((flags & DDSCL_EXCLUSIVE) != 0 && exclusive_device != device_) {
             exclusive_device = device_;
+            exclusive_window = hwnd;
             restore_token_ = add_restore_hook(&WinDirectDraw::restore_hook, device_);
         }
         return DD_OK;
@@ -391,10 +394,16 @@ DrawResult create_win_direct_draw(DirectDraw*& out, std::string& detail)
     return DD_OK;
 }
 
-void show_desktop_surface()
+void leave_full_screen_for_dialog()
 {
-    if (exclusive_device != nullptr)
-        exclusive_device->FlipToGDISurface();
+    if (exclusive_device == nullptr)
+        return;
+    exclusive_device->FlipToGDISurface();
+    exclusive_device->RestoreDisplayMode();
+    exclusive_device->SetCooperativeLevel(exclusive_window, DDSCL_NORMAL);
+    // An empty window the size of the screen would hide the box.
+    ShowWindow(exclusive_window, SW_HIDE);
+    exclusive_device = nullptr;
 }
 
 }  // namespace vexl::platform

@@ -24,8 +24,9 @@ namespace vexl::platform {
 // `detail`.
 DrawResult create_win_direct_draw(DirectDraw*& out, std::string& detail);
 
-// Makes the desktop's own surface the visible one while a full-screen
-// display is up, so that a message box over it can be seen.
-void show_desktop_surface();
+// Gives the display back to the desktop (its own mode, no exclusive use)
+// when a message box must be seen over a full-screen display: the only box
+// then is "Loading failed.", after which the screen goes anyway.
+void leave_full_screen_for_dialog();
 
 }  // namespace vexl::platform
