@@ -1,5 +1,5 @@
 #!/bin/sh
-# Sets up a Debian 12 machine for vexlade, builds it, and then:
+# Sets up a Debian 12 or 13 machine for vexlade, builds it, and then:
 #   ./build.sh play    plays the default demo (generated once, kept in build/)
 #   ./build.sh test    runs the whole test suite
 #   ./build.sh build   only builds
@@ -18,18 +18,29 @@ set -eu
 mode=${1:-play}
 top=$(cd "$(dirname "$0")" && pwd)
 
+# The release, the one thing in this script that knows of releases: a
+# package whose name differs between them is named here. Every package
+# below has the same name on Debian 12 (bookworm) and 13 (trixie).
+release=$( (. /etc/os-release && echo "${VERSION_CODENAME:-}") 2>/dev/null || true)
+release_packages=""
+case "$release" in
+  bookworm|trixie) ;;
+  *) echo "Note: vexlade is tried on Debian 12 and 13, not on '${release:-this system}'." >&2 ;;
+esac
+
 # What building needs, what the web player needs on top (emscripten), and
 # what the tests need (terminal and X display for the end-to-end tests, a
 # browser for the web player's).
 build_packages="build-essential cmake pkg-config liblzo2-dev libsdl2-dev libsndfile1-dev
-  libpng-dev console-data libgtest-dev libgmock-dev libbenchmark-dev scdoc file libchafa-dev"
+  libpng-dev console-data libgtest-dev libgmock-dev libbenchmark-dev scdoc file"
 web_packages="emscripten"
 # The Windows player: the cross compiler; wine64 runs it in the tests.
 windows_packages="g++-mingw-w64-x86-64-posix"
 test_packages="$web_packages $windows_packages wine64 tmux xvfb xauth xdotool x11-apps chromium chromium-driver
   python3-selenium x11-utils evilwm desktop-file-utils man-db bash-completion python3-pyte"
 # vexl record encodes through FFmpeg's libraries.
-build_packages="$build_packages libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev"
+build_packages="$build_packages libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev
+  $release_packages"
 
 case "$mode" in
   play|build) packages=$build_packages ;;

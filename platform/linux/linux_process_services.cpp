@@ -12,6 +12,7 @@
 #include "platform/linux/linux_sleep.h"
 #include "platform/linux/linux_terminal.h"
 #include "platform/linux/sdl_display.h"
+#include "platform/linux/standard_descriptors.h"
 #include "platform/linux/termination_signals.h"
 #include "platform/restore_hooks.h"
 #include "platform/run_report.h"
@@ -21,6 +22,9 @@ namespace vexl::platform {
 
 int run_with_process_services(int (*body)())
 {
+    // Before anything opens a file: started with standard input closed, the
+    // questions must not find the terminal there.
+    reserve_standard_descriptors();
     ScopedLinuxDiagnostics diagnostics;
     RunReport report;
     ScopedService<RunReport> report_slot(report);
@@ -33,7 +37,7 @@ int run_with_process_services(int (*body)())
 
     JobControlSignals job_control;  // Ctrl+Z, SIGCONT, SIGWINCH
     LinuxTerminal terminal;
-    terminal.set_rasterizer(full_screen_glyphs());
+    terminal.set_font(full_screen_font());
     ScopedService<Terminal> terminal_slot(terminal);
     messages.add_source(&terminal);  // follows job control between frames
     LinuxDialogs dialogs(&terminal);

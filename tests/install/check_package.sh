@@ -11,19 +11,21 @@ out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 cpack --config "$build/CPackConfig.cmake" -B "$out" >"$out/cpack.log" 2>&1 ||
   { cat "$out/cpack.log" >&2; fail "cpack"; }
-deb=$out/vexlade_${VEXL_VERSION}_$(dpkg --print-architecture).deb
+deb=$out/vexlade_${VEXL_PACKAGE_VERSION}_$(dpkg --print-architecture).deb
 [ -f "$deb" ] || fail "no $(basename "$deb") made: $(ls "$out")"
 
 field() { dpkg-deb --field "$deb" "$1"; }
 [ "$(field Package)" = vexlade ] || fail "Package: $(field Package)"
-[ "$(field Version)" = "$VEXL_VERSION" ] || fail "Version: $(field Version)"
+[ "$(field Version)" = "$VEXL_PACKAGE_VERSION" ] || fail "Version: $(field Version)"
 [ "$(field Section)" = games ] || fail "Section: $(field Section)"
 dpkg-deb --info "$deb" | grep -q "^  vexlade plays text-mode demos" || fail "no long description"
-# Computed from the binaries: every library they link.
+# Computed from the binaries: every library they link, under the names of
+# the release built on (FFmpeg's carry their soname's number, libpng16-16t64
+# Debian 13's time_t suffix).
 depends=$(field Depends)
-for library in libc6 libstdc++6 liblzo2-2 libpng16-16 libsdl2-2.0-0 libsndfile1 libchafa0 \
-               libavcodec59 libavformat59 libswscale6 libswresample4; do
-  echo "$depends" | grep -q "\(^\|, \)$library (>= " || fail "Depends lacks $library: $depends"
+for library in libc6 'libstdc\+\+6' liblzo2-2 libpng16-16 libsdl2-2.0-0 libsndfile1 \
+               libavcodec libavformat libswscale libswresample; do
+  echo "$depends" | grep -Eq "(^|, )$library[0-9]*(t64)? \(>= " || fail "Depends lacks $library: $depends"
 done
 
 # The files of an install under /usr, owned by root, programs executable
