@@ -3,4 +3,4 @@
 # the web site's layout of frames in pieces.
 vexl_library(vexl_pack
   SOURCES pack_stream.cpp block_writer.cpp pack_blocks.cpp frame_reader.cpp pack_survey.cpp piece_layout.cpp
-  LIBS vexl_frame_geometry PkgConfig::LZO2)
+  LIBS vexl_frame_geometry vexl_lzo)

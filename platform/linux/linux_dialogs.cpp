@@ -19,20 +19,6 @@
 namespace vexl::platform {
 namespace {
 
-int default_button(std::uint32_t type)
-{
-    return type == MB_YESNO ? IDYES : IDOK;
-}
-
-const char* button_name(int button)
-{
-    switch (button) {
-    case IDYES: return "Yes";
-    case IDNO: return "No";
-    default: return "OK";
-    }
-}
-
 std::string lower_trimmed(const std::string& line)
 {
     std::size_t begin = 0, end = line.size();
