@@ -25,9 +25,11 @@ const soundName = 'ld_vexl.d2';
 const caption = 'lumen-drift Vexlade 2003';
 const aheadPieces = 6;  // fetched ahead of the position: 24 s, a few hundred kilobytes
 const soundAhead = 2;   // chunks the worklet holds ahead of the position
-// Seconds in hand past the position before it plays on (no stall at
-// once), and, while it plays, before it holds: the next piece has the
-// second to arrive rather than holding playback while it does.
+// Seconds in hand past the position before the output is told to play on
+// (no stall at once), and, once told, before it is told to hold: the next
+// piece has that second to arrive. Told by what the output was told, not
+// by what is heard, which trails it by the output's latency (a margin by
+// the heard state would stop and start it over and over).
 const startReach = 1;
 const keepReach = 0.1;
 
@@ -186,6 +188,7 @@ class VexladePlayer extends HTMLElement {
     seconds = Math.max(0, Math.min(Number(seconds) || 0, end));
     const position = Math.round(seconds * this.clock.rate);
     const token = this.clock.seek(position);
+    this.flowing = false;
     this.output?.seek(position, token);
     if (this.playback.started)
       this.playback.set('seeking');
@@ -393,6 +396,7 @@ class VexladePlayer extends HTMLElement {
     this.damage = '';
     this.failed = false;
     this.heardFirst = false;
+    this.flowing = false;  // the output was told to play on
   }
 
   position() {
@@ -457,7 +461,7 @@ class VexladePlayer extends HTMLElement {
     const heard = output ? output.heardFrame() : null;
     const position = this.clock.position(heard);
     const frame = this.frameAt(position);
-    const reach = position + this.clock.rate * (this.playback.state === 'playing' ? keepReach : startReach);
+    const reach = position + this.clock.rate * (this.flowing ? keepReach : startReach);
     demo.frames.near(frame, aheadPieces, this.frameAt(reach));
     demo.sound?.near(position, aheadPieces, reach);
     const soundIn = this.feed(position, reach);
@@ -471,7 +475,8 @@ class VexladePlayer extends HTMLElement {
     const atEnd = position >= this.clock.endSample;
     if (output) {
       output.setLength(demo.sound === undefined ? Infinity : demo.sound?.length ?? 0);
-      output.run(playback.intent === 'play' && framesIn && soundIn && !atEnd);
+      this.flowing = playback.intent === 'play' && framesIn && soundIn && !atEnd;
+      output.run(this.flowing);
     }
     const moving = output ? this.clock.moving(heard) : false;
     if (moving && !this.heardFirst) {
