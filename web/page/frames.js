@@ -71,6 +71,12 @@ async function inflate(bytes) {
 // The frames of a site (demo.json's "frames"), a piece of them at a time.
 export class PieceFrames {
   constructor(module, manifest, base, onBytes) {
+    // Firefox before 113 and Safari before 16.4 have no such stream.
+    try {
+      new DecompressionStream('deflate-raw');
+    } catch {
+      throw new LoadError('This browser cannot inflate the site\'s frames (it has no DecompressionStream for raw deflate)');
+    }
     const frames = manifest.frames;
     this.module = module;
     this.count = frames.count;
