@@ -9,6 +9,7 @@
 #include "platform/linux/linux_diagnostics.h"
 #include "platform/linux/linux_dialogs.h"
 #include "platform/linux/linux_files.h"
+#include "platform/linux/linux_programs.h"
 #include "platform/linux/linux_sleep.h"
 #include "platform/linux/job_control_signals.h"
 #include "platform/linux/linux_terminal.h"
@@ -48,6 +49,8 @@ int main(int, char**)
     platform::ScopedService<platform::Display> display_slot(display);
     platform::LinuxAudioLibrary audio;
     platform::ScopedService<platform::AudioLibrary> audio_slot(audio);
+    platform::LinuxPrograms programs;  // a terminal window for a run that has no terminal
+    platform::ScopedService<platform::Programs> programs_slot(programs);
 
     const int code = ask_settings();
 
