@@ -3,7 +3,8 @@
 #   ./build.sh play    plays the default demo (generated once, kept in build/)
 #   ./build.sh test    runs the whole test suite
 #   ./build.sh build   only builds
-#   ./build.sh package builds build/vexlade_<version>_<arch>.deb
+#   ./build.sh package builds the Debian packages build/vexlade_<version>_<arch>.deb
+#                      (the player) and build/vexl_<version>_<arch>.deb (the tool)
 #   ./build.sh web     builds with the web player and writes the default
 #                      demo's site to build/site (serve it with any web server)
 #   ./build.sh asan    builds with ASan+UBSan in build-asan/ and runs the tests
@@ -22,7 +23,7 @@ build_packages="build-essential cmake pkg-config liblzo2-dev libsdl2-dev libsndf
   libpng-dev console-data libgtest-dev libgmock-dev libbenchmark-dev scdoc file libchafa-dev"
 web_packages="emscripten"
 test_packages="$web_packages tmux xvfb xauth xdotool x11-apps chromium chromium-driver python3-selenium
-  x11-utils evilwm desktop-file-utils man-db bash-completion python3-pyte"
+  x11-utils evilwm desktop-file-utils man-db bash-completion python3-pyte xterm xfonts-base lintian appstream"
 # vexl record encodes through FFmpeg's libraries.
 build_packages="$build_packages libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev"
 
