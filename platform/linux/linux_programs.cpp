@@ -132,7 +132,7 @@ bool LinuxPrograms::restart_in_terminal_window(std::span<const int> answers, std
         return false;
     }
     if (!named("DISPLAY") && !named("WAYLAND_DISPLAY")) {
-        problem = "no desktop to open one on (neither DISPLAY nor WAYLAND_DISPLAY is set)";
+        problem = "no desktop to open one on";
         return false;
     }
     const std::string self = own_path(problem);
