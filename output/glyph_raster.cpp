@@ -4,7 +4,7 @@
 #include <array>
 #include <cstring>
 
-#include "output/palette16.h"
+#include "core/palette16.h"
 
 namespace vexl {
 namespace {

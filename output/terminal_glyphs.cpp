@@ -9,7 +9,7 @@
 
 namespace vexl {
 
-platform::CellRasterizer full_screen_glyphs()
+term::CellRasterizer full_screen_glyphs()
 {
     auto draw = [](const platform::CharInfo* cells, int rows, int cols, std::uint32_t* pixels) {
         const int width = cols * glyph_width, height = rows * glyph_height;

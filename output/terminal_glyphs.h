@@ -2,10 +2,10 @@
 // The glyphs and colours of the full screen as a rasteriser for the
 // terminal, which draws a picture it has to scale down with them.
 
-#include "platform/cell_rasterizer.h"
+#include "term/cell_rasterizer.h"
 
 namespace vexl {
 
-platform::CellRasterizer full_screen_glyphs();
+term::CellRasterizer full_screen_glyphs();
 
 }  // namespace vexl

@@ -5,4 +5,4 @@ vexl_library(vexl_launcher
   LIBS vexl_console vexl_ddraw vexl_pack vexl_audio vexl_records vexl_platform_api)
 
 add_executable(vexlade main.cpp)
-target_link_libraries(vexlade PRIVATE vexl_launcher vexl_terminal_glyphs vexl_platform_linux vexl_warnings)
+target_link_libraries(vexlade PRIVATE vexl_launcher vexl_platform_linux vexl_warnings)

@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/frame_timing.h"
+
 namespace vexl {
 
 inline constexpr const char* frame_file_name = "ld_vexl.d1";  // in the current directory
@@ -19,9 +21,6 @@ inline constexpr std::uint32_t frame_read_size = 8000;  // one TextFrame per rea
 // The largest frame file the player loads: what a signed 32-bit file size
 // describes.
 inline constexpr std::int64_t largest_frame_file = INT32_MAX;
-inline constexpr std::int32_t frames_per_second = 25;
-inline constexpr std::int32_t clock_rate = 22050;                              // samples per second
-inline constexpr std::int32_t frame_interval = clock_rate / frames_per_second;  // 882 samples
 inline constexpr std::int32_t end_limit = 15567300;  // 706 s: exactly 17650 frame intervals
 inline constexpr std::uint32_t idle_sleep_ms = 1;
 

@@ -98,7 +98,7 @@ void measure_punctuality(benchmark::State& state, const LinuxAudioLibrary::Optio
     std::vector<double> lateness_ms;
     for (auto _ : state) {
         ThreadMessageQueue queue;
-        LinuxTerminal console(slave, ColorMode::truecolor);
+        LinuxTerminal console(slave, term::ColorMode::truecolor);
         TimedTerminal terminal(console);
         terminal.stop_after = frames + 1;
         LinuxSleeper sleeper;

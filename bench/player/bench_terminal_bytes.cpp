@@ -6,10 +6,10 @@
 
 #include "bench/player/sample_demo.h"
 #include "output/terminal_glyphs.h"
-#include "platform/linux/cp437.h"
-#include "platform/linux/frame_painter.h"
-#include "platform/linux/picture_layout.h"
-#include "platform/linux/compositor.h"
+#include "core/cp437.h"
+#include "term/frame_painter.h"
+#include "term/picture_layout.h"
+#include "term/compositor.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -17,8 +17,8 @@
 namespace vexl {
 namespace {
 
-using platform::ColorMode;
-using platform::FramePainter;
+using term::ColorMode;
+using term::FramePainter;
 
 using Frames = std::vector<std::vector<std::uint8_t>>;
 
@@ -56,10 +56,10 @@ std::size_t naive_repaint_bytes(const std::vector<std::uint8_t>& frame)
         for (int j = 0; j < 80; ++j) {
             const std::uint8_t ch = frame[static_cast<std::size_t>(i * 160 + 2 * j)];
             const std::uint8_t attr = frame[static_cast<std::size_t>(i * 160 + 2 * j + 1)];
-            const platform::Rgb f = platform::vga_palette[attr & 15], b = platform::vga_palette[attr >> 4];
+            const term::Rgb f = term::vga_palette[attr & 15], b = term::vga_palette[attr >> 4];
             bytes += static_cast<std::size_t>(std::snprintf(sgr, sizeof sgr, "\x1b[38;2;%d;%d;%d;48;2;%d;%d;%dm",
                                                             f.r, f.g, f.b, b.r, b.g, b.b));
-            bytes += platform::cp437_utf8[ch].length;
+            bytes += cp437_utf8[ch].length;
         }
     }
     return bytes;
@@ -91,9 +91,9 @@ void paint_demo(benchmark::State& state, const Frames& (*demo)(), ColorMode mode
         state.SkipWithError("set VEXL_BENCH_DEMO to a frame file");
         return;
     }
-    platform::Compositor compositor(mode);
+    term::Compositor compositor(mode);
     compositor.set_rasterizer(full_screen_glyphs());
-    const platform::PictureLayout layout = platform::choose_layout(
+    const term::PictureLayout layout = term::choose_layout(
         50, 80, compositor.glyph_width(), compositor.glyph_height(), rows, cols, 0.5, compositor.can_scale());
     FramePainter painter(mode);
     painter.set_screen_size(rows, cols);

@@ -35,10 +35,10 @@
 #include <vector>
 
 #include "platform/linux/fd_write.h"
-#include "platform/linux/frame_painter.h"
+#include "term/frame_painter.h"
 #include "platform/linux/linux_terminal.h"
 #include "platform/thread_message_queue.h"
-#include "tests/platform/vt_screen.h"
+#include "tests/support/vt_screen.h"
 
 namespace vexl {
 namespace {
@@ -198,10 +198,10 @@ void BM_ThrottledTerminal(benchmark::State& state)
             return;
         }
         SlowTerminal far_side(master, rate, round_trip);
-        platform::LinuxTerminal console(slave, platform::ColorMode::truecolor);
+        platform::LinuxTerminal console(slave, term::ColorMode::truecolor);
         platform::ThreadMessageQueue queue;
         platform::ConsoleHandle out = nullptr;
-        platform::FramePainter painter(platform::ColorMode::truecolor);
+        term::FramePainter painter(term::ColorMode::truecolor);
         std::string bytes;
         std::uint64_t blocking_bytes = 0;
         if (blocking) {

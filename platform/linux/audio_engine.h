@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "platform/audio_library.h"
-#include "platform/linux/audio_clock.h"
+#include "audio/audio_clock.h"
 #include "platform/linux/sound_decoder.h"
 
 namespace vexl::platform {

@@ -10,25 +10,11 @@
 #include <cstring>
 #include <ctime>
 
+#include "platform/linux/fd_write.h"
 #include "platform/restore_hooks.h"
 
 namespace vexl::platform {
 namespace {
-
-// write(2) until everything is out or a real error happens.
-void write_all(int fd, const char* data, std::size_t size)
-{
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, size);
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return;
-        }
-        data += written;
-        size -= static_cast<std::size_t>(written);
-    }
-}
 
 int open_for_append(const char* path)
 {

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -23,11 +24,9 @@ constexpr long largest_buffer = 1L << 20;
 
 // Terminals answer a cell-size request at once or never.
 constexpr auto cell_size_answer_time = std::chrono::milliseconds(250);
-// How long the terminal is given, when it is handed back, to answer the
-// requests it has had (an answer that came later would reach the shell).
-constexpr auto settle_time = std::chrono::milliseconds(200);
-
 constexpr const char status_request[] = "\x1b[5n";
+// Its answer differs from the status reports and comes after them.
+constexpr const char attributes_request[] = "\x1b[c";
 constexpr const char cell_size_request[] = "\x1b[16t";
 
 // A descriptor of our own on the terminal, so that making it non-blocking
@@ -37,26 +36,51 @@ int open_private(const char* path)
     return ::open(path, O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
 }
 
-int reopen_terminal(int fd)
+bool same_device(int a, int b)
 {
-    char name[256];
-    if (fd < 0 || ttyname_r(fd, name, sizeof name) != 0)
-        return -1;
-    return open_private(name);
+    struct stat first {}, second {};
+    return fstat(a, &first) == 0 && fstat(b, &second) == 0 && first.st_rdev == second.st_rdev;
 }
 
 }  // namespace
 
+// The terminal `fd` is open on, by its name; or, where the name can't be
+// opened (another user's terminal, as after su), through /dev/tty when
+// that is the same terminal; or else `fd`'s own open file, shared with
+// the shell.
+TerminalDescriptor open_terminal_of(int fd)
+{
+    if (fd < 0 || isatty(fd) == 0)
+        return {};
+    char name[256];
+    if (ttyname_r(fd, name, sizeof name) == 0)
+        if (const int own = open_private(name); own >= 0)
+            return {own, false};
+    if (const int controlling = open_private("/dev/tty"); controlling >= 0) {
+        if (same_device(controlling, fd))
+            return {controlling, false};
+        ::close(controlling);
+    }
+    return {fcntl(fd, F_DUPFD_CLOEXEC, 0), true};
+}
+
 LinuxTerminal::LinuxTerminal()
-    : LinuxTerminal(-1, detect_color_mode(std::getenv("COLORTERM"), std::getenv("TERM")))
+    : LinuxTerminal(-1, term::detect_color_mode(std::getenv("COLORTERM"), std::getenv("TERM")))
 {
 }
 
-LinuxTerminal::LinuxTerminal(int fd, ColorMode mode)
-    : fd_(fd >= 0 ? reopen_terminal(fd)
-                  : isatty(STDOUT_FILENO) != 0 ? reopen_terminal(STDOUT_FILENO) : open_private("/dev/tty")),
+LinuxTerminal::LinuxTerminal(int fd, term::ColorMode mode)
+    : LinuxTerminal(fd >= 0                         ? open_terminal_of(fd)
+                    : isatty(STDOUT_FILENO) != 0    ? open_terminal_of(STDOUT_FILENO)
+                                                    : TerminalDescriptor{open_private("/dev/tty"), false},
+                    mode)
+{
+}
+
+LinuxTerminal::LinuxTerminal(TerminalDescriptor terminal, term::ColorMode mode)
+    : fd_(terminal.fd),
       output_(fd_),
-      session_(fd_, output_),
+      session_(fd_, output_, terminal.shared),
       compositor_(mode),
       painter_(mode)
 {
@@ -104,8 +128,7 @@ void LinuxTerminal::take()
         output_.queue(status_request);
         pacing_.requested_alone(Clock::now());
     }
-    winsize size{};
-    if (!cell_size_asked_ && ioctl(fd_, TIOCGWINSZ, &size) == 0 && cell_aspect_of(size) == 0) {
+    if (!cell_size_asked_ && term::cell_aspect_of(terminal_size()) == 0) {
         cell_size_asked_ = true;
         cell_size_asked_at_ = Clock::now();
         output_.queue(cell_size_request);
@@ -137,14 +160,16 @@ void LinuxTerminal::leave()
 // coming.
 void LinuxTerminal::settle_answers(bool cut)
 {
-    if (output_.gone() || pacing_.mode() == OutputPacing::Mode::silent)
+    if (output_.gone() || pacing_.mode() == term::LinkState::Mode::silent)
         return;
-    int expected = pacing_.unanswered();
-    if (pacing_.mode() == OutputPacing::Mode::answering) {
+    int expected = pacing_.unanswered() + (pacing_.asking_where_answers_are() ? 1 : 0);
+    if (pacing_.mode() == term::LinkState::Mode::answering) {
         TerminalOutput::write_urgently(fd_, status_request, sizeof status_request - 1, false);
         ++expected;
     }
-    const auto end = Clock::now() + settle_time;
+    // As long as the answers have taken lately: an answer that came later
+    // would reach the shell.
+    const auto end = Clock::now() + pacing_.settle_time();
     int answered = 0;
     for (auto now = Clock::now(); now < end && answered < expected; now = Clock::now()) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - now).count();
@@ -155,9 +180,9 @@ void LinuxTerminal::settle_answers(bool cut)
                 return;
             continue;
         }
-        const int reports = replies_.feed(output_.read_input()).status_reports;
-        answered += reports;
-        pacing_.answered(reports, Clock::now());
+        const term::TerminalReplies::Found found = replies_.feed(output_.read_input());
+        answered += found.status_reports + (found.attributes_answered ? 1 : 0);
+        take_answers(found, Clock::now());
         if (output_.gone())
             return;
     }
@@ -169,33 +194,33 @@ void LinuxTerminal::follow_job_control()
     if (!allocated_ || fd_ < 0)
         return;
     if (JobControlSignals::take_stop_request())
-        apply(JobEvent::stop_request);
+        apply(term::JobEvent::stop_request);
     if (JobControlSignals::continues() != seen_continues_) {
         seen_continues_ = JobControlSignals::continues();
-        apply(JobEvent::continued);
+        apply(term::JobEvent::continued);
     }
     if (JobControlSignals::resizes() != seen_resizes_) {
         seen_resizes_ = JobControlSignals::resizes();
-        apply(JobEvent::resized);
+        apply(term::JobEvent::resized);
     }
 }
 
-void LinuxTerminal::apply(JobEvent event)
+void LinuxTerminal::apply(term::JobEvent event)
 {
-    const JobStep step = next_job_step(session_.hold(), event);
-    if ((step.actions & JobAction::leave) != 0)
+    const term::JobStep step = term::next_job_step(session_.hold(), event);
+    if ((step.actions & term::JobAction::leave) != 0)
         leave();
-    if ((step.actions & JobAction::stop) != 0) {
+    if ((step.actions & term::JobAction::stop) != 0) {
         JobControlSignals::stop_process();
         seen_continues_ = JobControlSignals::continues();  // that continue is this one
     }
-    if ((step.actions & JobAction::take) != 0)
+    if ((step.actions & term::JobAction::take) != 0)
         take();
-    if ((step.actions & JobAction::retake_modes) != 0) {
+    if ((step.actions & term::JobAction::retake_modes) != 0) {
         session_.retake_modes();
         output_.flush();
     }
-    if ((step.actions & (JobAction::repaint | JobAction::retake_modes)) != 0) {
+    if ((step.actions & (term::JobAction::repaint | term::JobAction::retake_modes)) != 0) {
         // The terminal may have reflowed, cleared or been written over.
         painter_.invalidate();
         needs_paint_ = true;
@@ -215,11 +240,24 @@ void LinuxTerminal::pump(MessageQueue& queue)
     }
 }
 
+// Answers come in order; those before the attributes are owed from before
+// they were asked.
+void LinuxTerminal::take_answers(const term::TerminalReplies::Found& found, Clock::time_point now)
+{
+    if (!found.attributes_answered) {
+        pacing_.answered(found.status_reports, now);
+        return;
+    }
+    pacing_.answered(found.reports_before_attributes, now);
+    pacing_.attributes_answered(now);
+    pacing_.answered(found.status_reports - found.reports_before_attributes, now);
+}
+
 void LinuxTerminal::read_replies()
 {
-    const TerminalReplies::Found found = replies_.feed(output_.read_input());
+    const term::TerminalReplies::Found found = replies_.feed(output_.read_input());
     const auto now = Clock::now();
-    pacing_.answered(found.status_reports, now);
+    take_answers(found, now);
     if (found.cell_width > 0 && cell_size_asked_ && now - cell_size_asked_at_ <= cell_size_answer_time) {
         answered_cell_width_ = found.cell_width;
         answered_cell_height_ = found.cell_height;
@@ -234,54 +272,57 @@ void LinuxTerminal::service()
         return;
     read_replies();
     output_.flush();
-    if (!needs_paint_ || output_.gone() || !output_.idle())
+    if (!needs_paint_ || output_.gone())
         return;
     const auto now = Clock::now();
-    if (!pacing_.may_send(now))
-        return;
-    // A terminal that does not answer is held back by what the system
-    // still queues for it.
-    if (pacing_.mode() != OutputPacing::Mode::answering && output_.system_backlog() > 0)
-        return;
-    // Painting (scaling above all) takes its time from the player's loop:
-    // at most half of it, so that a busy machine skips frames rather than
-    // falling behind.
-    if (now < next_paint_at_)
+    const term::LocalOutput local{output_.idle(), static_cast<std::size_t>(std::max(output_.system_backlog(), 0)),
+                                  next_paint_at_};
+    const term::PaceDecision decision = term::decide(now, pacing_, local);
+    if (decision.stop_asking)
+        pacing_.stop_asking();
+    if (decision.ask_where_answers_are) {
+        output_.queue(attributes_request);
+        pacing_.asked_where_answers_are(now);
+        output_.flush();
+    }
+    if (decision.action != term::PaceDecision::Action::send)
         return;
     paint();
     const auto done = Clock::now();
     next_paint_at_ = done + (done - now);
 }
 
-double LinuxTerminal::cell_aspect(const winsize& size)
+double LinuxTerminal::cell_aspect(const term::TerminalSize& size)
 {
-    const double from_size = cell_aspect_of(size);
+    const double from_size = term::cell_aspect_of(size);
     if (from_size > 0)
         return from_size;
     if (answered_cell_width_ > 0) {
-        winsize answered{};
-        answered.ws_row = answered.ws_col = 1;
-        answered.ws_xpixel = static_cast<unsigned short>(std::min(answered_cell_width_, 0xFFFF));
-        answered.ws_ypixel = static_cast<unsigned short>(std::min(answered_cell_height_, 0xFFFF));
-        if (const double aspect = cell_aspect_of(answered); aspect > 0)
+        if (const double aspect = term::cell_aspect_of({1, 1, answered_cell_width_, answered_cell_height_}); aspect > 0)
             return aspect;
     }
-    return usual_cell_aspect;
+    return term::usual_cell_aspect;
+}
+
+term::TerminalSize LinuxTerminal::terminal_size() const
+{
+    winsize size{};
+    if (ioctl(fd_, TIOCGWINSZ, &size) != 0)
+        return {};
+    return {size.ws_row, size.ws_col, size.ws_xpixel, size.ws_ypixel};
 }
 
 void LinuxTerminal::paint()
 {
-    winsize size{};
-    if (ioctl(fd_, TIOCGWINSZ, &size) != 0)
-        size = winsize{};
-    const PictureLayout layout =
-        choose_layout(buffer_rows_, buffer_cols_, compositor_.glyph_width(), compositor_.glyph_height(), size.ws_row,
-                      size.ws_col, cell_aspect(size), compositor_.can_scale());
+    const term::TerminalSize size = terminal_size();
+    const term::PictureLayout layout =
+        term::choose_layout(buffer_rows_, buffer_cols_, compositor_.glyph_width(), compositor_.glyph_height(), size.rows,
+                            size.cols, cell_aspect(size), compositor_.can_scale());
     if (layout != layout_) {
         layout_ = layout;
         painter_.invalidate();  // margins cleared, the picture drawn whole
     }
-    painter_.set_screen_size(size.ws_row, size.ws_col);
+    painter_.set_screen_size(size.rows, size.cols);
     painter_.begin(frame_);
     compositor_.compose(buffer_.data(), buffer_rows_, buffer_cols_, layout_, buffer_changed_, painter_);
     buffer_changed_ = false;
@@ -303,7 +344,7 @@ void LinuxTerminal::paint()
 
 void LinuxTerminal::suspend()
 {
-    apply(JobEvent::give_back);
+    apply(term::JobEvent::give_back);
 }
 
 bool LinuxTerminal::set_title(const char* title)
@@ -361,7 +402,7 @@ bool LinuxTerminal::write_output(ConsoleHandle console, const CharInfo* cells, C
     if (!valid(console) || cells == nullptr)
         return false;
     follow_job_control();
-    apply(JobEvent::output);
+    apply(term::JobEvent::output);
 
     // Clip the region to the screen buffer and to the part of the source
     // that lies behind the origin.
@@ -427,7 +468,7 @@ bool LinuxTerminal::free_console()
 {
     if (!allocated_)
         return false;
-    apply(JobEvent::give_back);
+    apply(term::JobEvent::give_back);
     tell_after_run();
     allocated_ = false;
     session_.reset();
@@ -435,7 +476,7 @@ bool LinuxTerminal::free_console()
     buffer_cols_ = 80;
     buffer_.clear();
     frames_written_ = frames_shown_ = frames_skipped_ = shown_up_to_ = 0;
-    layout_ = PictureLayout{};
+    layout_ = term::PictureLayout{};
     return true;
 }
 

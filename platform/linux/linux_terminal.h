@@ -6,12 +6,12 @@
 // and the painter sends only what changed.
 //
 // Output never blocks the caller. A frame goes out only when the previous
-// one has left and OutputPacing lets it (the terminal's answers to status
+// one has left and term::the pacing decision lets it (the terminal's answers to status
 // requests, the link's speed measured from them, how new the waiting frame
 // is); meanwhile newer frames replace the waiting one in the buffer, so
 // the terminal always gets the difference between what it was last sent
 // and the newest picture. Job control is followed as a
-// full-screen program should (next_job_step): Ctrl+Z gives the terminal
+// full-screen program should (term::next_job_step): Ctrl+Z gives the terminal
 // back before the process stops; after it continues, or after a resize,
 // the whole picture is drawn anew.
 
@@ -20,18 +20,26 @@
 #include <string>
 #include <vector>
 
-#include "platform/cell_rasterizer.h"
-#include "platform/linux/compositor.h"
-#include "platform/linux/frame_painter.h"
-#include "platform/linux/job_control_steps.h"
-#include "platform/linux/output_pacing.h"
+#include "term/cell_rasterizer.h"
+#include "term/compositor.h"
+#include "term/frame_painter.h"
+#include "term/job_control_steps.h"
+#include "term/output_pacing.h"
 #include "platform/linux/terminal_output.h"
-#include "platform/linux/terminal_replies.h"
+#include "term/terminal_replies.h"
 #include "platform/linux/terminal_session.h"
 #include "platform/messages.h"
 #include "platform/terminal.h"
 
 namespace vexl::platform {
+
+// A descriptor of the terminal; `shared`: it shares its open file with the
+// shell's descriptors, so it is non-blocking only while the terminal is held.
+struct TerminalDescriptor {
+    int fd = -1;
+    bool shared = false;
+};
+TerminalDescriptor open_terminal_of(int fd);
 
 // Also a message source: the player's loop looks at its queue every
 // millisecond, which is when the console sends what is waiting, reads the
@@ -41,10 +49,11 @@ class LinuxTerminal final : public Terminal, public MessageSource {
 public:
     // The process's terminal: standard output's when it is one, else the
     // controlling terminal. Without either the console draws nowhere.
+    // (open_terminal_of: its own descriptor where it can have one.)
     LinuxTerminal();
     // The terminal `fd` is open on (such as a pseudo-terminal in a test);
     // `fd` itself is neither changed nor closed.
-    LinuxTerminal(int fd, ColorMode mode);
+    LinuxTerminal(int fd, term::ColorMode mode);
     ~LinuxTerminal() override;
     LinuxTerminal(const LinuxTerminal&) = delete;
     LinuxTerminal& operator=(const LinuxTerminal&) = delete;
@@ -69,7 +78,7 @@ public:
 
     // Draws the buffer's glyphs for the scaled view; without one a smaller
     // terminal shows the top-left part of the buffer.
-    void set_rasterizer(CellRasterizer rasterizer) { compositor_.set_rasterizer(std::move(rasterizer)); }
+    void set_rasterizer(term::CellRasterizer rasterizer) { compositor_.set_rasterizer(std::move(rasterizer)); }
 
     struct Counts {
         std::uint64_t frames_written = 0;  // cell writes
@@ -86,25 +95,29 @@ public:
 private:
     using Clock = std::chrono::steady_clock;
 
+    LinuxTerminal(TerminalDescriptor terminal, term::ColorMode mode);
+
     bool valid(ConsoleHandle console) const;
     void follow_job_control();
-    void apply(JobEvent event);
+    void apply(term::JobEvent event);
     void take();
     void leave();
     void settle_answers(bool cut);
     void service();
     void read_replies();
+    void take_answers(const term::TerminalReplies::Found& found, Clock::time_point now);
     void paint();
-    double cell_aspect(const winsize& size);
+    term::TerminalSize terminal_size() const;
+    double cell_aspect(const term::TerminalSize& size);
     void tell_after_run();
 
     int fd_ = -1;  // a descriptor of its own, non-blocking
     TerminalOutput output_;
     TerminalSession session_;
-    TerminalReplies replies_;
-    OutputPacing pacing_;
-    Compositor compositor_;
-    FramePainter painter_;
+    term::TerminalReplies replies_;
+    term::LinkState pacing_;
+    term::Compositor compositor_;
+    term::FramePainter painter_;
     std::string frame_;
     bool allocated_ = false;
     bool quit_posted_ = false;
@@ -115,7 +128,7 @@ private:
     std::vector<CharInfo> buffer_;
     bool buffer_changed_ = false;  // since the compositor last saw it
     bool needs_paint_ = false;     // the terminal does not show the buffer as it is
-    PictureLayout layout_;
+    term::PictureLayout layout_;
     Clock::time_point next_paint_at_{};  // the last paint took as long again
 
     // Cell size in pixels as the terminal answered (CSI 16 t), when its

@@ -1,7 +1,7 @@
 // The DirectDraw steps over SDL: a device bound to the player's window, a
 // primary surface that is the window's renderer and a streaming texture,
 // and a back buffer in plain memory. The picture is scaled sharply
-// (platform/linux/sharp_scaling.h): a render target holds the whole-number
+// (output/sharp_scaling.h): a render target holds the whole-number
 // nearest-neighbour step, linear filtering takes it the rest of the way.
 
 #include <algorithm>
@@ -12,7 +12,7 @@
 
 #include "platform/linux/sdl_display.h"
 #include "platform/linux/sdl_video.h"
-#include "platform/linux/sharp_scaling.h"
+#include "output/sharp_scaling.h"
 
 namespace vexl::platform::sdl {
 namespace {

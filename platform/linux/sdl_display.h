@@ -4,7 +4,7 @@
 // The window is an SDL window; the exclusive full-screen mode becomes a
 // window spread over the whole desktop, showing the mode's picture
 // (640 x 400) scaled up sharply (whole-number nearest-pixel steps, the
-// rest filtered; platform/linux/sharp_scaling.h), its aspect kept and
+// rest filtered; output/sharp_scaling.h), its aspect kept and
 // black bars around it. The back buffer is a 32-bit 0x00RRGGBB memory
 // surface; a flip uploads it to a streaming texture and presents it in step
 // with the display's refresh. While the window exists its events reach the

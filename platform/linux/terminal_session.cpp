@@ -27,11 +27,11 @@ TerminalSession::~TerminalSession()
     give_back(false, [] {});
 }
 
-TerminalHold TerminalSession::hold() const
+term::TerminalHold TerminalSession::hold() const
 {
     if (entered_)
-        return TerminalHold::taken;
-    return given_on_purpose_ ? TerminalHold::given : TerminalHold::lost;
+        return term::TerminalHold::taken;
+    return given_on_purpose_ ? term::TerminalHold::given : term::TerminalHold::lost;
 }
 
 void TerminalSession::take()
@@ -40,6 +40,11 @@ void TerminalSession::take()
         return;
     given_on_purpose_ = false;
     have_termios_ = tcgetattr(fd_, &saved_) == 0;
+    if (shared_) {
+        saved_flags_ = fcntl(fd_, F_GETFL);
+        if (saved_flags_ >= 0)
+            fcntl(fd_, F_SETFL, saved_flags_ | O_NONBLOCK);
+    }
     set_modes();
     // Push the title, then the console's screen.
     output_.queue("\x1b[22;0t" + screen_modes());
@@ -116,6 +121,7 @@ void TerminalSession::give_back(bool cut, const std::function<void()>& settle)
     settle();
     if (have_termios_)
         tcsetattr(fd_, TCSAFLUSH, &saved_);  // typed-ahead keys go too
+    give_back_modes();
     remove_restore_hook(hook_token_);
     hook_token_ = -1;
     release_stderr(*this);
@@ -131,6 +137,7 @@ void TerminalSession::restore_hook(void* context)
         // restore already; only the modes may still be missing.
         if (self->have_termios_)
             tcsetattr(self->fd_, TCSANOW, &self->saved_);
+        self->give_back_modes();
         release_stderr(*self);
         return;
     }
@@ -138,7 +145,15 @@ void TerminalSession::restore_hook(void* context)
     TerminalOutput::write_urgently(self->fd_, self->restore_sequence_, self->restore_length_, false);
     if (self->have_termios_)
         tcsetattr(self->fd_, TCSAFLUSH, &self->saved_);
+    self->give_back_modes();
     release_stderr(*self);
+}
+
+// The shell's descriptor blocks again. Async-signal-safe.
+void TerminalSession::give_back_modes()
+{
+    if (shared_ && saved_flags_ >= 0)
+        fcntl(fd_, F_SETFL, saved_flags_);
 }
 
 void TerminalSession::capture_stderr()

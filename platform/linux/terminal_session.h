@@ -13,20 +13,25 @@
 #include <functional>
 #include <string>
 
-#include "platform/linux/job_control_steps.h"
+#include "term/job_control_steps.h"
 #include "platform/linux/terminal_output.h"
 
 namespace vexl::platform {
 
 class TerminalSession {
 public:
-    // `fd`: the terminal; the bytes go out through `output`.
-    TerminalSession(int fd, TerminalOutput& output) : fd_(fd), output_(output) {}
+    // `fd`: the terminal; the bytes go out through `output`. `shared`: `fd`
+    // shares its open file with the shell, so it is made non-blocking only
+    // while the terminal is held.
+    TerminalSession(int fd, TerminalOutput& output, bool shared = false)
+        : fd_(fd), output_(output), shared_(shared)
+    {
+    }
     ~TerminalSession();
     TerminalSession(const TerminalSession&) = delete;
     TerminalSession& operator=(const TerminalSession&) = delete;
 
-    TerminalHold hold() const;
+    term::TerminalHold hold() const;
     bool taken() const { return entered_; }
 
     // Takes the terminal (modes read afresh: the user may have changed
@@ -58,8 +63,12 @@ private:
     static void restore_hook(void* self);
     void restore(bool cut);
 
+    void give_back_modes();
+
     int fd_;
     TerminalOutput& output_;
+    bool shared_;
+    int saved_flags_ = -1;  // of a shared descriptor, while held
     // Cleared by whoever gives the terminal back first: the main thread,
     // or the restore hook in a signal handler on any thread.
     std::atomic<bool> entered_{false};

@@ -1,4 +1,4 @@
-#include "platform/linux/audio_clock.h"
+#include "audio/audio_clock.h"
 
 #include <gtest/gtest.h>
 

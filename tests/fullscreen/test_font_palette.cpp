@@ -5,7 +5,7 @@
 #include <set>
 
 #include "output/font8x8.h"
-#include "output/palette16.h"
+#include "core/palette16.h"
 
 namespace vexl {
 namespace {
@@ -79,15 +79,16 @@ TEST(Font8x8, BoxDrawingAndLettersSitWhereCp437PutsThem)
     }
 }
 
-TEST(Palette16, HoldsTheSixteenVgaColours)
+// The VGA's rule: bit 0 blue, bit 1 green, bit 2 red at two thirds, bit 3
+// adds a third to every channel; brown's green is halved.
+TEST(Palette16, FollowsTheVgaColourRule)
 {
-    const std::array<std::uint32_t, 16> expected = {
-        0x000000, 0x0000AA, 0x00AA00, 0x00AAAA, 0xAA0000, 0xAA00AA, 0xAA5500, 0xAAAAAA,
-        0x555555, 0x5555FF, 0x55FF55, 0x55FFFF, 0xFF5555, 0xFF55FF, 0xFFFF55, 0xFFFFFF,
-    };
-    EXPECT_EQ(Palette16, expected);
-    for (std::uint32_t colour : Palette16)
-        EXPECT_EQ(colour >> 24, 0u) << "top byte stays zero";
+    for (std::uint32_t i = 0; i < 16; ++i) {
+        const std::uint32_t bright = (i & 8) != 0 ? 0x55 : 0;
+        auto channel = [&](std::uint32_t bit) { return ((i & bit) != 0 ? 0xAAu : 0u) + bright; };
+        const std::uint32_t green = i == 6 ? 0x55 : channel(2);
+        EXPECT_EQ(Palette16[i], channel(4) << 16 | green << 8 | channel(1)) << "colour " << i;
+    }
 }
 
 }  // namespace

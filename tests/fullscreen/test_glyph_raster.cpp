@@ -5,7 +5,7 @@
 #include <array>
 #include <random>
 
-#include "output/palette16.h"
+#include "core/palette16.h"
 #include "tests/fullscreen/raster_surface.h"
 
 namespace vexl {

@@ -1,7 +1,7 @@
 // Where the 640 x 400 picture goes on screens of common sizes, and how it
 // is scaled there.
 
-#include "platform/linux/sharp_scaling.h"
+#include "output/sharp_scaling.h"
 
 #include <gtest/gtest.h>
 

@@ -13,7 +13,7 @@
 #include "tests/fullscreen/png_reading.h"
 #include "tests/pack/pack_test_support.h"
 #include "tests/tools/hostile_files.h"
-#include "tests/tools/test_dir.h"
+#include "tests/support/test_dir.h"
 
 namespace vexl::tool {
 namespace {

@@ -1,5 +1,5 @@
 # The terminal, dialogs and signal services, driven through pseudo-terminals.
 vexl_test(test_platform_terminal
-  SOURCES test_frame_painter.cpp test_terminal_parts.cpp test_linux_terminal.cpp test_linux_dialogs.cpp
+  SOURCES test_linux_terminal.cpp test_linux_dialogs.cpp
   LIBS vexl_platform_linux
   PROPERTIES TIMEOUT 120)

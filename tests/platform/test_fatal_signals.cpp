@@ -10,8 +10,8 @@
 
 #include "platform/linux/linux_terminal.h"
 #include "platform/linux/termination_signals.h"
-#include "tests/platform/pty.h"
-#include "tests/platform/vt_screen.h"
+#include "tests/support/pty.h"
+#include "tests/support/vt_screen.h"
 
 namespace vexl::platform {
 namespace {
@@ -70,7 +70,7 @@ TEST(FatalSignals, TakesOnlySignalsAtTheirDefaultAndGivesThemBack)
     setrlimit(RLIMIT_CORE, &no_core);
     TerminationSignals orderly;
     FatalSignals fatal;
-    LinuxTerminal terminal(tty, ColorMode::truecolor);
+    LinuxTerminal terminal(tty, term::ColorMode::truecolor);
     terminal.alloc_console();
     const ConsoleHandle out = terminal.get_std_handle(StdHandle::output);
     terminal.set_cursor_info(out, CursorInfo{1, false});

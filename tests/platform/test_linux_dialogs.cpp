@@ -7,8 +7,8 @@
 
 #include "platform/linux/given_answers.h"
 #include "platform/linux/linux_terminal.h"
-#include "tests/platform/pty.h"
-#include "tests/platform/vt_screen.h"
+#include "tests/support/pty.h"
+#include "tests/support/vt_screen.h"
 
 namespace vexl::platform {
 namespace {
@@ -104,7 +104,7 @@ TEST(LinuxDialogs, GivenAnswersReadAsTypedOnesAndNothingElse)
 TEST(LinuxDialogs, QuestionOverTheConsoleIsAskedOnTheMainScreen)
 {
     Pty pty(50, 80);
-    LinuxTerminal console(pty.slave, ColorMode::truecolor);
+    LinuxTerminal console(pty.slave, term::ColorMode::truecolor);
     console.alloc_console();
     pty.drain();
     LinuxDialogs dialogs(pty.slave, pty.slave, &console, false);

@@ -16,6 +16,7 @@
 
 #include "platform/dialogs.h"
 #include "tests/player/tmux_session.h"
+#include "tests/support/test_dir.h"
 
 namespace vexl::platform {
 namespace {
@@ -25,9 +26,8 @@ using testing::shell_quote;
 
 class TerminalWindow : public ::testing::Test {
 public:
-    TerminalWindow() : dir_(fs::temp_directory_path() / ("vexl-terminal-window-" + std::to_string(::getpid())))
+    TerminalWindow() : dir_(test::fresh_test_dir("vexl-terminal-window"))
     {
-        fs::remove_all(dir_);
         fs::create_directories(dir_ / "bin");
         for (const char* name : {"PATH", "DISPLAY", "WAYLAND_DISPLAY", "VEXLADE_IN_TERMINAL_WINDOW"})
             if (const char* value = std::getenv(name))

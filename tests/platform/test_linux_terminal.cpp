@@ -8,15 +8,15 @@
 #include <thread>
 #include <vector>
 
-#include "platform/linux/cp437.h"
+#include "core/cp437.h"
 #include "platform/linux/job_control_signals.h"
 #include "platform/linux/linux_diagnostics.h"
 #include "platform/linux/termination_signals.h"
 #include "platform/restore_hooks.h"
 #include "platform/run_report.h"
 #include "platform/thread_message_queue.h"
-#include "tests/platform/pty.h"
-#include "tests/platform/vt_screen.h"
+#include "tests/support/pty.h"
+#include "tests/support/vt_screen.h"
 
 namespace vexl::platform {
 namespace {
@@ -81,7 +81,7 @@ TEST(LinuxTerminal, TakesTheTerminalOverAndGivesItBack)
     Pty pty(50, 80);
     ASSERT_GE(pty.master, 0);
     ASSERT_TRUE(pty.echo_on());
-    LinuxTerminal terminal(pty.slave, ColorMode::truecolor);
+    LinuxTerminal terminal(pty.slave, term::ColorMode::truecolor);
     const ConsoleHandle out = open_console(terminal);
     ASSERT_NE(out, nullptr);
     EXPECT_FALSE(terminal.alloc_console()) << "a second console is refused";
@@ -105,7 +105,7 @@ TEST(LinuxTerminal, TakesTheTerminalOverAndGivesItBack)
 TEST(LinuxTerminal, FramesArriveWholeAndUnchangedOnesSendNothing)
 {
     Pty pty(50, 80);
-    LinuxTerminal terminal(pty.slave, ColorMode::palette256);
+    LinuxTerminal terminal(pty.slave, term::ColorMode::palette256);
     const ConsoleHandle out = open_console(terminal);
     VtScreen vt(50, 80);
     vt.feed(pty.drain());
@@ -137,12 +137,12 @@ TEST(LinuxTerminal, FramesArriveWholeAndUnchangedOnesSendNothing)
 
 // Glyphs for the scaled view: every pixel of a cell in its background
 // colour, so that the scaled picture's colours can be predicted.
-CellRasterizer solid_cells()
+term::CellRasterizer solid_cells()
 {
     return {8, 8, [](const CharInfo* cells, int rows, int cols, std::uint32_t* pixels) {
                 for (int y = 0; y < rows * 8; ++y)
                     for (int x = 0; x < cols * 8; ++x) {
-                        const Rgb c = vga_palette[(cells[(y / 8) * cols + x / 8].attributes >> 4) & 15];
+                        const term::Rgb c = term::vga_palette[(cells[(y / 8) * cols + x / 8].attributes >> 4) & 15];
                         pixels[y * cols * 8 + x] = std::uint32_t{c.r} << 16 | std::uint32_t{c.g} << 8 | c.b;
                     }
             }};
@@ -162,7 +162,7 @@ bool painted(const testing::VtCell& cell)
 TEST(LinuxTerminal, ALargerTerminalShowsThePictureCellForCellInTheMiddle)
 {
     Pty pty(60, 100);
-    LinuxTerminal terminal(pty.slave, ColorMode::ansi16);
+    LinuxTerminal terminal(pty.slave, term::ColorMode::ansi16);
     terminal.set_rasterizer(solid_cells());
     const ConsoleHandle out = open_console(terminal);
     SmallRect written{};
@@ -195,7 +195,7 @@ std::vector<CharInfo> quarters()
     return cells;
 }
 
-class ScaledPicture : public ::testing::TestWithParam<ColorMode> {};
+class ScaledPicture : public ::testing::TestWithParam<term::ColorMode> {};
 
 TEST_P(ScaledPicture, ASmallerTerminalShowsTheWholePictureWithItsProportions)
 {
@@ -215,14 +215,14 @@ TEST_P(ScaledPicture, ASmallerTerminalShowsTheWholePictureWithItsProportions)
 
     // 640 x 400 pixels in cells twice as tall as wide (the terminal tells
     // no pixel size): 76 x 24 cells, centred.
-    const PictureLayout layout = choose_layout(50, 80, 8, 8, 24, 80, 0.5, true);
-    ASSERT_EQ(layout, (PictureLayout{PictureMode::scaled, 0, 2, 24, 76}));
+    const term::PictureLayout layout = term::choose_layout(50, 80, 8, 8, 24, 80, 0.5, true);
+    ASSERT_EQ(layout, (term::PictureLayout{term::PictureMode::scaled, 0, 2, 24, 76}));
     auto expect = [&](int index) {
-        if (GetParam() == ColorMode::truecolor) {
-            const Rgb c = vga_palette[index];
+        if (GetParam() == term::ColorMode::truecolor) {
+            const term::Rgb c = term::vga_palette[index];
             return VtColor{VtColor::rgb, c.r << 16 | c.g << 8 | c.b};
         }
-        return VtColor{VtColor::ansi, (index & 8) | vga_to_ansi(index & 7)};
+        return VtColor{VtColor::ansi, (index & 8) | term::vga_to_ansi(index & 7)};
     };
     EXPECT_EQ(seen_color(vt.at(0, 2)), expect(1)) << "top left corner";
     EXPECT_EQ(seen_color(vt.at(5, 20)), expect(1));
@@ -236,7 +236,7 @@ TEST_P(ScaledPicture, ASmallerTerminalShowsTheWholePictureWithItsProportions)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(TrueAnd16Colours, ScaledPicture, ::testing::Values(ColorMode::truecolor, ColorMode::ansi16));
+INSTANTIATE_TEST_SUITE_P(TrueAnd16Colours, ScaledPicture, ::testing::Values(term::ColorMode::truecolor, term::ColorMode::ansi16));
 
 // Frame k differs from frame k - 1 in row k only, so each row shows
 // whether the damage of a frame that was never sent got through later.
@@ -256,7 +256,7 @@ TEST(LinuxTerminal, AStuckTerminalGetsTheNewestPictureWhenItMovesAgainAndTheSkip
     Pty pty(50, 80);
     pty.answer_status();
     {
-        LinuxTerminal terminal(pty.slave, ColorMode::truecolor);
+        LinuxTerminal terminal(pty.slave, term::ColorMode::truecolor);
         const ConsoleHandle out = open_console(terminal);
         ASSERT_TRUE(write_frame(terminal, out, frame_with_rows_changed(0)));
         pump_until_idle(terminal);
@@ -296,7 +296,7 @@ TEST(LinuxTerminal, AStuckTerminalGetsTheNewestPictureWhenItMovesAgainAndTheSkip
 TEST(LinuxTerminal, AStuckTerminalIsGivenBackAtOnceAndWhole)
 {
     Pty pty(50, 80);
-    LinuxTerminal terminal(pty.slave, ColorMode::truecolor);
+    LinuxTerminal terminal(pty.slave, term::ColorMode::truecolor);
     const ConsoleHandle out = open_console(terminal);
     pty.drain();
     pty.pause(true);
@@ -319,47 +319,34 @@ TEST(LinuxTerminal, AStuckTerminalIsGivenBackAtOnceAndWhole)
     EXPECT_FALSE(vt.bad_sequence) << "the frame cut off in the middle swallowed nothing";
 }
 
-int count_of(const std::string& text, const std::string& what)
-{
-    int n = 0;
-    for (std::size_t at = 0; (at = text.find(what, at)) != std::string::npos; at += what.size())
-        ++n;
-    return n;
-}
-
-TEST(LinuxTerminal, FramesWaitForTheTerminalsAnswers)
+// An answer that goes missing right after the terminal is taken over (a
+// question's reader had it) costs about a frame's time, and the answers
+// after it pace the frames again.
+TEST(LinuxTerminal, ALostAnswerCostsAFrameNotTheRun)
 {
     Pty pty(50, 80);
-    pty.answer_status(true);
-    pty.release_answers(2);  // on taking the terminal over, and after the first frame
-    LinuxTerminal terminal(pty.slave, ColorMode::truecolor);
+    pty.answer_status();
+    pty.lose_answers(1);
+    LinuxTerminal terminal(pty.slave, term::ColorMode::truecolor);
     const ConsoleHandle out = open_console(terminal);
     ThreadMessageQueue queue;
-    // Only the last frame waits when others came meanwhile: whether one
-    // went shows in the count of frame ends.
-    auto pump_for = [&](int ms) {
-        for (int i = 0; i < ms; ++i) {
+    constexpr int frames = 25;
+    const auto start = std::chrono::steady_clock::now();
+    for (int k = 0; k < frames; ++k) {
+        ASSERT_TRUE(write_frame(terminal, out, frame_with_rows_changed(k + 1)));
+        while (std::chrono::steady_clock::now() < start + (k + 1) * std::chrono::milliseconds(40)) {
             terminal.pump(queue);
             sleep_for_ms(1);
         }
-    };
-    pump_for(50);  // the answer arrives at once: a terminal that answers
-    ASSERT_TRUE(write_frame(terminal, out, make_frame(1)));
-    pump_for(50);  // answered at once too: a terminal that keeps up
-    EXPECT_EQ(count_of(pty.drain(), frame_end), 1);
-    for (int k = 2; k <= 4; ++k) {
-        ASSERT_TRUE(write_frame(terminal, out, make_frame(k)));
-        pump_for(50);
     }
-    EXPECT_EQ(count_of(pty.drain(), frame_end), 2) << "two frames unanswered: the next waits";
-    pty.release_answers(1);
-    pump_for(50);
-    EXPECT_EQ(count_of(pty.drain(), frame_end), 0)
-        << "that answer was late: the terminal is slow, and gets one frame at a time";
-    pty.release_answers(1);
-    pump_for(50);
-    EXPECT_EQ(count_of(pty.drain(), frame_end), 1);
-    EXPECT_EQ(terminal.counts().frames_skipped, 0u);
+    // A loaded machine may skip a few; before, the picture stood still for
+    // ten seconds and the pacing was given up.
+    EXPECT_GE(terminal.counts().frames_shown, frames / 2u);
+    const int requests = pty.status_requests();
+    pump_until_idle(terminal);
+    ASSERT_TRUE(write_frame(terminal, out, frame_with_rows_changed(1)));
+    pump_until_idle(terminal);
+    EXPECT_GT(pty.status_requests(), requests) << "the terminal is still asked";
 }
 
 class PlayingAlong : public ::testing::TestWithParam<bool> {};
@@ -373,7 +360,7 @@ TEST_P(PlayingAlong, ATerminalThatKeepsUpGetsEveryFrame)
     Pty pty(50, 80);
     if (answers)
         pty.answer_status();
-    LinuxTerminal terminal(pty.slave, ColorMode::truecolor);
+    LinuxTerminal terminal(pty.slave, term::ColorMode::truecolor);
     const ConsoleHandle out = open_console(terminal);
     ThreadMessageQueue queue;
     // 12.5 frames a second: a loaded machine can stall a thread for a
@@ -414,7 +401,7 @@ TEST(LinuxTerminal, ATerminalThatHangsUpEndsTheRunAndSaysWhy)
     RunReport report;
     ScopedService<RunReport> report_slot(report);
     Pty pty(50, 80);
-    LinuxTerminal terminal(pty.slave, ColorMode::truecolor);
+    LinuxTerminal terminal(pty.slave, term::ColorMode::truecolor);
     const ConsoleHandle out = open_console(terminal);
     ASSERT_TRUE(write_frame(terminal, out, make_frame(0)));
     pty.hang_up();
@@ -438,7 +425,7 @@ TEST(LinuxTerminal, ATerminalThatHangsUpEndsTheRunAndSaysWhy)
 TEST(LinuxTerminal, SuspendGivesTheTerminalBackUntilTheNextFrame)
 {
     Pty pty(50, 80);
-    LinuxTerminal terminal(pty.slave, ColorMode::truecolor);
+    LinuxTerminal terminal(pty.slave, term::ColorMode::truecolor);
     const ConsoleHandle out = open_console(terminal);
     ASSERT_TRUE(write_frame(terminal, out, make_frame(0)));
     VtScreen vt(50, 80);
@@ -464,7 +451,7 @@ TEST(LinuxTerminal, SuspendGivesTheTerminalBackUntilTheNextFrame)
     ThreadMessageQueue queue;
     TerminationSignals signals;
     queue.add_source(&signals);
-    LinuxTerminal terminal(tty, ColorMode::truecolor);
+    LinuxTerminal terminal(tty, term::ColorMode::truecolor);
     const ConsoleHandle out = open_console(terminal);
     for (int frame = 0;; ++frame) {
         Message m;
@@ -559,7 +546,7 @@ TEST(RestoreOnSignal, FailedCheckTrapGivesTheTerminalBackFirst)
     const ChildRun run = run_child(
         pty,
         [&] {
-            LinuxTerminal terminal(pty.slave, ColorMode::truecolor);
+            LinuxTerminal terminal(pty.slave, term::ColorMode::truecolor);
             const ConsoleHandle out = open_console(terminal);
             write_frame(terminal, out, make_frame(0));
             // The stop after a failed toolkit check.
@@ -628,7 +615,7 @@ termios modes_of(int fd)
     ThreadMessageQueue queue;
     TerminationSignals signals;
     JobControlSignals job_control;
-    LinuxTerminal terminal(tty, ColorMode::truecolor);
+    LinuxTerminal terminal(tty, term::ColorMode::truecolor);
     terminal.set_rasterizer(solid_cells());
     queue.add_source(&signals);
     queue.add_source(&terminal);
@@ -715,8 +702,8 @@ TEST(JobControl, CtrlZGivesTheTerminalBackAndContinuingDrawsThePictureAgain)
     VtScreen small(30, 60);
     small.feed(pty.read_until(frame_end));
     EXPECT_FALSE(small.wrote_outside);
-    const PictureLayout layout = choose_layout(50, 80, 8, 8, 30, 60, 0.5, true);
-    ASSERT_EQ(layout.mode, PictureMode::scaled);
+    const term::PictureLayout layout = term::choose_layout(50, 80, 8, 8, 30, 60, 0.5, true);
+    ASSERT_EQ(layout.mode, term::PictureMode::scaled);
     for (int r = 0; r < 30; ++r)
         for (int c = 0; c < 60; ++c) {
             const bool inside = r >= layout.top && r < layout.top + layout.rows && c >= layout.left &&

@@ -17,6 +17,7 @@
 #include "platform/linux/linux_files.h"
 #include "platform/run_report.h"
 #include "player/block_writer.h"
+#include "tests/support/test_dir.h"
 #include "player/launcher.h"
 #include "tests/fakes/call_journal.h"
 #include "tests/fakes/fake_audio_library.h"
@@ -31,23 +32,12 @@ namespace vexl::testing {
 
 class LauncherFixture : public ::testing::Test {
 protected:
-    explicit LauncherFixture(const std::string& prefix)
+    explicit LauncherFixture(const std::string& prefix) : dir_(prefix)
     {
-        namespace fs = std::filesystem;
-        dir_ = fs::temp_directory_path() / (prefix + "-" + std::to_string(::getpid()) + "-" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir_);
-        previous_dir_ = fs::current_path();
-        fs::current_path(dir_);
         std::memset(TextFrame, 0, sizeof TextFrame);
         PlayerSettings = {};
         MainWindow = nullptr;
         FileImage = {};
-    }
-    ~LauncherFixture() override
-    {
-        std::filesystem::current_path(previous_dir_);
-        std::filesystem::remove_all(dir_);
     }
 
     // `frames` (whole frames of 8000 bytes, or cut short) as the frame file.
@@ -102,8 +92,7 @@ protected:
     platform::ScopedService<platform::RunReport> report_slot{report};
 
 private:
-    std::filesystem::path dir_;
-    std::filesystem::path previous_dir_;
+    test::ScopedTestDir dir_;
 };
 
 }  // namespace vexl::testing

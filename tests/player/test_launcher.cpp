@@ -184,19 +184,17 @@ TEST_F(Launcher, TeardownStopsTheSoundThenFreesTheDataThenTheScreen)
 {
     write_frame_file(numbered_frames(3));
     messages.post(Message{nullptr, platform::WM_QUIT, 0, 0});
-    std::vector<std::string> audio_calls_at_free;
+    bool sound_closed_at_free = false;
     bool image_freed_at_free = false;
     terminal.on_call = [&](const std::string& call) {
         if (call == "FreeConsole") {
-            audio_calls_at_free = audio.calls_without_time();
+            sound_closed_at_free = audio.count("stream_close") == 1 && audio.count("close") == 1 &&
+                                   audio.calls_without_time().back() == "close()";
             image_freed_at_free = FileImage.data == nullptr;
         }
     };
     EXPECT_EQ(run_demo(), 0);
-    const std::vector<std::string> expected = {
-        "init(22050, 1, 0x2)", "stream_open_file(\"ld_vexl.d2\", 0x130, 0) -> stream1",
-        "stream_play(0, stream1)", "stream_close(stream1)", "close()"};
-    EXPECT_EQ(audio_calls_at_free, expected);
+    EXPECT_TRUE(sound_closed_at_free) << "the stream and the library closed before the screen goes";
     EXPECT_TRUE(image_freed_at_free);
     EXPECT_EQ(terminal.calls.back(), "FreeConsole");
 }

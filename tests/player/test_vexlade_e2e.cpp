@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "player/block_writer.h"
-#include "tests/platform/vt_screen.h"
+#include "tests/support/vt_screen.h"
 #include "tests/player/tmux_session.h"
 
 namespace vexl {
@@ -85,11 +85,12 @@ protected:
 
     // Runs the player; afterwards its exit code and the terminal settings
     // it left behind are written next to the demo.
-    void start(int rows = 50, int cols = 80)
+    // `as`: a command that runs the player (as another user, say).
+    void start(int rows = 50, int cols = 80, const std::string& as = "")
     {
         const std::string d = testing::shell_quote(dir_.string());
         // No sound device is opened: the silent output's clock paces the frames.
-        const std::string command = "cd " + d + " && COLORTERM=truecolor SDL_AUDIODRIVER=none " +
+        const std::string command = "cd " + d + " && COLORTERM=truecolor SDL_AUDIODRIVER=none " + as +
                                     testing::shell_quote(VEXLADE_PATH) +
                                     " 2> stderr.txt; echo $? > exit.txt; stty -a > stty.txt; sleep 600";
         session_ = std::make_unique<TmuxSession>(name_, dir_.string(), command, rows, cols);
@@ -347,6 +348,22 @@ TEST_F(VexladeInTmux, InASmallTerminalTheWholePictureIsScaledAndAResizeSwitchesV
     ASSERT_TRUE(wait_for_exit()) << session_->capture();
     EXPECT_EQ(read_file("exit.txt"), "0\n");
     expect_terminal_restored();
+}
+
+// As after su: the terminal belongs to someone else, who let the player
+// have its standard descriptors but not the device by its name.
+TEST_F(VexladeInTmux, AnotherUserPlaysInTheTerminalItWasGiven)
+{
+    const std::string as = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+    if (::geteuid() != 0 || std::system((as + "test -x " + testing::shell_quote(VEXLADE_PATH)).c_str()) != 0)
+        GTEST_SKIP() << "needs root, and a player that nobody may run";
+    write_demo();
+    start(50, 80, as);
+    answer_both("n", "n");
+    ASSERT_TRUE(TmuxSession::wait_for([&] { return shown_frame() >= 1; })) << session_->capture();
+    session_->send_keys("C-c");
+    ASSERT_TRUE(wait_for_exit());
+    EXPECT_EQ(read_file("exit.txt"), "0\n") << read_file("stderr.txt");
 }
 
 TEST_F(VexladeInTmux, MissingFrameFileSaysLoadingFailedAndExitsWithOne)

@@ -7,7 +7,7 @@
 
 #include "audio/speaker_sim.h"
 #include "output/glyph_raster.h"
-#include "output/palette16.h"
+#include "core/palette16.h"
 #include "tools/record/picture_converter.h"
 #include "tools/record/played_sound.h"
 #include "tools/record/progress.h"

@@ -20,7 +20,7 @@
 #include "core/frame_geometry.h"
 #include "player/pack_survey.h"
 #include "tests/pack/pack_test_support.h"
-#include "tests/tools/test_dir.h"
+#include "tests/support/test_dir.h"
 #include "tools/record/media_reader.h"
 #include "tools/vexl/frame_picture.h"
 

@@ -10,6 +10,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <thread>
@@ -40,18 +41,22 @@ std::string read_file(const fs::path& path)
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// Each test gets its own directory under the build tree holding a log with
-// an earlier run's entry; the child works in it.
+// Each test gets its own directory holding a log with an earlier run's
+// entry; the child works in it. The child runs the test program anew, so
+// the directory is named by the program's path (two build trees apart),
+// not by the process.
 class FailedCheck : public ::testing::Test {
 protected:
     void SetUp() override
     {
         GTEST_FLAG_SET(death_test_style, "threadsafe");
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = fs::absolute(fs::path("check_logs") / info->name());
+        const std::size_t program = std::hash<std::string>{}(fs::read_symlink("/proc/self/exe").string());
+        dir_ = fs::temp_directory_path() / ("vexl-check-" + std::string(info->name()) + "-" + std::to_string(program));
         fs::create_directories(dir_);
         std::ofstream(dir_ / "debugansi.log", std::ios::binary | std::ios::trunc) << earlier_runs;
     }
+    void TearDown() override { fs::remove_all(dir_); }
 
     // Runs in the child: real diagnostics, the log's directory as the
     // current one.

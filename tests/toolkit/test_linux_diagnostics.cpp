@@ -14,6 +14,7 @@
 #include <string>
 
 #include "platform/restore_hooks.h"
+#include "tests/support/test_dir.h"
 #include "tests/toolkit/text_shape.h"
 
 namespace vexl::platform {
@@ -21,20 +22,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Works in a directory of its own under the build tree, as the log goes to
-// the current directory first.
+// Works in a directory of its own, as the log goes to the current
+// directory first.
 class LinuxDiagnostics : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        previous_ = fs::current_path();
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        const fs::path dir = fs::absolute(fs::path("diag_logs") / info->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-        fs::current_path(dir);
-    }
-    void TearDown() override { fs::current_path(previous_); }
 
     static std::string read_log()
     {
@@ -43,7 +34,7 @@ protected:
     }
 
 private:
-    fs::path previous_;
+    test::ScopedTestDir dir_{"vexl-diag"};
 };
 
 TEST_F(LinuxDiagnostics, LogIsCreatedPrivateAndOnlyEverAppendedTo)

@@ -17,8 +17,7 @@ namespace vexl::demo {
 namespace score = vexl::synth;
 using score::SectionKind;
 
-inline constexpr int frames_per_second = 25;
-inline constexpr int samples_per_frame = 882;
+using score::samples_per_frame;
 inline constexpr int demo_frames = 17650;  // 706 s
 
 struct SectionSpan {

@@ -3,7 +3,7 @@
 #include <array>
 
 #include "output/glyph_raster.h"
-#include "output/palette16.h"
+#include "core/palette16.h"
 
 namespace vexl::record {
 namespace {

@@ -45,11 +45,13 @@
 #include <string_view>
 #include <vector>
 
+#include "core/frame_timing.h"
+
 namespace vexl::synth {
 
-inline constexpr int score_sample_rate = 22050;
-inline constexpr int score_frames_per_second = 25;
-inline constexpr int samples_per_frame = score_sample_rate / score_frames_per_second;  // 882
+inline constexpr int score_sample_rate = clock_rate;
+inline constexpr int score_frames_per_second = frames_per_second;
+inline constexpr int samples_per_frame = frame_interval;  // 882
 inline constexpr int beats_per_minute = 125;
 inline constexpr int beats_per_bar = 4;
 inline constexpr int steps_per_beat = 4;

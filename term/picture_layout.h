@@ -4,9 +4,16 @@
 // terminal has room (centred, with blank margins, when it has more),
 // otherwise the whole picture scaled down with its proportions kept.
 
-#include <sys/ioctl.h>
+namespace vexl::term {
 
-namespace vexl::platform {
+// A terminal's size in cells and, where it tells them, in pixels (0 when
+// it doesn't).
+struct TerminalSize {
+    int rows = 0;
+    int cols = 0;
+    int pixel_width = 0;
+    int pixel_height = 0;
+};
 
 enum class PictureMode { exact, centred, scaled };
 
@@ -28,9 +35,9 @@ PictureLayout choose_layout(int rows, int cols, int glyph_width, int glyph_heigh
 
 // A terminal cell's width over its height from the window's size in
 // pixels, or 0 when those fields are missing or not believable.
-double cell_aspect_of(const winsize& size);
+double cell_aspect_of(const TerminalSize& size);
 
 // What a terminal cell looks like when nothing better is known.
 inline constexpr double usual_cell_aspect = 0.5;
 
-}  // namespace vexl::platform
+}  // namespace vexl::term

@@ -1,6 +1,6 @@
-#include "platform/linux/compositor.h"
+#include "term/compositor.h"
 
-namespace vexl::platform {
+namespace vexl::term {
 
 void Compositor::compose(const CharInfo* cells, int rows, int cols, const PictureLayout& layout, bool changed,
                          FramePainter& painter)
@@ -30,4 +30,4 @@ void Compositor::scale(const CharInfo* cells, int rows, int cols, const PictureL
     scaled_layout_ = layout;
 }
 
-}  // namespace vexl::platform
+}  // namespace vexl::term

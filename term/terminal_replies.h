@@ -1,19 +1,23 @@
 #pragma once
 // Picks the terminal's answers out of its input: status reports
-// (CSI 0 n, answering CSI 5 n) and the cell size in pixels (CSI 6 ; H ; W t,
-// answering CSI 16 t). Everything else is a typed key and is dropped. A
+// (CSI 0 n, answering CSI 5 n), device attributes (CSI ? ... c, answering
+// CSI c, which pacing uses to tell a lost status report from a late one)
+// and the cell size in pixels (CSI 6 ; H ; W t, answering CSI 16 t). Everything else is a typed key and is dropped. A
 // sequence split between two reads is joined.
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-namespace vexl::platform {
+namespace vexl::term {
 
 class TerminalReplies {
 public:
     struct Found {
         int status_reports = 0;
+        // Device attributes came, after this many of the status reports.
+        bool attributes_answered = false;
+        int reports_before_attributes = 0;
         int cell_width = 0;  // pixels; 0: no cell size came
         int cell_height = 0;
     };
@@ -54,6 +58,12 @@ private:
             ++found.status_reports;
             return;
         }
+        if (final == 'c' && params_.rfind('?', 0) == 0) {
+            if (!found.attributes_answered)
+                found.reports_before_attributes = found.status_reports;
+            found.attributes_answered = true;
+            return;
+        }
         if (final != 't' || params_.rfind("6;", 0) != 0)
             return;
         int numbers[2] = {0, 0};
@@ -77,4 +87,4 @@ private:
     std::string params_;
 };
 
-}  // namespace vexl::platform
+}  // namespace vexl::term

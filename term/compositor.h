@@ -8,12 +8,14 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/cell_rasterizer.h"
-#include "platform/linux/frame_painter.h"
-#include "platform/linux/picture_layout.h"
-#include "platform/linux/scaled_view.h"
+#include "term/cell_rasterizer.h"
+#include "term/frame_painter.h"
+#include "term/picture_layout.h"
+#include "term/scaled_view.h"
 
-namespace vexl::platform {
+namespace vexl::term {
+
+using platform::CharInfo;
 
 class Compositor {
 public:
@@ -40,4 +42,4 @@ private:
     PictureLayout scaled_layout_;     // and where it went
 };
 
-}  // namespace vexl::platform
+}  // namespace vexl::term

@@ -3,12 +3,12 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/linux/job_control_steps.h"
-#include "platform/linux/output_pacing.h"
-#include "platform/linux/picture_layout.h"
-#include "platform/linux/terminal_replies.h"
+#include "term/job_control_steps.h"
+#include "term/output_pacing.h"
+#include "term/picture_layout.h"
+#include "term/terminal_replies.h"
 
-namespace vexl::platform {
+namespace vexl::term {
 namespace {
 
 TEST(JobControlSteps, EveryHoldAndEvent)
@@ -60,89 +60,107 @@ TEST(TerminalReplies, AnswersAreFoundAmongKeysAndAcrossReads)
     found = replies.feed("\x1b[1n\x1b[8;24;80t\x1b[6;x;9t\x1b[2;5n\x1b[6;0;9t");
     EXPECT_EQ(found.status_reports, 0);
     EXPECT_EQ(found.cell_width, 0);
+    // The device attributes, in their place among the status reports.
+    found = replies.feed("\x1b[0n\x1b[?62;22c\x1b[0n\x1b[c");
+    EXPECT_EQ(found.status_reports, 2);
+    EXPECT_TRUE(found.attributes_answered);
+    EXPECT_EQ(found.reports_before_attributes, 1);
 }
 
 using namespace std::chrono_literals;
-using Clock = OutputPacing::Clock;
+using Clock = LinkState::Clock;
+using Action = PaceDecision::Action;
 
-TEST(OutputPacing, AnAnsweringTerminalThatKeepsUpHasAtMostTwoFramesUnanswered)
+// Carries the decision out on the link as the terminal does; true when a
+// frame may go now.
+bool may_send(LinkState& link, Clock::time_point now, const LocalOutput& local = {})
 {
-    OutputPacing pacing;
+    const PaceDecision decision = decide(now, link, local);
+    if (decision.stop_asking)
+        link.stop_asking();
+    if (decision.ask_where_answers_are)
+        link.asked_where_answers_are(now);
+    return decision.action == Action::send;
+}
+
+TEST(Pacing, AnAnsweringTerminalThatKeepsUpHasAtMostTwoFramesUnanswered)
+{
+    LinkState pacing;
     const Clock::time_point t0{};
     pacing.requested_alone(t0);  // on taking the terminal over
-    EXPECT_TRUE(pacing.may_send(t0 + 1ms)) << "no answer yet: only local back-pressure";
+    EXPECT_TRUE(may_send(pacing, t0 + 1ms)) << "no answer yet: only local back-pressure";
     pacing.answered(1, t0 + 30ms);  // a distant terminal: 30 ms round trip
-    EXPECT_EQ(pacing.mode(), OutputPacing::Mode::answering);
+    EXPECT_EQ(pacing.mode(), LinkState::Mode::answering);
     pacing.requested(t0 + 40ms, 0);
-    EXPECT_FALSE(pacing.may_send(t0 + 40ms)) << "whether frames keep up is not known yet";
+    EXPECT_FALSE(may_send(pacing, t0 + 40ms)) << "whether frames keep up is not known yet";
     pacing.answered(1, t0 + 80ms);
     pacing.requested(t0 + 80ms, 0);
-    EXPECT_TRUE(pacing.may_send(t0 + 80ms));
+    EXPECT_TRUE(may_send(pacing, t0 + 80ms));
     pacing.requested(t0 + 81ms, 0);
-    EXPECT_FALSE(pacing.may_send(t0 + 42ms));
+    EXPECT_FALSE(may_send(pacing, t0 + 42ms));
     pacing.answered(1, t0 + 130ms);  // 50 ms: a frame's transmission on top of the round trip
-    EXPECT_TRUE(pacing.may_send(t0 + 130ms));
+    EXPECT_TRUE(may_send(pacing, t0 + 130ms));
     pacing.answered(5, t0 + 135ms);  // late answers to requests that were cut off
     EXPECT_EQ(pacing.unanswered(), 0);
     EXPECT_TRUE(pacing.asks());
 }
 
-TEST(OutputPacing, OnASlowLinkAFrameWaitsForTheAnswerToTheOneBefore)
+TEST(Pacing, OnASlowLinkAFrameWaitsForTheAnswerToTheOneBefore)
 {
-    OutputPacing pacing;
+    LinkState pacing;
     const Clock::time_point t0{};
     pacing.requested_alone(t0);
     pacing.answered(1, t0 + 5ms);
     pacing.requested(t0 + 10ms, 0);
     pacing.answered(1, t0 + 20ms);
     pacing.requested(t0 + 30ms, 0);
-    EXPECT_TRUE(pacing.may_send(t0 + 30ms)) << "keeping up so far";
+    EXPECT_TRUE(may_send(pacing, t0 + 30ms)) << "keeping up so far";
     pacing.requested(t0 + 31ms, 0);
-    EXPECT_FALSE(pacing.may_send(t0 + 9s)) << "a slow link may take seconds per frame";
+    EXPECT_FALSE(may_send(pacing, t0 + 9s)) << "a slow link may take seconds per frame";
     pacing.answered(1, t0 + 9s);
-    EXPECT_FALSE(pacing.may_send(t0 + 9s)) << "the frame would only queue behind the one still on its way";
+    EXPECT_FALSE(may_send(pacing, t0 + 9s)) << "the frame would only queue behind the one still on its way";
     pacing.answered(1, t0 + 11s);
-    EXPECT_TRUE(pacing.may_send(t0 + 11s));
+    EXPECT_TRUE(may_send(pacing, t0 + 11s));
     pacing.requested(t0 + 11s, 0);
-    EXPECT_FALSE(pacing.may_send(t0 + 11s));
+    EXPECT_FALSE(may_send(pacing, t0 + 11s));
     pacing.answered(1, t0 + 11s + 20ms);  // quick again
     pacing.requested(t0 + 12s, 0);
-    EXPECT_TRUE(pacing.may_send(t0 + 12s));
+    EXPECT_TRUE(may_send(pacing, t0 + 12s));
 }
 
-TEST(OutputPacing, ATerminalThatNeverAnswersIsAskedNoMore)
+TEST(Pacing, ATerminalThatNeverAnswersIsAskedNoMore)
 {
-    OutputPacing pacing;
+    LinkState pacing;
     const Clock::time_point t0{};
     pacing.requested(t0, 0);
     for (int i = 1; i < 5; ++i)
         pacing.requested(t0 + i * 40ms, 0);
-    EXPECT_TRUE(pacing.may_send(t0 + 999ms));
+    EXPECT_TRUE(may_send(pacing, t0 + 999ms));
     EXPECT_TRUE(pacing.asks());
-    EXPECT_TRUE(pacing.may_send(t0 + 1s));
+    EXPECT_TRUE(may_send(pacing, t0 + 1s));
     EXPECT_FALSE(pacing.asks());
     pacing.answered(1, t0 + 2s);
-    EXPECT_EQ(pacing.mode(), OutputPacing::Mode::silent) << "decided once";
+    EXPECT_EQ(pacing.mode(), LinkState::Mode::silent) << "decided once";
 }
 
-TEST(OutputPacing, ATerminalThatStopsAnsweringForLongIsAskedNoMore)
+TEST(Pacing, ATerminalThatStopsAnsweringForLongIsAskedNoMore)
 {
-    OutputPacing pacing;
+    LinkState pacing;
     const Clock::time_point t0{};
     pacing.requested(t0, 0);
     pacing.answered(1, t0 + 1ms);
     pacing.requested(t0 + 2ms, 0);
     pacing.requested(t0 + 3ms, 0);
-    EXPECT_FALSE(pacing.may_send(t0 + 9s));
-    EXPECT_TRUE(pacing.may_send(t0 + 11s));
+    EXPECT_FALSE(may_send(pacing, t0 + 9s));
+    EXPECT_TRUE(may_send(pacing, t0 + 11s));
     EXPECT_FALSE(pacing.asks());
     pacing.restart();
-    EXPECT_TRUE(pacing.may_send(t0 + 12s));
+    EXPECT_TRUE(may_send(pacing, t0 + 12s));
 }
 
 // A link of 12 kB/s; frames of 12 kB take a second.
 struct SlowLink {
-    OutputPacing pacing;
+    LinkState pacing;
     Clock::time_point t0{};
 
     explicit SlowLink(Clock::duration round_trip = 20ms)
@@ -157,20 +175,20 @@ struct SlowLink {
     }
 };
 
-TEST(OutputPacing, TheLinksSpeedSendsTheNextFrameARoundTripBeforeTheLinkRunsDry)
+TEST(Pacing, TheLinksSpeedSendsTheNextFrameARoundTripBeforeTheLinkRunsDry)
 {
     SlowLink link;
-    OutputPacing& pacing = link.pacing;
+    LinkState& pacing = link.pacing;
     const Clock::time_point t0 = link.t0;
     EXPECT_DOUBLE_EQ(pacing.bytes_per_second(), 12000);
     pacing.requested(t0 + 2080ms, 12000);  // answered at 3100 ms
-    EXPECT_FALSE(pacing.may_send(t0 + 3079ms));
-    EXPECT_TRUE(pacing.may_send(t0 + 3080ms));
+    EXPECT_FALSE(may_send(pacing, t0 + 3079ms));
+    EXPECT_TRUE(may_send(pacing, t0 + 3080ms));
     pacing.requested(t0 + 3080ms, 6000);
-    EXPECT_FALSE(pacing.may_send(t0 + 3099ms)) << "never more than two on their way";
+    EXPECT_FALSE(may_send(pacing, t0 + 3099ms)) << "never more than two on their way";
     pacing.answered(1, t0 + 3100ms);
-    EXPECT_FALSE(pacing.may_send(t0 + 3579ms));
-    EXPECT_TRUE(pacing.may_send(t0 + 3580ms)) << "the second one began when the first was through";
+    EXPECT_FALSE(may_send(pacing, t0 + 3579ms));
+    EXPECT_TRUE(may_send(pacing, t0 + 3580ms)) << "the second one began when the first was through";
     pacing.answered(1, t0 + 3700ms);  // 6000 bytes in 600 ms: a slower stretch
     EXPECT_DOUBLE_EQ(pacing.bytes_per_second(), 10000) << "the lowest recent speed";
     pacing.requested(t0 + 3800ms, 5);
@@ -179,13 +197,13 @@ TEST(OutputPacing, TheLinksSpeedSendsTheNextFrameARoundTripBeforeTheLinkRunsDry)
 
     SlowLink nearby(1ms);
     nearby.pacing.requested(nearby.t0 + 2042ms, 12000);  // answered at 3043 ms
-    EXPECT_FALSE(nearby.pacing.may_send(nearby.t0 + 3042ms)) << "a round trip too short to cover";
+    EXPECT_FALSE(may_send(nearby.pacing, nearby.t0 + 3042ms)) << "a round trip too short to cover";
 }
 
-TEST(OutputPacing, OnASlowLinkAStaleFrameWaitsForTheNextOne)
+TEST(Pacing, OnASlowLinkAStaleFrameWaitsForTheNextOne)
 {
     SlowLink link;
-    OutputPacing& pacing = link.pacing;
+    LinkState& pacing = link.pacing;
     Clock::time_point at = link.t0 + 2000ms;
     for (int i = 0; i < 4; ++i, at += 40ms)
         pacing.presented(at);
@@ -200,14 +218,100 @@ TEST(OutputPacing, OnASlowLinkAStaleFrameWaitsForTheNextOne)
         {0ms, true}, {20ms, true}, {21ms, false}, {40ms, false}, {45ms, false}, {46ms, true}, {2s, true},
     };
     for (const Row& row : table)
-        EXPECT_EQ(pacing.may_send(newest + 2s + row.age), row.sent) << "a frame " << row.age.count() << " ns old";
+        EXPECT_EQ(may_send(pacing, newest + 2s + row.age), row.sent) << "a frame " << row.age.count() << " ns old";
 
     // Small frames that go through in less than a frame period: none is
     // held back, so none is skipped that could have been shown.
     pacing.requested(newest + 3s, 300);
     pacing.answered(1, newest + 3s + 45ms);
     pacing.presented(newest + 3s + 50ms);
-    EXPECT_TRUE(pacing.may_send(newest + 3s + 80ms));
+    EXPECT_TRUE(may_send(pacing, newest + 3s + 80ms));
+}
+
+// What the local output is doing holds a frame back whatever the link
+// says; a terminal that answers is paced by its answers alone, one that
+// doesn't by what the system still queues for it.
+TEST(Pacing, TheLocalOutputHoldsFramesBack)
+{
+    const Clock::time_point t0{};
+    LinkState answering;
+    answering.requested_alone(t0);
+    answering.answered(1, t0 + 1ms);
+    LinkState probing;
+    probing.requested_alone(t0);
+    struct Row {
+        const LinkState& link;
+        LocalOutput local;
+        Action action;
+        Clock::time_point until;
+    };
+    const Clock::time_point now = t0 + 5ms, never = Clock::time_point::max();
+    const Row table[] = {
+        {answering, {true, 0, {}}, Action::send, never},
+        {answering, {false, 0, {}}, Action::wait, never},         // the last frame is still leaving
+        {answering, {true, 4096, {}}, Action::send, never},       // the answers tell, not the queue
+        {answering, {true, 0, now + 3ms}, Action::wait, now + 3ms},  // painting took its time
+        {probing, {true, 0, {}}, Action::send, never},
+        {probing, {true, 4096, {}}, Action::wait, never},
+    };
+    for (const Row& row : table) {
+        const PaceDecision decision = decide(now, row.link, row.local);
+        EXPECT_EQ(decision.action, row.action) << &row - table;
+        EXPECT_EQ(decision.until, row.until) << &row - table;
+    }
+}
+
+// An answer read by something else: after twice what the answers take,
+// the device attributes are asked for; their answer comes after every
+// status report owed before it, so what is still owed then is lost.
+TEST(Pacing, ALostAnswerCostsAboutARoundTripAndPacingGoesOn)
+{
+    const Clock::time_point t0{};
+    LinkState pacing;
+    pacing.requested_alone(t0);
+    pacing.answered(1, t0 + 1ms);
+    pacing.requested(t0 + 10ms, 20000);  // its answer goes missing
+    EXPECT_FALSE(may_send(pacing, t0 + 49ms));
+    EXPECT_FALSE(pacing.asking_where_answers_are());
+    EXPECT_FALSE(may_send(pacing, t0 + 50ms));
+    EXPECT_TRUE(pacing.asking_where_answers_are());
+    pacing.attributes_answered(t0 + 51ms);
+    EXPECT_EQ(pacing.unanswered(), 0);
+    EXPECT_TRUE(may_send(pacing, t0 + 51ms)) << "one frame's time lost, not ten seconds";
+    pacing.requested(t0 + 60ms, 20000);
+    pacing.answered(1, t0 + 70ms);
+    EXPECT_EQ(pacing.mode(), LinkState::Mode::answering);
+    EXPECT_TRUE(may_send(pacing, t0 + 70ms));
+
+    // A late answer comes before the attributes: nothing is written off,
+    // and the answers after it are still counted right.
+    pacing.requested(t0 + 80ms, 20000);
+    pacing.requested(t0 + 90ms, 20000);  // it keeps up: two may be on their way
+    EXPECT_FALSE(may_send(pacing, t0 + 119ms));
+    EXPECT_FALSE(pacing.asking_where_answers_are());
+    EXPECT_FALSE(may_send(pacing, t0 + 120ms));
+    EXPECT_TRUE(pacing.asking_where_answers_are());
+    pacing.answered(2, t0 + 125ms);
+    pacing.requested(t0 + 126ms, 20000);
+    pacing.attributes_answered(t0 + 127ms);
+    EXPECT_EQ(pacing.unanswered(), 1) << "the frame sent after the question is still owed";
+}
+
+// The terminal's last answers after it is given back are waited for as
+// long as the answers have taken lately, within bounds.
+TEST(Pacing, TheLastAnswersAreWaitedForAsLongAsTheRoundTrip)
+{
+    struct Row {
+        Clock::duration round_trip;
+        Clock::duration settle;
+    };
+    const Row table[] = {{1ms, 200ms}, {250ms, 500ms}, {5s, 2s}};
+    for (const Row& row : table) {
+        LinkState pacing;
+        pacing.requested_alone(Clock::time_point{});
+        pacing.answered(1, Clock::time_point{} + row.round_trip);
+        EXPECT_EQ(pacing.settle_time(), row.settle) << row.round_trip.count();
+    }
 }
 
 TEST(PictureLayout, ExactCentredOrScaledByTheTerminalsSize)
@@ -258,14 +362,9 @@ TEST(PictureLayout, CellAspectFromTheWindowsPixelsOnlyWhenBelievable)
         {24, 80, 160, 768, 0},   // 2 x 32
     };
     for (const Row& row : table) {
-        winsize size{};
-        size.ws_row = row.rows;
-        size.ws_col = row.cols;
-        size.ws_xpixel = row.xpixel;
-        size.ws_ypixel = row.ypixel;
-        EXPECT_DOUBLE_EQ(cell_aspect_of(size), row.aspect) << row.xpixel << "x" << row.ypixel;
+        EXPECT_DOUBLE_EQ(cell_aspect_of({row.rows, row.cols, row.xpixel, row.ypixel}), row.aspect) << row.xpixel << "x" << row.ypixel;
     }
 }
 
 }  // namespace
-}  // namespace vexl::platform
+}  // namespace vexl::term

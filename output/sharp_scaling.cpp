@@ -1,4 +1,4 @@
-#include "platform/linux/sharp_scaling.h"
+#include "output/sharp_scaling.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -3,9 +3,12 @@
 // terminals offer.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
-namespace vexl::platform {
+#include "core/palette16.h"
+
+namespace vexl::term {
 
 enum class ColorMode { truecolor, palette256, ansi16 };
 
@@ -16,14 +19,14 @@ struct Rgb {
     std::uint8_t r = 0, g = 0, b = 0;
 };
 
-// Indexed as the attribute nibble: bit 0 blue, bit 1 green, bit 2 red,
-// bit 3 bright. Brown is the VGA's AA5500, not dark yellow.
-inline constexpr std::array<Rgb, 16> vga_palette = {{
-    {0x00, 0x00, 0x00}, {0x00, 0x00, 0xAA}, {0x00, 0xAA, 0x00}, {0x00, 0xAA, 0xAA},
-    {0xAA, 0x00, 0x00}, {0xAA, 0x00, 0xAA}, {0xAA, 0x55, 0x00}, {0xAA, 0xAA, 0xAA},
-    {0x55, 0x55, 0x55}, {0x55, 0x55, 0xFF}, {0x55, 0xFF, 0x55}, {0x55, 0xFF, 0xFF},
-    {0xFF, 0x55, 0x55}, {0xFF, 0x55, 0xFF}, {0xFF, 0xFF, 0x55}, {0xFF, 0xFF, 0xFF},
-}};
+// The 16 VGA text colours as channels, indexed as the attribute nibble.
+inline constexpr std::array<Rgb, 16> vga_palette = [] {
+    std::array<Rgb, 16> table{};
+    for (std::size_t i = 0; i < table.size(); ++i)
+        table[i] = {static_cast<std::uint8_t>(Palette16[i] >> 16), static_cast<std::uint8_t>(Palette16[i] >> 8),
+                    static_cast<std::uint8_t>(Palette16[i])};
+    return table;
+}();
 
 // Nearest colour of the xterm 256-colour cube or grey ramp (indices
 // 16-255). The first 16 indices are left out on purpose: terminals theme
@@ -105,4 +108,4 @@ constexpr int vga_to_ansi(int index)
     return ((index & 1) << 2) | (index & 2) | ((index & 4) >> 2);
 }
 
-}  // namespace vexl::platform
+}  // namespace vexl::term

@@ -9,7 +9,9 @@
 
 #include "platform/terminal.h"
 
-namespace vexl::platform {
+namespace vexl::term {
+
+using platform::CharInfo;
 
 struct CellRasterizer {
     int glyph_width = 0;
@@ -22,4 +24,4 @@ struct CellRasterizer {
     explicit operator bool() const { return draw && glyph_width > 0 && glyph_height > 0; }
 };
 
-}  // namespace vexl::platform
+}  // namespace vexl::term

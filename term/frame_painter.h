@@ -21,9 +21,9 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/linux/terminal_colors.h"
+#include "term/terminal_colors.h"
 
-namespace vexl::platform {
+namespace vexl::term {
 
 // One terminal cell: any character of one column and its two colours.
 struct Cell {
@@ -122,4 +122,4 @@ private:
     Pen pen_;
 };
 
-}  // namespace vexl::platform
+}  // namespace vexl::term

@@ -8,7 +8,10 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstring>
+#include <deque>
 #include <chrono>
 #include <mutex>
 #include <string>
@@ -132,14 +135,18 @@ public:
             pause(false);
         return pid;
     }
-    // Answers status requests from now on; with `hold`, only as many as
-    // release_answers() allows.
+    // Answers status requests from now on, and device-attributes requests
+    // among them in order; with `hold`, only as many status requests as
+    // release_answers() allows (and nothing after them).
     void answer_status(bool hold = false)
     {
         answering_ = true;
         holding_ = hold;
     }
     void release_answers(int count) { released_ += count; }
+    // The answers to the next `count` status requests go missing, as when
+    // something else reads them from the terminal's input.
+    void lose_answers(int count) { to_lose_ += count; }
     int status_requests() const { return requests_; }
 
     bool echo_on() const
@@ -164,11 +171,20 @@ private:
     void read_master()
     {
         std::string tail;  // a request may be split between reads
+        std::deque<bool> asked;  // in order: true a status request, false the attributes
         int answered = 0;
         while (!stop_) {
-            if (answering_)
-                for (; answered < requests_ && (!holding_ || answered < released_); ++answered)
-                    [[maybe_unused]] const ssize_t w = ::write(master, "\x1b[0n", 4);
+            while (answering_ && !asked.empty() && (!asked.front() || !holding_ || answered < released_)) {
+                const bool status = asked.front();
+                asked.pop_front();
+                if (status && to_lose_ > 0) {
+                    --to_lose_;
+                } else {
+                    const char* answer = status ? "\x1b[0n" : "\x1b[?62;22c";
+                    [[maybe_unused]] const ssize_t w = ::write(master, answer, std::strlen(answer));
+                }
+                answered += status ? 1 : 0;
+            }
             parked_ = paused_.load();
             if (parked_) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -182,9 +198,18 @@ private:
             if (n <= 0)
                 continue;
             tail.append(buffer, static_cast<std::size_t>(n));
-            for (std::size_t at = 0; (at = tail.find("\x1b[5n", at)) != std::string::npos; at += 4)
-                ++requests_;
-            tail.erase(0, tail.size() > 3 ? tail.size() - 3 : 0);
+            std::size_t at = 0;
+            for (;;) {
+                const std::size_t status = tail.find("\x1b[5n", at), attributes = tail.find("\x1b[c", at);
+                if (status == std::string::npos && attributes == std::string::npos)
+                    break;
+                const bool is_status = status < attributes;
+                asked.push_back(is_status);
+                if (is_status)
+                    ++requests_;
+                at = (is_status ? status : attributes) + (is_status ? 4 : 3);
+            }
+            tail.erase(0, std::max(at, tail.size() > 3 ? tail.size() - 3 : 0));
             std::lock_guard lock(mutex_);
             received_.append(buffer, static_cast<std::size_t>(n));
         }
@@ -198,6 +223,7 @@ private:
     std::atomic<bool> holding_{false};
     std::atomic<int> released_{0};
     std::atomic<int> requests_{0};
+    std::atomic<int> to_lose_{0};
     std::mutex mutex_;
     std::string received_;
 };

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-namespace vexl::platform {
+namespace vexl::term {
 
 enum class TerminalHold : std::uint8_t {
     given,  // handed back on purpose (not taken yet, a question, the end)
@@ -63,4 +63,4 @@ constexpr JobStep next_job_step(TerminalHold hold, JobEvent event)
     return {hold, no_action};
 }
 
-}  // namespace vexl::platform
+}  // namespace vexl::term

@@ -1,11 +1,11 @@
-#include "platform/linux/frame_painter.h"
+#include "term/frame_painter.h"
 
 #include <algorithm>
 #include <cstdlib>
 
-#include "platform/linux/cp437.h"
+#include "core/cp437.h"
 
-namespace vexl::platform {
+namespace vexl::term {
 namespace {
 
 constexpr const char sync_begin[] = "\x1b[?2026h";
@@ -549,4 +549,4 @@ ColorMode detect_color_mode(const char* colorterm, const char* term)
     return ColorMode::ansi16;
 }
 
-}  // namespace vexl::platform
+}  // namespace vexl::term

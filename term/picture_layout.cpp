@@ -1,8 +1,8 @@
-#include "platform/linux/picture_layout.h"
+#include "term/picture_layout.h"
 
 #include <chafa.h>
 
-namespace vexl::platform {
+namespace vexl::term {
 
 PictureLayout choose_layout(int rows, int cols, int glyph_width, int glyph_height, int term_rows,
                             int term_cols, double cell_aspect, bool can_scale)
@@ -23,12 +23,12 @@ PictureLayout choose_layout(int rows, int cols, int glyph_width, int glyph_heigh
     return {PictureMode::scaled, (term_rows - height) / 2, (term_cols - width) / 2, height, width};
 }
 
-double cell_aspect_of(const winsize& size)
+double cell_aspect_of(const TerminalSize& size)
 {
-    if (size.ws_row == 0 || size.ws_col == 0 || size.ws_xpixel == 0 || size.ws_ypixel == 0)
+    if (size.rows <= 0 || size.cols <= 0 || size.pixel_width <= 0 || size.pixel_height <= 0)
         return 0;
-    const double width = static_cast<double>(size.ws_xpixel) / size.ws_col;
-    const double height = static_cast<double>(size.ws_ypixel) / size.ws_row;
+    const double width = static_cast<double>(size.pixel_width) / size.cols;
+    const double height = static_cast<double>(size.pixel_height) / size.rows;
     // Cells narrower than 2 pixels, or more than four times as tall as
     // wide (or wider than tall), are no font anyone reads.
     if (width < 2 || height < 2)
@@ -37,4 +37,4 @@ double cell_aspect_of(const winsize& size)
     return aspect >= 0.25 && aspect <= 1.0 ? aspect : 0;
 }
 
-}  // namespace vexl::platform
+}  // namespace vexl::term

@@ -1,14 +1,14 @@
-#include "platform/linux/frame_painter.h"
+#include "term/frame_painter.h"
 
 #include <gtest/gtest.h>
 #include <iconv.h>
 
 #include <random>
 
-#include "platform/linux/cp437.h"
-#include "tests/platform/vt_screen.h"
+#include "core/cp437.h"
+#include "tests/support/vt_screen.h"
 
-namespace vexl::platform {
+namespace vexl::term {
 namespace {
 
 using testing::VtColor;
@@ -343,4 +343,4 @@ TEST(FramePainter, CellsOutsideTheScreenAreDroppedAndSizeChangeRepaints)
 }
 
 }  // namespace
-}  // namespace vexl::platform
+}  // namespace vexl::term

@@ -1,8 +1,8 @@
-#include "platform/linux/scaled_view.h"
+#include "term/scaled_view.h"
 
 #include <chafa.h>
 
-namespace vexl::platform {
+namespace vexl::term {
 namespace {
 
 Rgb rgb_of(gint packed)
@@ -102,4 +102,4 @@ void ScaledView::convert(std::uint32_t* pixels, int width, int height, int rows,
         }
 }
 
-}  // namespace vexl::platform
+}  // namespace vexl::term

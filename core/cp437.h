@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string_view>
 
-namespace vexl::platform {
+namespace vexl {
 
 inline constexpr std::array<char32_t, 256> cp437_unicode = [] {
     std::array<char32_t, 256> table{};
@@ -82,4 +82,4 @@ inline constexpr std::array<Utf8Glyph, 256> cp437_utf8 = [] {
     return table;
 }();
 
-}  // namespace vexl::platform
+}  // namespace vexl

@@ -11,13 +11,13 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/linux/frame_painter.h"
-#include "platform/linux/terminal_colors.h"
+#include "term/frame_painter.h"
+#include "term/terminal_colors.h"
 
 struct ChafaCanvas;
 struct ChafaSymbolMap;
 
-namespace vexl::platform {
+namespace vexl::term {
 
 class ScaledView {
 public:
@@ -40,4 +40,4 @@ private:
     int cols_ = 0;
 };
 
-}  // namespace vexl::platform
+}  // namespace vexl::term
