@@ -49,25 +49,6 @@ TEST(BlockWriter, StreamingInAnyPiecesGivesTheSameFile)
     EXPECT_EQ(writer.blocks(), 4u);
 }
 
-TEST(BlockWriter, SmallestEffortPacksTheSameBlocksSmallerForTheSameReader)
-{
-    const Bytes raw = sample_frames(3 * 65536 + 5000);
-    Bytes smallest;
-    BlockWriter writer(
-        [&smallest](std::span<const std::uint8_t> bytes) {
-            smallest.insert(smallest.end(), bytes.begin(), bytes.end());
-            return true;
-        },
-        2, PackEffort::smallest);
-    ASSERT_TRUE(writer.write(raw));
-    ASSERT_TRUE(writer.finish());
-    const Bytes fast = pack_bytes(raw);
-    EXPECT_LT(smallest.size(), fast.size());
-    EXPECT_EQ(inspect_pack(smallest).blocks, inspect_pack(fast).blocks);
-    OpenStream stream(smallest);
-    EXPECT_EQ(stream.read_all(), raw);
-}
-
 TEST(BlockWriter, IncompressibleDataFitsTheReadersBuffer)
 {
     Bytes noise(32768 * 2);

@@ -84,21 +84,12 @@ TEST(LinuxDialogs, AnswersGivenBeforehandAnswerTheFirstYesNoQuestionsUnasked)
 
 TEST(LinuxDialogs, GivenAnswersReadAsTypedOnesAndNothingElse)
 {
-    struct Case {
-        const char* text;
-        std::deque<int> answers;
-        const char* problem;
-    };
-    for (const Case& c : {Case{"No,Yes", {IDNO, IDYES}, ""}, Case{" y , N,", {IDYES, IDNO}, ""},
-                          Case{"", {}, ""}, Case{"No,maybe", {}, "'maybe' is neither Yes nor No"},
-                          Case{"No,,Yes", {}, "'' is neither Yes nor No"}}) {
-        std::string problem;
-        EXPECT_EQ(parse_given_answers(c.text, problem), c.answers) << c.text;
-        EXPECT_EQ(problem, c.problem) << c.text;
-    }
-    const int answers[] = {IDNO, IDYES};
     std::string problem;
-    EXPECT_EQ(parse_given_answers(given_answers_text(answers), problem), (std::deque<int>{IDNO, IDYES}));
+    EXPECT_EQ(parse_given_answers(" y , N,", problem), (std::deque<int>{IDYES, IDNO}));
+    EXPECT_EQ(parse_given_answers("No,,Yes", problem), std::deque<int>{});
+    EXPECT_EQ(problem, "'' is neither Yes nor No");
+    const int answers[] = {IDNO, IDYES};
+    EXPECT_EQ(given_answers_text(answers), "No,Yes");
 }
 
 TEST(LinuxDialogs, QuestionOverTheConsoleIsAskedOnTheMainScreen)
