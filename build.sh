@@ -20,7 +20,7 @@ top=$(cd "$(dirname "$0")" && pwd)
 # what the tests need (terminal and X display for the end-to-end tests, a
 # browser for the web player's).
 build_packages="build-essential cmake pkg-config liblzo2-dev libsdl2-dev libsndfile1-dev
-  libpng-dev console-data libgtest-dev libgmock-dev libbenchmark-dev scdoc file libchafa-dev"
+  libpng-dev console-data libgtest-dev libgmock-dev libbenchmark-dev scdoc file"
 web_packages="emscripten"
 test_packages="$web_packages tmux xvfb xauth xdotool x11-apps chromium chromium-driver python3-selenium
   x11-utils evilwm desktop-file-utils man-db bash-completion python3-pyte xterm xfonts-base lintian appstream"

@@ -45,4 +45,4 @@ target_include_directories(vexl_glyphs PUBLIC ${CMAKE_CURRENT_BINARY_DIR}/genera
 
 vexl_library(vexl_terminal_glyphs
   SOURCES terminal_glyphs.cpp
-  LIBS vexl_glyphs vexl_term)
+  LIBS vexl_glyphs vexl_platform_api)

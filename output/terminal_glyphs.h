@@ -1,11 +1,11 @@
 #pragma once
-// The glyphs and colours of the full screen as a rasteriser for the
-// terminal, which draws a picture it has to scale down with them.
+// The full screen's font for the terminal, which draws a picture it has to
+// scale down with it.
 
-#include "term/cell_rasterizer.h"
+#include "term/cell_font.h"
 
 namespace vexl {
 
-term::CellRasterizer full_screen_glyphs();
+term::CellFont full_screen_font();
 
 }  // namespace vexl

@@ -5,10 +5,7 @@
 // The result goes into the painter, which sends only what differs from
 // what the terminal shows already.
 
-#include <cstdint>
-#include <vector>
-
-#include "term/cell_rasterizer.h"
+#include "term/cell_font.h"
 #include "term/frame_painter.h"
 #include "term/picture_layout.h"
 #include "term/scaled_view.h"
@@ -21,25 +18,19 @@ class Compositor {
 public:
     explicit Compositor(ColorMode mode) : scaled_(mode) {}
 
-    void set_rasterizer(CellRasterizer rasterizer) { rasterizer_ = std::move(rasterizer); }
-    bool can_scale() const { return static_cast<bool>(rasterizer_); }
-    int glyph_width() const { return rasterizer_.glyph_width; }
-    int glyph_height() const { return rasterizer_.glyph_height; }
+    void set_font(CellFont font) { font_ = font; }
+    bool can_scale() const { return static_cast<bool>(font_); }
+    int glyph_width() const { return CellFont::glyph_width; }
+    int glyph_height() const { return font_.glyph_height; }
 
     // Puts the buffer's `rows` x `cols` cells into `painter` where `layout`
-    // places them. `changed`: the cells differ from the last call's (a
-    // scaled picture is only drawn anew then).
-    void compose(const CharInfo* cells, int rows, int cols, const PictureLayout& layout, bool changed,
-                 FramePainter& painter);
+    // places them (a scaled picture is worked on again only where the
+    // cells differ from the last call's).
+    void compose(const CharInfo* cells, int rows, int cols, const PictureLayout& layout, FramePainter& painter);
 
 private:
-    void scale(const CharInfo* cells, int rows, int cols, const PictureLayout& layout);
-
-    CellRasterizer rasterizer_;
+    CellFont font_;
     ScaledView scaled_;
-    std::vector<std::uint32_t> pixels_;
-    std::vector<Cell> scaled_cells_;  // the last scaled picture
-    PictureLayout scaled_layout_;     // and where it went
 };
 
 }  // namespace vexl::term

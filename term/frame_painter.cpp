@@ -150,8 +150,7 @@ int FramePainter::find_group(Pen need) const
     const int fg = fixed_slot(need.fg), bg = fixed_slot(need.bg);
     if (fg >= 0 && bg >= 0)
         return fg * 17 + bg;
-    const auto found = frame_groups_.find(std::uint64_t{need.fg} << 32 | need.bg);
-    return found == frame_groups_.end() ? -1 : found->second;
+    return frame_groups_.find(std::uint64_t{need.fg} << 32 | need.bg);
 }
 
 // The group of a pair of colours, made when there is none yet.
@@ -159,9 +158,12 @@ int FramePainter::group_of(Pen need)
 {
     int group = find_group(need);
     if (group < 0) {
-        group = static_cast<int>(groups_.size());
-        groups_.emplace_back().need = need;
-        frame_groups_.emplace(std::uint64_t{need.fg} << 32 | need.bg, group);
+        // A slot of an earlier frame's is used again, its cells' room kept.
+        group = used_groups_++;
+        if (static_cast<std::size_t>(group) == groups_.size())
+            groups_.emplace_back();
+        groups_[static_cast<std::size_t>(group)].need = need;
+        frame_groups_.insert(std::uint64_t{need.fg} << 32 | need.bg, group);
     }
     return group;
 }
@@ -244,8 +246,49 @@ void FramePainter::forget_frame_groups()
         g.listed = false;
     }
     listed_.clear();
-    groups_.resize(fixed_groups);
+    used_groups_ = fixed_groups;
     frame_groups_.clear();
+}
+
+int FramePainter::GroupIndex::find(std::uint64_t key) const
+{
+    if (slots_.empty())
+        return -1;
+    for (std::size_t at = slot_of(key);; at = (at + 1) & (slots_.size() - 1)) {
+        const Slot& slot = slots_[at];
+        if (slot.generation != generation_)
+            return -1;
+        if (slot.key == key)
+            return slot.group;
+    }
+}
+
+void FramePainter::GroupIndex::insert(std::uint64_t key, int group)
+{
+    if (2 * (count_ + 1) > slots_.size()) {
+        const std::vector<Slot> old = std::move(slots_);
+        const std::uint32_t old_generation = generation_;
+        slots_.assign(std::max<std::size_t>(64, 2 * old.size()), Slot{});
+        generation_ = 1;
+        count_ = 0;
+        for (const Slot& slot : old)
+            if (slot.generation == old_generation)
+                insert(slot.key, slot.group);
+    }
+    std::size_t at = slot_of(key);
+    while (slots_[at].generation == generation_)
+        at = (at + 1) & (slots_.size() - 1);
+    slots_[at] = Slot{key, group, generation_};
+    ++count_;
+}
+
+void FramePainter::GroupIndex::clear()
+{
+    count_ = 0;
+    if (++generation_ == 0) {  // after 2^32 frames: the slots are made empty again
+        std::fill(slots_.begin(), slots_.end(), Slot{});
+        generation_ = 1;
+    }
 }
 
 // The next colours: the ones that draw the most waiting cells; of those,

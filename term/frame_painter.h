@@ -18,7 +18,6 @@
 #include <array>
 #include <cstdint>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "term/terminal_colors.h"
@@ -108,8 +107,33 @@ private:
     std::vector<std::uint8_t> known_;    // 0: the terminal's cell is not known
     std::vector<std::int32_t> waiting_;  // the group a changed cell waits in, or -1
     std::vector<Cell> waiting_look_;     // the look a waiting cell is to get
+    // The groups of the frame's own pairs by their colours: open
+    // addressing, emptied by starting a new generation, its room kept
+    // from frame to frame (a scaled picture brings hundreds of pairs).
+    class GroupIndex {
+    public:
+        int find(std::uint64_t key) const;  // -1: none
+        void insert(std::uint64_t key, int group);
+        void clear();
+
+    private:
+        struct Slot {
+            std::uint64_t key = 0;
+            int group = -1;
+            std::uint32_t generation = 0;  // the slot is taken in this generation
+        };
+        std::size_t slot_of(std::uint64_t key) const
+        {
+            return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> 32) & (slots_.size() - 1);
+        }
+        std::vector<Slot> slots_;
+        std::uint32_t generation_ = 1;
+        std::size_t count_ = 0;
+    };
+
     std::vector<Group> groups_;          // the fixed slots, then the frame's own
-    std::unordered_map<std::uint64_t, int> frame_groups_;
+    int used_groups_ = fixed_groups;     // of groups_, the fixed and this frame's
+    GroupIndex frame_groups_;
     std::vector<int> listed_;            // groups that have had cells this frame
     int waiting_count_ = 0;
     std::vector<std::uint32_t> pass_;  // the cells of the current colours

@@ -1,6 +1,7 @@
 #include "term/picture_layout.h"
 
-#include <chafa.h>
+#include <algorithm>
+
 
 namespace vexl::term {
 
@@ -15,10 +16,16 @@ PictureLayout choose_layout(int rows, int cols, int glyph_width, int glyph_heigh
     }
     if (!can_scale || glyph_width <= 0 || glyph_height <= 0 || cell_aspect <= 0)
         return {PictureMode::exact, 0, 0, rows < term_rows ? rows : term_rows, cols < term_cols ? cols : term_cols};
-    gint width = term_cols, height = term_rows;
-    chafa_calc_canvas_geometry(cols * glyph_width, rows * glyph_height, &width, &height,
-                               static_cast<gfloat>(cell_aspect), TRUE, FALSE);
-    if (width <= 0 || height <= 0 || width > term_cols || height > term_rows)
+    // The largest size of the picture's proportions that fits: the side
+    // that limits stays whole, the other is cut down to whole cells.
+    const double picture_aspect = static_cast<double>(cols * glyph_width) / (rows * glyph_height);
+    const double cell = static_cast<float>(cell_aspect);  // as precise as terminals tell it
+    int width = term_cols, height = term_rows;
+    if (picture_aspect > width / static_cast<double>(height) * cell)
+        height = std::max(static_cast<int>(width * (cell / picture_aspect)), 1);
+    else
+        width = std::max(static_cast<int>(height * (picture_aspect / cell)), 1);
+    if (width > term_cols || height > term_rows)
         return {};
     return {PictureMode::scaled, (term_rows - height) / 2, (term_cols - width) / 2, height, width};
 }

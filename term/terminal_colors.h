@@ -2,6 +2,7 @@
 // The 16 VGA text colours as terminal colour codes, in the three depths
 // terminals offer.
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -29,23 +30,23 @@ inline constexpr std::array<Rgb, 16> vga_palette = [] {
 }();
 
 // Nearest colour of the xterm 256-colour cube or grey ramp (indices
-// 16-255). The first 16 indices are left out on purpose: terminals theme
-// them, so they would not give the VGA colours.
+// 16-255); of equally near ones, the lowest index. The first 16 indices
+// are left out on purpose: terminals theme them, so they would not give
+// the VGA colours. The cube's nearest point is each channel's nearest
+// level, so this is a few comparisons, cheap enough for every cell of a
+// scaled picture.
 constexpr int nearest_xterm256(Rgb c)
 {
-    constexpr int cube[6] = {0, 95, 135, 175, 215, 255};
+    auto level = [](int v) { return v <= 47 ? 0 : v <= 115 ? 1 : v <= 155 ? 2 : v <= 195 ? 3 : v <= 235 ? 4 : 5; };
+    auto value = [](int l) { return l == 0 ? 0 : 55 + 40 * l; };
     auto square = [](int v) { return v * v; };
-    int best = 16, best_distance = 1 << 30;
-    for (int r = 0; r < 6; ++r)
-        for (int g = 0; g < 6; ++g)
-            for (int b = 0; b < 6; ++b) {
-                const int d = square(cube[r] - c.r) + square(cube[g] - c.g) + square(cube[b] - c.b);
-                if (d < best_distance) {
-                    best_distance = d;
-                    best = 16 + 36 * r + 6 * g + b;
-                }
-            }
-    for (int i = 0; i < 24; ++i) {
+    const int r = level(c.r), g = level(c.g), b = level(c.b);
+    int best = 16 + 36 * r + 6 * g + b;
+    int best_distance = square(value(r) - c.r) + square(value(g) - c.g) + square(value(b) - c.b);
+    // The grey ramp 8, 18, ..., 238: the step nearest the channels' mean
+    // and its neighbours.
+    const int around = std::clamp((c.r + c.g + c.b - 24 + 15) / 30, 0, 23);
+    for (int i = std::max(around - 1, 0); i <= std::min(around + 1, 23); ++i) {
         const int v = 8 + 10 * i;
         const int d = square(v - c.r) + square(v - c.g) + square(v - c.b);
         if (d < best_distance) {

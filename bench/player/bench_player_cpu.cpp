@@ -52,15 +52,47 @@ bool read_until(int master, std::string& seen, const std::string& marker, std::u
     return true;
 }
 
+enum class Content { plasma, calm, default_demo_busy, every_cell };
+
+std::string default_demo_path()
+{
+    const char* path = std::getenv("VEXL_BENCH_DEMO");
+    return path != nullptr ? path : VEXL_DEFAULT_DEMO;
+}
+
 void BM_TerminalRunCpu(benchmark::State& state)
 {
     const int seconds = static_cast<int>(state.range(0));
-    const bool calm = state.range(1) != 0;
+    const auto content = static_cast<Content>(state.range(1));
     const int rows = static_cast<int>(state.range(2));  // below 50 the picture is scaled
     const fs::path dir = fs::temp_directory_path() / ("vexl-bench-cpu-" + std::to_string(getpid()));
     fs::create_directories(dir);
-    bench::write_demo((dir / "ld_vexl.d1").string(), seconds * 25 + 100,
-                      calm ? bench::scene_frame : bench::plasma_frame);
+    const int count = seconds * 25 + 100;
+    bool written = false;
+    switch (content) {
+    case Content::plasma:
+        written = bench::write_demo((dir / "ld_vexl.d1").string(), count, bench::plasma_frame);
+        break;
+    case Content::calm:
+        written = bench::write_demo((dir / "ld_vexl.d1").string(), count, bench::scene_frame);
+        break;
+    case Content::every_cell:
+        written = bench::write_demo((dir / "ld_vexl.d1").string(), count, bench::every_cell_frame);
+        break;
+    case Content::default_demo_busy: {
+        // The plasma and the tunnel, from frame 1900 on.
+        const auto frames = bench::file_frames(default_demo_path().c_str(), 1900 + count);
+        if (frames.size() == static_cast<std::size_t>(1900 + count))
+            written = bench::write_demo((dir / "ld_vexl.d1").string(), count,
+                                        [&](int k) { return frames[static_cast<std::size_t>(1900 + k)]; });
+        break;
+    }
+    }
+    if (!written) {
+        fs::remove_all(dir);
+        state.SkipWithError("no demo to play (the default demo: VEXL_BENCH_DEMO or build/demo/ld_vexl.d1)");
+        return;
+    }
     std::ofstream(dir / "ld_vexl.d2", std::ios::binary) << std::string(44100u * 5, '\0');
 
     double cpu_seconds = 0, wall_seconds = 0, bytes_per_frame = 0;
@@ -134,10 +166,16 @@ void BM_OneMillisecondSleepLoop(benchmark::State& state)
 BENCHMARK(BM_OneMillisecondSleepLoop)->Arg(10)->Iterations(1)->Unit(benchmark::kSecond);
 
 // Seconds, the content (0 the plasma, nearly every cell changing every
-// frame; 1 the calmer scene), then the terminal's rows: 50 shows the
-// cells as they are, 24 the picture scaled.
+// frame; 1 the calmer scene; 2 the default demo's busiest 30 seconds,
+// frames 1900 to 2650; 3 every cell changing every frame), then the
+// terminal's rows: 50 shows the cells as they are, 24 the picture scaled.
+// The scaled view's cost is the ratio of a content's two runs.
 BENCHMARK(BM_TerminalRunCpu)
-    ->ArgNames({"s", "calm", "rows"})
+    ->ArgNames({"s", "content", "rows"})
+    ->Args({30, 2, 50})
+    ->Args({30, 2, 24})
+    ->Args({30, 3, 50})
+    ->Args({30, 3, 24})
     ->Args({30, 0, 50})
     ->Args({30, 0, 24})
     ->Args({30, 1, 50})

@@ -82,7 +82,7 @@ void BM_NaiveRepaint(benchmark::State& state, const Frames& (*demo)())
 
 // Paints every frame in turn on a terminal of `rows` x `cols` as the
 // player's terminal does: cell for cell on 80 x 50; on a smaller one drawn
-// with the full screen's glyphs and turned into block symbols by libchafa.
+// with the full screen's glyphs in block symbols.
 // Only the cells that changed are sent; `full` forgets what is shown
 // before each frame, which is a full repaint of every cell.
 void paint_demo(benchmark::State& state, const Frames& (*demo)(), ColorMode mode, int rows, int cols, bool full)
@@ -92,7 +92,7 @@ void paint_demo(benchmark::State& state, const Frames& (*demo)(), ColorMode mode
         return;
     }
     term::Compositor compositor(mode);
-    compositor.set_rasterizer(full_screen_glyphs());
+    compositor.set_font(full_screen_font());
     const term::PictureLayout layout = term::choose_layout(
         50, 80, compositor.glyph_width(), compositor.glyph_height(), rows, cols, 0.5, compositor.can_scale());
     FramePainter painter(mode);
@@ -107,7 +107,7 @@ void paint_demo(benchmark::State& state, const Frames& (*demo)(), ColorMode mode
             if (full)
                 painter.invalidate();
             painter.begin(out);
-            compositor.compose(cells.data(), 50, 80, layout, true, painter);
+            compositor.compose(cells.data(), 50, 80, layout, painter);
             painter.end();
             bytes += out.size();
             ++painted;

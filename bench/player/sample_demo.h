@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -69,9 +70,20 @@ inline std::vector<std::uint8_t> scene_frame(int k)
     return frame;
 }
 
+// Every cell differs from the frame before in character and colours.
+inline std::vector<std::uint8_t> every_cell_frame(int k)
+{
+    std::vector<std::uint8_t> frame(8000);
+    for (int i = 0; i < 4000; ++i) {
+        frame[static_cast<std::size_t>(2 * i)] = static_cast<std::uint8_t>(1 + (i * 7 + k) % 254);
+        frame[static_cast<std::size_t>(2 * i + 1)] = static_cast<std::uint8_t>(i * 13 + k * 17);
+    }
+    return frame;
+}
+
 // Writes `count` frames of `make` as a packed frame file.
 inline bool write_demo(const std::string& path, int count,
-                       std::vector<std::uint8_t> (*make)(int) = plasma_frame)
+                       const std::function<std::vector<std::uint8_t>(int)>& make = plasma_frame)
 {
     std::FILE* out = std::fopen(path.c_str(), "wb");
     if (out == nullptr)

@@ -34,7 +34,7 @@ int run_with_process_services(int (*body)())
 
     JobControlSignals job_control;  // Ctrl+Z, SIGCONT, SIGWINCH
     LinuxTerminal terminal;
-    terminal.set_rasterizer(full_screen_glyphs());
+    terminal.set_font(full_screen_font());
     ScopedService<Terminal> terminal_slot(terminal);
     messages.add_source(&terminal);  // follows job control between frames
     LinuxDialogs dialogs(&terminal);

@@ -104,7 +104,6 @@ bool LinuxTerminal::alloc_console()
         return false;
     allocated_ = true;
     buffer_.assign(static_cast<std::size_t>(buffer_rows_ * buffer_cols_), CharInfo{});
-    buffer_changed_ = true;
     seen_continues_ = JobControlSignals::continues();
     seen_resizes_ = JobControlSignals::resizes();
     take();
@@ -324,8 +323,7 @@ void LinuxTerminal::paint()
     }
     painter_.set_screen_size(size.rows, size.cols);
     painter_.begin(frame_);
-    compositor_.compose(buffer_.data(), buffer_rows_, buffer_cols_, layout_, buffer_changed_, painter_);
-    buffer_changed_ = false;
+    compositor_.compose(buffer_.data(), buffer_rows_, buffer_cols_, layout_, painter_);
     if (painter_.end()) {
         output_.queue(frame_);
         if (pacing_.asks()) {
@@ -373,7 +371,7 @@ bool LinuxTerminal::set_screen_buffer_size(ConsoleHandle console, Coord size)
         buffer_rows_ = size.y;
         buffer_cols_ = size.x;
         buffer_.assign(static_cast<std::size_t>(buffer_rows_ * buffer_cols_), CharInfo{});
-        buffer_changed_ = needs_paint_ = true;
+        needs_paint_ = true;
     }
     return true;
 }
@@ -415,14 +413,9 @@ bool LinuxTerminal::write_output(ConsoleHandle console, const CharInfo* cells, C
         bottom = top - 1;
     for (int y = top; y <= bottom; ++y) {
         const int source_row = buffer_origin.y + (y - region.top);
-        for (int x = left; x <= right; ++x) {
-            const CharInfo& from = cells[source_row * buffer_size.x + buffer_origin.x + (x - region.left)];
-            CharInfo& to = buffer_[static_cast<std::size_t>(y * buffer_cols_ + x)];
-            if (to.ch != from.ch || to.attributes != from.attributes) {
-                to = from;
-                buffer_changed_ = true;
-            }
-        }
+        for (int x = left; x <= right; ++x)
+            buffer_[static_cast<std::size_t>(y * buffer_cols_ + x)] =
+                cells[source_row * buffer_size.x + buffer_origin.x + (x - region.left)];
     }
     if (bottom < top || right < left) {
         region.right = static_cast<std::int16_t>(region.left - 1);

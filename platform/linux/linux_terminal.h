@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "term/cell_rasterizer.h"
+#include "term/cell_font.h"
 #include "term/compositor.h"
 #include "term/frame_painter.h"
 #include "term/job_control_steps.h"
@@ -78,7 +78,7 @@ public:
 
     // Draws the buffer's glyphs for the scaled view; without one a smaller
     // terminal shows the top-left part of the buffer.
-    void set_rasterizer(term::CellRasterizer rasterizer) { compositor_.set_rasterizer(std::move(rasterizer)); }
+    void set_font(term::CellFont font) { compositor_.set_font(font); }
 
     struct Counts {
         std::uint64_t frames_written = 0;  // cell writes
@@ -126,7 +126,6 @@ private:
     int buffer_rows_ = 50;
     int buffer_cols_ = 80;
     std::vector<CharInfo> buffer_;
-    bool buffer_changed_ = false;  // since the compositor last saw it
     bool needs_paint_ = false;     // the terminal does not show the buffer as it is
     term::PictureLayout layout_;
     Clock::time_point next_paint_at_{};  // the last paint took as long again

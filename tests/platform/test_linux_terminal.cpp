@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <time.h>
 
+#include <array>
 #include <thread>
 #include <vector>
 
@@ -137,15 +138,10 @@ TEST(LinuxTerminal, FramesArriveWholeAndUnchangedOnesSendNothing)
 
 // Glyphs for the scaled view: every pixel of a cell in its background
 // colour, so that the scaled picture's colours can be predicted.
-term::CellRasterizer solid_cells()
+term::CellFont solid_cells()
 {
-    return {8, 8, [](const CharInfo* cells, int rows, int cols, std::uint32_t* pixels) {
-                for (int y = 0; y < rows * 8; ++y)
-                    for (int x = 0; x < cols * 8; ++x) {
-                        const term::Rgb c = term::vga_palette[(cells[(y / 8) * cols + x / 8].attributes >> 4) & 15];
-                        pixels[y * cols * 8 + x] = std::uint32_t{c.r} << 16 | std::uint32_t{c.g} << 8 | c.b;
-                    }
-            }};
+    static const std::array<std::uint8_t, 256 * 8> blank{};
+    return {8, blank.data()};
 }
 
 // The colour a cell shows: the foreground of a full block, else the background.
@@ -163,7 +159,7 @@ TEST(LinuxTerminal, ALargerTerminalShowsThePictureCellForCellInTheMiddle)
 {
     Pty pty(60, 100);
     LinuxTerminal terminal(pty.slave, term::ColorMode::ansi16);
-    terminal.set_rasterizer(solid_cells());
+    terminal.set_font(solid_cells());
     const ConsoleHandle out = open_console(terminal);
     SmallRect written{};
     const std::vector<CharInfo> frame = make_frame(1);
@@ -201,7 +197,7 @@ TEST_P(ScaledPicture, ASmallerTerminalShowsTheWholePictureWithItsProportions)
 {
     Pty pty(24, 80);
     LinuxTerminal terminal(pty.slave, GetParam());
-    terminal.set_rasterizer(solid_cells());
+    terminal.set_font(solid_cells());
     const ConsoleHandle out = open_console(terminal);
     SmallRect written{};
     ASSERT_TRUE(write_frame(terminal, out, quarters(), &written));
@@ -616,7 +612,7 @@ termios modes_of(int fd)
     TerminationSignals signals;
     JobControlSignals job_control;
     LinuxTerminal terminal(tty, term::ColorMode::truecolor);
-    terminal.set_rasterizer(solid_cells());
+    terminal.set_font(solid_cells());
     queue.add_source(&signals);
     queue.add_source(&terminal);
     const ConsoleHandle out = open_console(terminal);

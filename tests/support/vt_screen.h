@@ -215,6 +215,10 @@ private:
             else
                 bad_sequence = true;
             break;
+        case 'c':
+            if (n[0] != 0)  // the device attributes, asked for
+                bad_sequence = true;
+            break;
         default:
             bad_sequence = true;
         }
