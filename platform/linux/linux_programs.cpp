@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/linux/desktop_named.h"
 #include "platform/linux/given_answers.h"
 
 namespace vexl::platform {
@@ -22,12 +23,6 @@ namespace {
 // Set for a program that restart_in_terminal_window started: if that run
 // too finds no terminal, it must not open yet another window.
 constexpr const char* in_window_variable = "VEXLADE_IN_TERMINAL_WINDOW";
-
-bool named(const char* variable)
-{
-    const char* value = std::getenv(variable);
-    return value != nullptr && *value != '\0';
-}
 
 // `name` in the first folder of PATH that has it as an executable file, as a
 // shell finds it; empty when none has.
@@ -127,11 +122,11 @@ void LinuxPrograms::replace_process(const std::string& program, const std::strin
 
 bool LinuxPrograms::restart_in_terminal_window(std::span<const int> answers, std::string& problem)
 {
-    if (named(in_window_variable)) {
+    if (set_in_environment(in_window_variable)) {
         problem = "it was started in a terminal window already, and has no terminal there either";
         return false;
     }
-    if (!named("DISPLAY") && !named("WAYLAND_DISPLAY")) {
+    if (!desktop_named()) {
         problem = "no desktop to open one on";
         return false;
     }
