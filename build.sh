@@ -1,5 +1,5 @@
 #!/bin/sh
-# Sets up a Debian 12 machine for vexlade, builds it, and then:
+# Sets up a Debian 12 or 13 machine for vexlade, builds it, and then:
 #   ./build.sh play    plays the default demo (generated once, kept in build/)
 #   ./build.sh test    runs the whole test suite
 #   ./build.sh build   only builds
@@ -16,6 +16,16 @@ set -eu
 mode=${1:-play}
 top=$(cd "$(dirname "$0")" && pwd)
 
+# The release, the one thing in this script that knows of releases: a
+# package whose name differs between them is named here. Every package
+# below has the same name on Debian 12 (bookworm) and 13 (trixie).
+release=$( (. /etc/os-release && echo "${VERSION_CODENAME:-}") 2>/dev/null || true)
+release_packages=""
+case "$release" in
+  bookworm|trixie) ;;
+  *) echo "Note: vexlade is tried on Debian 12 and 13, not on '${release:-this system}'." >&2 ;;
+esac
+
 # What building needs, what the web player needs on top (emscripten), and
 # what the tests need (terminal and X display for the end-to-end tests, a
 # browser for the web player's).
@@ -25,7 +35,8 @@ web_packages="emscripten"
 test_packages="$web_packages tmux xvfb xauth xdotool x11-apps chromium chromium-driver python3-selenium
   x11-utils evilwm desktop-file-utils man-db bash-completion python3-pyte xterm xfonts-base lintian appstream"
 # vexl record encodes through FFmpeg's libraries.
-build_packages="$build_packages libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev"
+build_packages="$build_packages libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev
+  $release_packages"
 
 case "$mode" in
   play|build) packages=$build_packages ;;

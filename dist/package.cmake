@@ -1,14 +1,34 @@
 # The Debian packages: `./build.sh package` (cpack in the build tree) writes
-# build/vexlade_<version>_<arch>.deb (the player) and
-# build/vexl_<version>_<arch>.deb (the tool), one for each install component.
-# Their library dependencies are read from the binaries by dpkg-shlibdeps;
-# vexl depends on the player of its own version, which `vexl play` starts.
+# build/vexlade_<version>~<release>_<arch>.deb (the player) and
+# build/vexl_<version>~<release>_<arch>.deb (the tool), one for each install
+# component; vexl depends on the player of its own version, which `vexl play`
+# starts. Their dependencies are read from the binaries by dpkg-shlibdeps,
+# so they name the libraries of the release they were built on (libavcodec59
+# on Debian 12, libavcodec61 on 13), and the release (deb12, deb13) is part
+# of their version: a package built on one release does not install on
+# another.
+
+cmake_host_system_information(RESULT vexl_os QUERY DISTRIB_ID DISTRIB_VERSION_ID DISTRIB_VERSION_CODENAME)
+list(GET vexl_os 0 vexl_os_id)
+list(GET vexl_os 1 vexl_os_version)
+list(GET vexl_os 2 vexl_os_codename)
+if(vexl_os_id STREQUAL "debian" AND vexl_os_version)
+  set(vexl_release deb${vexl_os_version})
+elseif(vexl_os_version)
+  set(vexl_release ${vexl_os_id}${vexl_os_version})
+else()  # Debian testing and unstable have a code name only
+  set(vexl_release ${vexl_os_id}-${vexl_os_codename})
+endif()
+set(VEXL_PACKAGE_RELEASE ${vexl_release}
+  CACHE STRING "The release the Debian package is built for, appended to its version")
+set(VEXL_PACKAGE_VERSION ${PROJECT_VERSION}~${VEXL_PACKAGE_RELEASE}
+  CACHE INTERNAL "The Debian package's version (for its check)")
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_ALL player tools)
 set(CPACK_PACKAGE_NAME vexlade)
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VERSION ${VEXL_PACKAGE_VERSION})
 set(CPACK_PACKAGE_CONTACT ${VEXL_PACKAGE_MAINTAINER})
 set(CPACK_PACKAGE_HOMEPAGE_URL ${VEXL_HOMEPAGE})
 set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR})

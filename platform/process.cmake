@@ -1,7 +1,10 @@
 # The player's process: its real services installed and given back
-# (linux_process_services.cpp). Process-level services: termination, fatal and job-control signals, sleep, whole-file reading.
+# (linux_process_services.cpp), the standard descriptors kept taken first.
+# Process-level services: termination, fatal and job-control signals, sleep,
+# whole-file reading.
 target_sources(vexl_platform_linux PRIVATE
   linux/linux_process_services.cpp
+  linux/standard_descriptors.cpp
   linux/termination_signals.cpp
   linux/fatal_signals.cpp
   linux/job_control_signals.cpp

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "audio/soundtrack.h"
 #include "core/process_records.h"
@@ -11,6 +12,7 @@
 #include "platform/messages.h"
 #include "platform/run_report.h"
 #include "platform/sleep.h"
+#include "player/frame_reader.h"
 #include "player/pack_stream.h"
 #include "player/pack_survey.h"
 
@@ -61,18 +63,18 @@ void free_file_image()
     FileImage = FileImageRecord{};
 }
 
-PackInfo survey_file_image(PackSurvey depth = PackSurvey::unpack)
+std::span<const std::uint8_t> file_image()
 {
-    return inspect_pack(std::span<const std::uint8_t>(FileImage.data, FileImage.size), depth);
+    return {FileImage.data, FileImage.size};
 }
 
 // Why not a single frame could be decoded, for after the run.
 void report_no_frame()
 {
-    const PackInfo info = survey_file_image();
+    const PackInfo info = inspect_pack(file_image());
     std::string why;
     if (info.damaged())
-        why = describe(info.damage.front(), info);
+        why = describe(info.damage.front(), info.capacity);
     else
         why = "its data ends after " + std::to_string(info.unpacked_bytes) + " of the " +
               std::to_string(frame_read_size) + " bytes of a frame";
@@ -82,18 +84,30 @@ void report_no_frame()
 // Where a frame file that played is damaged, for after the run; nothing
 // when it is whole (it may still end before the demo does). Decompressing
 // the whole file again takes a good part of a second, so that is done only
-// when playback ran out of data; otherwise the block lengths alone are
-// walked, which finds a file cut short or overwritten in microseconds.
-void report_damage(const PackStream& stream)
+// when playback ran out of data, to tell all of it; otherwise the damage
+// the reading met and the damage to the structure further on that the
+// block walk found.
+void report_damage(const FrameReader& frames, const PackBlockWalk& walk)
 {
-    const bool ran_out = stream.at_end != 0;
-    const PackInfo info = survey_file_image(ran_out ? PackSurvey::unpack : PackSurvey::blocks_only);
-    if (!info.damaged())
-        return;
+    std::vector<PackDamage> damage = frames.damage();
     std::string line = std::string(frame_file_name) + " is damaged";
-    if (ran_out)
-        line += " (" + std::to_string(info.whole_frames) + " frames decode)";
-    platform::report_after_run(line + ": " + describe(info.damage.front(), info));
+    if (frames.ended()) {
+        const PackInfo info = inspect_pack(file_image());
+        damage = info.damage;
+        line += " (" + std::to_string(info.whole_frames - info.damaged_frames) + " frames decode";
+        if (info.damaged_frames != 0)
+            line += ", " + std::to_string(info.damaged_frames) + " more lie in damaged blocks";
+        line += ")";
+    } else if (walk.end_damage()) {
+        damage.push_back(*walk.end_damage());
+    }
+    if (damage.empty())
+        return;
+    line += ": " + describe(damage.front(), walk.capacity());
+    if (damage.size() > 1)
+        line += " (and " + std::to_string(damage.size() - 1) + " more; `vexl info " + frame_file_name +
+                "` lists them all)";
+    platform::report_after_run(line);
 }
 
 // Frames due at clock t: t * 25 / 22050 truncated toward zero, formed in
@@ -105,7 +119,7 @@ std::int32_t frames_due(std::int32_t t)
 
 // Shows one frame after another as the clock makes them due, at most one
 // per pass, until the end limit, a key press or WM_QUIT.
-void playback_loop(PackStream* stream)
+void playback_loop(FrameReader& frames)
 {
     platform::MessageQueue& messages = platform::messages();
     platform::Sleeper& sleeper = platform::sleeper();
@@ -126,7 +140,7 @@ void playback_loop(PackStream* stream)
             show_frame();
             ++presented;
             // Decode the next frame now, one interval ahead of its showing.
-            pack_read(stream, TextFrame, frame_read_size);
+            frames.read(TextFrame, frame_read_size);
         }
         t = sample_clock();
     }
@@ -181,8 +195,11 @@ int run_demo()
         return code;
     }
     FileImage.read_pos = 1;  // the byte source starts behind the level byte
+    PackBlockWalk walk;      // the block lengths alone: microseconds
+    walk.walk(file_image(), true);
+    FrameReader frames(stream, walk);
 
-    if (pack_read(stream, TextFrame, frame_read_size) < frame_read_size) {
+    if (frames.read(TextFrame, frame_read_size) < frame_read_size) {
         // Not a single frame decodes (an empty or a garbage file): there
         // is nothing to play, which is no success.
         report_no_frame();
@@ -193,10 +210,10 @@ int run_demo()
     show_frame();
     soundtrack_start();  // after the first frame is on the screen
 
-    playback_loop(stream);
+    playback_loop(frames);
 
     soundtrack_stop();
-    report_damage(*stream);  // while the image is still there
+    report_damage(frames, walk);  // while the image is still there
     close_run(stream);
     return 0;
 }

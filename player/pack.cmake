@@ -1,4 +1,5 @@
-# The packed frame stream (reader), its block writer and the file inspector.
+# The packed frame stream (reader), its block writer, the block walk and
+# frame reader every reader of the frames shares, and the file inspector.
 vexl_library(vexl_pack
-  SOURCES pack_stream.cpp block_writer.cpp pack_survey.cpp
+  SOURCES pack_stream.cpp block_writer.cpp pack_blocks.cpp frame_reader.cpp pack_survey.cpp
   LIBS vexl_frame_geometry PkgConfig::LZO2)

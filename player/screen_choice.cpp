@@ -88,7 +88,7 @@ void create_screen()
         return;
     }
     if (!refusal.empty())
-        platform::report_after_run(refusal + "; the demo was shown in the terminal");
+        platform::report_after_run(refusal + "; the terminal was used instead");
 }
 
 void show_frame()

@@ -8,11 +8,10 @@
 //
 // Every block but the last unpacks to the stream's capacity (that is how
 // the frame file is written), so frame k starts in block k * 8000 / capacity.
-// A block that unpacks to less is damage; the page is told. While the file
+// A block that unpacks to less is damage (checked as every reader of the
+// frames checks it, player/pack_blocks.h); the page is told. While the file
 // arrives, a whole block is known not to be the last once a byte after it
 // is in: the frames within such blocks can be shown before the rest is in.
-
-#include <lzo/lzo1x.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -24,8 +23,8 @@
 #include "core/frame_geometry.h"
 #include "core/process_records.h"
 #include "output/glyph_raster.h"
+#include "player/pack_blocks.h"
 #include "player/pack_stream.h"
-#include "player/pack_survey.h"
 
 namespace vexl::web {
 namespace {
@@ -44,7 +43,8 @@ struct FrameFile {
                                                // last partial frame counts
     std::int32_t current = -1;                 // the frame in TextFrame
     std::int32_t drawn = -1;                   // the frame in the picture
-    std::string damage;                        // the first damage found, or empty
+    std::string damage;                        // the first damage in the file found, or empty
+    std::uint64_t damage_offset = UINT64_MAX;  // where it is
 };
 
 FrameFile file;
@@ -60,13 +60,14 @@ std::uint32_t read_length(std::uint32_t offset)
            std::uint32_t{field[2]} << 8 | field[3];
 }
 
+// Keeps the damage nearest the file's start: the cut at the end of a file
+// that arrived whole is found before a damaged block the reading reaches.
 void note_damage(const PackDamage& damage)
 {
-    if (!file.damage.empty())
+    if (damage.offset >= file.damage_offset)
         return;
-    PackInfo info;
-    info.buffer_size = file.stream != nullptr ? file.stream->in_size : 0;
-    file.damage = describe(damage, info);
+    file.damage_offset = damage.offset;
+    file.damage = describe(damage, file.stream != nullptr ? file.stream->capacity : 0);
 }
 
 // Extends the index over the blocks that are in whole: their offsets, up to
@@ -104,25 +105,25 @@ void walk_blocks()
 }
 
 // Unpacks block `index` once more (into the stream's output buffer) to
-// learn what it gives; a block whose LZO data is broken is noted as damage.
-PackDamage unpack_again(std::size_t index)
+// learn what it gives, and checks that as every reader of the frames does;
+// damage is noted.
+UnpackedBlock unpack_again(std::size_t index, bool last)
 {
-    const std::uint32_t offset = file.block_offsets[index];
-    PackDamage damage{PackDamageKind::bad_data, offset, static_cast<std::uint32_t>(index), read_length(offset)};
-    lzo_uint produced = static_cast<lzo_uint>(file.stream->out_size);
-    damage.lzo_result = lzo1x_decompress_safe(FileImage.data + offset + 4, damage.length,
-                                              file.stream->out_buf, &produced, nullptr);
-    damage.produced = static_cast<std::uint32_t>(produced);
-    if (damage.lzo_result != LZO_E_OK)
-        note_damage(damage);
-    return damage;
+    const PackBlock block{file.block_offsets[index], read_length(file.block_offsets[index])};
+    const UnpackedBlock unpacked =
+        unpack_block({FileImage.data, FileImage.size}, block,
+                     {file.stream->out_buf, static_cast<std::size_t>(file.stream->out_size)});
+    if (const auto damage =
+            check_unpacked(block, static_cast<std::uint32_t>(index), unpacked, file.stream->capacity, last))
+        note_damage(*damage);
+    return unpacked;
 }
 
 // What the last block unpacks to, the one block that may be short; damage
 // in it is noted.
 std::uint32_t last_block_bytes()
 {
-    return unpack_again(file.block_offsets.size() - 1).produced;
+    return unpack_again(file.block_offsets.size() - 1, true).produced;
 }
 
 std::uint32_t block_of_byte(std::uint64_t byte)
@@ -134,14 +135,7 @@ std::uint32_t block_of_byte(std::uint64_t byte)
 // capacity although it is not the file's last.
 void note_short_block(std::size_t index)
 {
-    const PackDamage damage = unpack_again(index);
-    if (damage.lzo_result != LZO_E_OK)
-        return;
-    // Whole LZO data, only shorter than the level says: frames after it
-    // are not where the index puts them.
-    file.damage = "offset " + std::to_string(damage.offset) + ": block " + std::to_string(index) + " unpacks to " +
-                  std::to_string(damage.produced) + " bytes, less than the " +
-                  std::to_string(file.stream->capacity) + " of its level";
+    unpack_again(index, false);
 }
 
 // After a read of at most a frame: every block whose length field the read
@@ -151,7 +145,7 @@ void note_short_block(std::size_t index)
 // last block may be short.
 void check_refill(std::uint32_t read_pos_before)
 {
-    if (FileImage.read_pos == read_pos_before || !file.damage.empty())
+    if (FileImage.read_pos == read_pos_before || file.damage_offset < read_pos_before)
         return;
     const auto& offsets = file.block_offsets;
     const auto first = std::lower_bound(offsets.begin(), offsets.end(), read_pos_before);
@@ -315,8 +309,10 @@ std::int32_t vexl_arrived(std::uint32_t size)
             close_file();
             return -1;
         }
-        if (file.stream->capacity == 0)
+        if (file.stream->capacity == 0) {
             file.damage = "offset 0: level 0 gives the blocks no room";
+            file.damage_offset = 0;
+        }
     }
     if (file.stream->capacity == 0)
         return 0;

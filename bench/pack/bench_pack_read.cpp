@@ -1,6 +1,7 @@
 // Unpacking the 706-second demo (17650 text frames) frame by frame through
-// pack_read, against plain lzo1x_decompress_safe over the same blocks, plus
-// the heap the reading side takes.
+// pack_read, and through the frame reader the player uses around it (the
+// block walk first), against plain lzo1x_decompress_safe over the same
+// blocks, plus the heap the reading side takes.
 
 #include <lzo/lzo1x.h>
 #include <malloc.h>
@@ -18,6 +19,7 @@
 
 #include "bench/pack/text_frames.h"
 #include "player/block_writer.h"
+#include "player/frame_reader.h"
 #include "player/pack_stream.h"
 
 namespace {
@@ -95,6 +97,26 @@ std::uint32_t unpack_with_pack_read(std::uint8_t* text_frame)
     return frames;
 }
 
+// As the player reads: the block lengths walked, then every frame through
+// the frame reader. Returns the frames read.
+std::uint32_t unpack_with_frame_reader(std::uint8_t* text_frame)
+{
+    FileImage.read_pos = 0;
+    PackStream* stream = pack_open(demo().path.c_str(), "r");
+    FileImage.read_pos = 1;
+    std::uint32_t frames = 0;
+    {
+        PackBlockWalk walk;
+        walk.walk({FileImage.data, FileImage.size}, true);
+        FrameReader reader(stream, walk);
+        while (reader.read(text_frame, frame_size) == frame_size)
+            ++frames;
+    }
+    pack_release(stream);
+    std::free(stream);
+    return frames;
+}
+
 // The same blocks through the decompressor alone. Returns bytes unpacked.
 std::uint64_t unpack_raw(std::vector<std::uint8_t>& out)
 {
@@ -139,8 +161,8 @@ void BM_RawDecompress(benchmark::State& state)
     state.SetBytesProcessed(state.iterations() * demo_bytes);
 }
 
-// Both ways alternately in every iteration, so the machine's load hits them
-// alike; reports both throughputs and their ratio.
+// The three ways alternately in every iteration, so the machine's load hits
+// them alike; reports their throughputs and ratios.
 void BM_SideBySide(benchmark::State& state)
 {
     const LoadedImage image;
@@ -149,14 +171,19 @@ void BM_SideBySide(benchmark::State& state)
     using clock = std::chrono::steady_clock;
     clock::duration in_pack_read{};
     clock::duration in_raw{};
+    clock::duration in_reader{};
     for (auto _ : state) {
         const auto t0 = clock::now();
         unpack_with_pack_read(text_frame);
         const auto t1 = clock::now();
         unpack_raw(out);
         const auto t2 = clock::now();
+        if (unpack_with_frame_reader(text_frame) != demo_frames)
+            state.SkipWithError("frames missing");
+        const auto t3 = clock::now();
         in_pack_read += t1 - t0;
         in_raw += t2 - t1;
+        in_reader += t3 - t2;
     }
     const double mb = static_cast<double>(demo_bytes) * static_cast<double>(state.iterations()) / 1e6;
     const double pack_read_mbps = mb / std::chrono::duration<double>(in_pack_read).count();
@@ -164,6 +191,9 @@ void BM_SideBySide(benchmark::State& state)
     state.counters["pack_read_MBps"] = pack_read_mbps;
     state.counters["raw_MBps"] = raw_mbps;
     state.counters["ratio"] = pack_read_mbps / raw_mbps;
+    const double reader_mbps = mb / std::chrono::duration<double>(in_reader).count();
+    state.counters["reader_MBps"] = reader_mbps;
+    state.counters["reader_to_pack_read"] = reader_mbps / pack_read_mbps;
 }
 
 std::size_t heap_in_use()

@@ -1,9 +1,10 @@
 // Fuzzes the packed frame reader on arbitrary file images: open the image as
 // the player does, read frames until the data ends, and check that
 //  - frame-sized reads deliver exactly what single pack_getc calls do,
-//  - the inspector counts exactly the bytes the stream delivers, and
-//    agrees with the player on a file that holds no whole frame (the
-//    player's first read comes up short: a loading failure),
+//  - the inspector counts exactly the bytes the player's frame reader
+//    delivers, and agrees with the player on a file that holds no whole
+//    frame (the player's first read comes up short: a loading failure),
+//    and the damage the reader meets is damage the inspector lists,
 //  - nothing reads or writes outside its buffers (the sanitizers).
 
 #include <cstdint>
@@ -15,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "player/frame_reader.h"
 #include "player/pack_survey.h"
 #include "player/pack_stream.h"
 
@@ -88,13 +90,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::uint8_t> by_frames;
     PackStream* stream = open_image(image, size);
     std::uint8_t frame[8000];
-    bool first_frame_whole = false;
-    for (bool first = true;; first = false) {
+    for (;;) {
         const std::uint32_t got = pack_read(stream, frame, sizeof frame);
         check(got <= sizeof frame, "pack_read delivered more than asked");
         by_frames.insert(by_frames.end(), frame, frame + got);
-        if (first)
-            first_frame_whole = got == sizeof frame;
         if (got < sizeof frame)
             break;
     }
@@ -115,14 +114,42 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     close_stream(stream);
     check(by_bytes == by_frames, "frame reads and byte reads differ");
 
+    std::uint64_t placed = 0;
+    bool first_frame_whole = false;
+    std::vector<PackDamage> met;
+    stream = open_image(image, size);
+    {
+        PackBlockWalk walk;
+        walk.walk({image, size}, true);
+        FrameReader reader(stream, walk);
+        for (bool first = true;; first = false) {
+            const std::uint32_t got = reader.read(frame, sizeof frame);
+            check(got <= sizeof frame, "the reader delivered more than asked");
+            placed += got;
+            if (first)
+                first_frame_whole = got == sizeof frame;
+            if (got < sizeof frame)
+                break;
+        }
+        check(reader.read(frame, sizeof frame) == 0, "frames after the end");
+        met = reader.damage();
+    }
+    close_stream(stream);
+
     const PackInfo info = inspect_pack({image, size});
-    check(info.unpacked_bytes == by_frames.size(), "inspector and stream disagree");
+    check(info.unpacked_bytes == placed, "inspector and frame reader disagree");
+    for (const PackDamage& damage : met) {
+        bool listed = false;
+        for (const PackDamage& d : info.damage)
+            listed = listed || (d.offset == damage.offset && d.kind == damage.kind);
+        check(listed, "damage the reader met is not listed");
+    }
     check(info.whole_frames * 8000 + info.partial_frame_bytes == info.unpacked_bytes,
           "frame count");
     check(first_frame_whole == (info.whole_frames > 0), "no-frame verdicts differ");
     check(size == 0 || info.level == data[0], "level");
     for (const PackDamage& damage : info.damage)
-        check(!describe(damage, info).empty(), "empty damage description");
+        check(!describe(damage, info.capacity).empty(), "empty damage description");
 
     std::free(image);
     return 0;

@@ -13,6 +13,7 @@
 #include "platform/linux/linux_sleep.h"
 #include "platform/linux/linux_terminal.h"
 #include "platform/linux/sdl_display.h"
+#include "platform/linux/standard_descriptors.h"
 #include "platform/linux/termination_signals.h"
 #include "platform/restore_hooks.h"
 #include "platform/run_report.h"
@@ -22,6 +23,9 @@ namespace vexl::platform {
 
 int run_with_process_services(int (*body)())
 {
+    // Before anything opens a file: started with standard input closed, the
+    // questions must not find the terminal there.
+    reserve_standard_descriptors();
     ScopedLinuxDiagnostics diagnostics;
     RunReport report;
     ScopedService<RunReport> report_slot(report);

@@ -6,4 +6,7 @@ namespace vexl::platform {
 
 bool stderr_is_terminal();
 
+// The width of the terminal on stderr in columns; 0 when not known.
+int stderr_columns();
+
 }  // namespace vexl::platform

@@ -3,6 +3,8 @@
 #include <signal.h>
 
 #include <atomic>
+#include <cstddef>
+#include <iterator>
 
 #include "platform/restore_hooks.h"
 

@@ -277,6 +277,8 @@ std::FILE* open_regular_file(const std::string& path, std::string& problem)
     return file;
 }
 
+bool seekable(int fd) { return ::lseek(fd, 0, SEEK_CUR) >= 0; }
+
 std::FILE* open_stream(int fd)
 {
     const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);

@@ -40,6 +40,9 @@ std::FILE* open_regular_file(const std::string& path, std::string& problem);
 // closing the stream leaves `fd` open; null on failure (errno says why).
 std::FILE* open_stream(int fd);
 
+// Whether `fd` can be written out of order (a file, not a pipe or a FIFO).
+bool seekable(int fd);
+
 // True when both names lead to the same file (device and inode).
 bool same_file(const std::string& a, const std::string& b);
 

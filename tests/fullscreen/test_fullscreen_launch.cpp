@@ -115,7 +115,7 @@ TEST_F(FullScreenLaunch, FullScreenThatCannotBeSetUpFallsBackToTheConsoleAndSays
         EXPECT_FALSE(display.misuse());
         EXPECT_EQ(journal.calls.back(), "FreeConsole");
         EXPECT_EQ(report_text(), std::string("full screen not available (") + c.why +
-                                     "); the demo was shown in the terminal\n");
+                                     "); the terminal was used instead\n");
     }
 }
 

@@ -27,18 +27,20 @@ for package in vexlade:player:games:$VEXL_GAMESDIR/vexlade vexl:tools:video:$VEX
   IFS=: read -r name component section program <<END
 $package
 END
-  deb=$out/first/${name}_${VEXL_VERSION}_$(dpkg --print-architecture).deb
+  deb=$out/first/${name}_${VEXL_PACKAGE_VERSION}_$(dpkg --print-architecture).deb
   [ -f "$deb" ] || fail "no $(basename "$deb"): $(ls "$out/first")"
   dpkg-deb --extract "$deb" "$out/$name"
-  for field in "Package: $name" "Version: $VEXL_VERSION" "Section: $section" "Homepage: https://" \
+  info=$(dpkg-deb --info "$deb")
+  for field in "Package: $name" "Version: $VEXL_PACKAGE_VERSION" "Section: $section" "Homepage: https://" \
                "Maintainer: The vexlade team <"; do
-    dpkg-deb --info "$deb" | grep -q "^ $field" || fail "$name lacks '$field'"
+    echo "$info" | grep -q "^ $field" || fail "$name lacks '$field'"
   done
-  dpkg-deb --info "$deb" | grep -q "^  $name [a-z]" || fail "$name: no long description"
-  dpkg-deb --contents "$deb" | awk '$2 != "root/root" { exit 1 }' || fail "$name: files not owned by root"
-  dpkg-deb --contents "$deb" | awk '$1 !~ /^d/ { print $6 }' | sed 's|^\./usr/||' | sort >"$out/files"
+  echo "$info" | grep -q "^  $name [a-z]" || fail "$name: no long description"
+  contents=$(dpkg-deb --contents "$deb")
+  echo "$contents" | awk '$2 != "root/root" { exit 1 }' || fail "$name: files not owned by root"
+  echo "$contents" | awk '$1 !~ /^d/ { print $6 }' | sed 's|^\./usr/||' | sort >"$out/files"
   expected_files $component | diff -u - "$out/files" >&2 || fail "$name: files differ from the expected ones (+ unexpected)"
-  dpkg-deb --contents "$deb" | grep -q "^-rwxr-xr-x .* \./usr/$program$" || fail "$program not executable"
+  echo "$contents" | grep -q "^-rwxr-xr-x .* \./usr/$program$" || fail "$program not executable"
   file -b "$out/$name/usr/$program" | grep -q ", stripped" || fail "$program not stripped"
   depends=$(dpkg-deb --field "$deb" Depends)
   for library in $(library_packages "$out/$name/usr/$program"); do
@@ -50,7 +52,7 @@ ffmpeg=$(library_packages "$out/vexl/usr/$VEXL_BINDIR/vexl" | grep -E '^lib(av|s
 for library in $ffmpeg; do
   dpkg-deb --field "$out"/first/vexlade_*.deb Depends | grep -q "$library" && fail "vexlade depends on $library"
 done
-dpkg-deb --field "$out"/first/vexl_*.deb Depends | grep -q "^vexlade (= $VEXL_VERSION)" || fail "vexl needs the player of its version"
+dpkg-deb --field "$out"/first/vexl_*.deb Depends | grep -q "^vexlade (= $VEXL_PACKAGE_VERSION)" || fail "vexl needs the player of its version"
 
 share=$out/vexlade/usr/$VEXL_DATADIR
 check_desktop_entry "$share/applications/vexlade.desktop" /usr

@@ -9,6 +9,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "player/frame_reader.h"
+
 namespace vexl::test {
 
 Bytes sample_frames(std::size_t count, std::uint32_t seed)
@@ -122,6 +124,22 @@ Bytes OpenStream::read_all(std::uint32_t chunk)
         if (got < chunk)
             return all;
     }
+}
+
+Bytes OpenStream::read_frames(std::vector<PackDamage>* damage)
+{
+    PackBlockWalk walk;
+    walk.walk(image_, true);
+    FrameReader reader(stream_, walk);
+    Bytes all;
+    std::array<std::uint8_t, frame_bytes> frame{};
+    for (std::uint32_t got = frame_bytes; got == frame_bytes;) {
+        got = reader.read(frame.data(), frame_bytes);
+        all.insert(all.end(), frame.begin(), frame.begin() + got);
+    }
+    if (damage != nullptr)
+        *damage = reader.damage();
+    return all;
 }
 
 }  // namespace vexl::test

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/frame_geometry.h"
+#include "player/pack_blocks.h"
 #include "player/pack_stream.h"
 
 namespace vexl::test {
@@ -61,6 +62,10 @@ public:
 
     // Everything pack_read delivers, in reads of `chunk` bytes.
     Bytes read_all(std::uint32_t chunk = 8000);
+    // The frames as the player's frame reader leaves them in its one buffer
+    // (zero at first), joined, a last partial one cut to its length; the
+    // damage it met into `damage`.
+    Bytes read_frames(std::vector<PackDamage>* damage = nullptr);
 
 private:
     Bytes image_;

@@ -2,19 +2,21 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "player/block_writer.h"
 #include "tests/pack/pack_test_support.h"
 
 namespace vexl::test {
 namespace {
 
-// Checks the inspector against the stream on the same image: it must count
-// exactly the bytes pack_read delivers.
+// Checks the inspector against the player's frame reader on the same
+// image: it must count exactly the bytes the reader delivers.
 PackInfo inspect_and_compare(const Bytes& file)
 {
     const PackInfo info = inspect_pack(file);
     OpenStream stream(file);
-    EXPECT_EQ(info.unpacked_bytes, stream.read_all().size());
+    EXPECT_EQ(info.unpacked_bytes, stream.read_frames().size());
     return info;
 }
 
@@ -56,7 +58,7 @@ struct DamageCase {
 
 TEST(InspectPack, FindsEveryDamageWithItsOffset)
 {
-    const Bytes first = pack_bytes(sample_frames(20000), 2);  // one block
+    const Bytes first = pack_bytes(sample_frames(65536), 2);  // one full block
     const Bytes good = compress(sample_frames(4000, 2));
     Bytes too_long;
     append_length(too_long, 73745);
@@ -86,7 +88,7 @@ TEST(InspectPack, FindsEveryDamageWithItsOffset)
         EXPECT_EQ(d.kind, c.kind) << c.name;
         EXPECT_EQ(d.offset, first.size()) << c.name;
         EXPECT_EQ(d.block, 1u) << c.name;
-        const std::string text = describe(d, info);
+        const std::string text = describe(d, info.capacity);
         EXPECT_NE(text.find("offset " + std::to_string(first.size())), std::string::npos) << text;
         EXPECT_NE(text.find("block 1"), std::string::npos) << text;
 
@@ -118,6 +120,69 @@ TEST(InspectPack, DamagedDataBeforeSoundDataIsCountedOnce)
     EXPECT_EQ(info.damage[1].kind, PackDamageKind::length_cut_short);
     EXPECT_EQ(info.damage[1].offset, file.size() - 1);
     EXPECT_EQ(info.blocks, 2u);
+}
+
+struct MiddleDamage {
+    const char* name;
+    Bytes block;  // in place of the second of four blocks
+    PackDamageKind kind;
+};
+
+// The block's place stays its own: the frames it fills show as written,
+// those it leaves bytes out of keep the frame before's bytes there, and
+// every frame after it is where it belongs. Reader and survey agree.
+TEST(FrameReader, ADamagedBlockCostsOnlyItsOwnFrames)
+{
+    constexpr std::uint32_t capacity = 32768;  // level 1
+    const Bytes raw = sample_frames(4 * capacity);
+    const std::span<const std::uint8_t> second(raw.data() + capacity, capacity);
+    Bytes longer(second.begin(), second.end());
+    longer.resize(capacity + 100, 'x');
+    Bytes broken = compress(second);
+    broken.resize(broken.size() / 2);
+    const MiddleDamage cases[] = {
+        // The hostile probe's find: whole LZO data, 253 bytes short.
+        {"short", compress(second.first(capacity - 253)), PackDamageKind::wrong_size},
+        {"long", compress(longer), PackDamageKind::wrong_size},
+        {"broken", broken, PackDamageKind::bad_data},
+        {"empty", {}, PackDamageKind::bad_data},
+    };
+    for (const MiddleDamage& c : cases) {
+        Bytes file{1};
+        append_block(file, compress(std::span(raw).first(capacity)));
+        const std::uint64_t offset = file.size();
+        append_block(file, c.block);
+        append_block(file, compress(std::span(raw).subspan(2 * capacity, capacity)));
+        append_block(file, compress(std::span(raw).subspan(3 * capacity)));
+
+        const PackInfo info = inspect_pack(file);
+        ASSERT_EQ(info.damage.size(), 1u) << c.name;
+        const PackDamage& d = info.damage[0];
+        EXPECT_EQ(d.kind, c.kind) << c.name;
+        EXPECT_EQ(d.offset, offset) << c.name;
+        EXPECT_EQ(d.missing, capacity - std::min(d.produced, capacity)) << c.name;
+        EXPECT_NE(describe(d, info.capacity).find("offset " + std::to_string(offset) + ": block 1 "),
+                  std::string::npos)
+            << describe(d, info.capacity);
+        std::vector<PackDamage> met;
+        OpenStream stream(file);
+        const Bytes shown = stream.read_frames(&met);
+        ASSERT_EQ(met.size(), 1u) << c.name;
+        EXPECT_EQ(met[0].kind, d.kind) << c.name;
+        EXPECT_EQ(met[0].missing, d.missing) << c.name;
+        ASSERT_EQ(shown.size(), raw.size()) << c.name;
+        EXPECT_EQ(info.unpacked_bytes, raw.size()) << c.name;
+
+        const FrameRange lost = damaged_frames(d, info.capacity);
+        EXPECT_EQ(lost.first, capacity / frame_bytes) << c.name;
+        EXPECT_EQ(lost.end, (2 * capacity - 1) / frame_bytes + 1) << c.name;
+        EXPECT_EQ(info.damaged_frames, lost.end - lost.first) << c.name;
+        const std::uint64_t gap = 2 * capacity - d.missing;
+        for (std::size_t i = 0; i < raw.size(); ++i) {
+            const bool in_gap = i >= gap && i < 2 * capacity;
+            ASSERT_EQ(shown[i], in_gap ? shown[i - frame_bytes] : raw[i]) << c.name << ", byte " << i;
+        }
+    }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -160,6 +161,23 @@ TEST_F(VexlPackTool, DamagedFilesAreReportedWithOffsetsAndExitOne)
     EXPECT_TRUE(has(run.err, "vexl unpack: cut.d1: offset")) << run.err;
     EXPECT_EQ(bytes(dir / "back.raw"), sample_frames(3 * 8000));
     EXPECT_EQ(bytes(dir / "cut.d1"), cut);
+
+    // A block in the middle unpacking short costs its own frames only:
+    // unpack writes every frame after it in its place.
+    const Bytes raw = sample_frames(3 * 65536);
+    Bytes shorter{2};
+    append_block(shorter, compress(std::span(raw).first(65536)));
+    append_block(shorter, compress(std::span(raw).subspan(65536, 65536 - 253)));
+    append_block(shorter, compress(std::span(raw).subspan(2 * 65536)));
+    put("short.d1", shorter);
+    run = vexl("info short.d1");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(has(run.err, ": block 1 (")) << run.err;
+    EXPECT_TRUE(has(run.err, "unpacks to 65283 bytes, not the 65536 of its level")) << run.err;
+    ASSERT_EQ(vexl("unpack short.d1 short.raw").status, 1);
+    const Bytes back = bytes(dir / "short.raw");
+    ASSERT_EQ(back.size(), raw.size());
+    EXPECT_TRUE(std::equal(back.begin() + 17 * 8000, back.end(), raw.begin() + 17 * 8000)) << "frames 17 on";
 
     put("empty.d1", {});
     run = vexl("info empty.d1");

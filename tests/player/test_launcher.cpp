@@ -365,6 +365,41 @@ TEST_F(Launcher, DamageNotReachedIsToldWhenTheFileIsCutShort)
                                  ": block 4 is cut short, 4 of its 4096 bytes are there; it delivers nothing\n");
 }
 
+TEST_F(Launcher, AShortBlockCostsItsOwnFramesAndTheRestStayInLine)
+{
+    // Level 1: blocks of 32768 bytes. The second unpacks whole to only
+    // 10000 (no decompressor error), so frames 6 and 7 and the start of 8
+    // are missing: they keep frame 5, and from frame 9 on all is in place.
+    const std::vector<std::uint8_t> frames = numbered_frames(20);
+    const std::span<const std::uint8_t> all(frames);
+    std::vector<std::uint8_t> file{1};
+    std::size_t second_block = 0;
+    for (const auto part : {all.first(32768), all.subspan(32768, 10000), all.subspan(65536)}) {
+        const std::vector<std::uint8_t> packed = pack_bytes(part, 1);
+        second_block = second_block == 0 ? packed.size() : second_block;
+        file.insert(file.end(), packed.begin() + 1, packed.end());
+    }
+    write_raw_frame_file(file);
+    terminal.keep_cells = false;
+    sleeper.on_sleep = [&](int pass) {
+        audio.set_time_ms(audio.time_ms() + ms_per_frame);
+        if (pass == 18)
+            messages.post(Message{nullptr, platform::WM_QUIT, 0, 0});
+    };
+    EXPECT_EQ(run_demo(), 0);
+    ASSERT_GE(terminal.writes.size(), 18u);
+    for (int k = 0; k < 17; ++k)
+        EXPECT_EQ(frame_number(terminal.writes[static_cast<std::size_t>(k) + 1]), k >= 6 && k <= 8 ? 5 : k)
+            << "frame " << k;
+    const std::string said = report_text();
+    EXPECT_EQ(said.rfind("ld_vexl.d1 is damaged: offset " + std::to_string(second_block) + ": block 1 (", 0), 0u)
+        << said;
+    EXPECT_NE(said.find("unpacks to 10000 bytes, not the 32768 of its level; frames 4 to 8 lie in it, "
+                        "the frames after it stay in place\n"),
+              std::string::npos)
+        << said;
+}
+
 TEST_F(Launcher, QuestionsFillTheSettingsAndAskInOrder)
 {
     write_frame_file(numbered_frames(1));

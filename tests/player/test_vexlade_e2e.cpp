@@ -83,15 +83,16 @@ protected:
         std::ofstream(dir_ / "ld_vexl.d2", std::ios::binary) << std::string(441000, '\0');
     }
 
-    // Runs the player; afterwards its exit code and the terminal settings
-    // it left behind are written next to the demo.
+    // Runs the player, its standard input redirected by `redirect`;
+    // afterwards its exit code and the terminal settings it left behind
+    // are written next to the demo.
     // `as`: a command that runs the player (as another user, say).
-    void start(int rows = 50, int cols = 80, const std::string& as = "")
+    void start(int rows = 50, int cols = 80, const std::string& as = "", const std::string& redirect = "")
     {
         const std::string d = testing::shell_quote(dir_.string());
         // No sound device is opened: the silent output's clock paces the frames.
         const std::string command = "cd " + d + " && COLORTERM=truecolor SDL_AUDIODRIVER=none " + as +
-                                    testing::shell_quote(VEXLADE_PATH) +
+                                    testing::shell_quote(VEXLADE_PATH) + " " + redirect +
                                     " 2> stderr.txt; echo $? > exit.txt; stty -a > stty.txt; sleep 600";
         session_ = std::make_unique<TmuxSession>(name_, dir_.string(), command, rows, cols);
     }
@@ -378,6 +379,19 @@ TEST_F(VexladeInTmux, MissingFrameFileSaysLoadingFailedAndExitsWithOne)
     expect_terminal_restored();
     EXPECT_NE(session_->capture().find("Loading failed."), std::string::npos)
         << "the notice stays readable after the exit";
+}
+
+TEST_F(VexladeInTmux, WithStandardInputClosedTheDefaultsAreTakenAndSaidAsWithDevNull)
+{
+    // The terminal the questions are written to must not become standard
+    // input (read from then, it answers nothing).
+    start(50, 80, "", "<&-");
+    ASSERT_TRUE(wait_for_exit()) << session_->capture();
+    EXPECT_EQ(read_file("exit.txt"), "1\n") << "no frame file";
+    const std::string said = read_file("stderr.txt");
+    for (const char* answer : {"Use DirectDraw output (FullScreen)? -> Yes", "Simulate PC-Speaker? -> Yes",
+                               "Loading failed. -> OK"})
+        EXPECT_NE(said.find(answer), std::string::npos) << said;
 }
 
 }  // namespace

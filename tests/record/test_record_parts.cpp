@@ -4,10 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <string>
 
 #include "audio/speaker_sim.h"
 #include "output/glyph_raster.h"
 #include "core/palette16.h"
+#include "tools/record/encoder_stream.h"
+#include "tools/record/muxer.h"
 #include "tools/record/picture_converter.h"
 #include "tools/record/played_sound.h"
 #include "tools/record/progress.h"
@@ -52,6 +57,41 @@ TEST(RecordProgress, TellsFramesSpeedAndTimeLeft)
     EXPECT_EQ(progress_text(50, 100, 1.0), " 50% 50/100 frames, 2.0x real time, 0:01 left");
     EXPECT_EQ(progress_text(17650, 17650, 176.5), "100% 17650/17650 frames, 4.0x real time");
     EXPECT_EQ(progress_text(25, 17650, 10.0), "  0% 25/17650 frames, 0.1x real time, 1:57:30 left");
+}
+
+TEST(RecordProgress, TheBarLineFitsTheTerminal)
+{
+    struct Case {
+        int columns;
+        std::string line;
+    };
+    const std::string text = " 50% 50/100 frames, 2.0x real time, 0:01 left";
+    const std::string bar = "[############------------] ";
+    for (const Case& c : {Case{0, bar + text}, Case{80, bar + text}, Case{59, "[#####-----] " + text},
+                          Case{48, text}, Case{40, " 50% 50/100 frames, 0:01 left"},
+                          Case{20, " 50%, 0:01 left"}, Case{4, " 50"}}) {
+        const std::string line = progress_bar_line(50, 100, 1.0, c.columns);
+        EXPECT_EQ(line, c.line) << c.columns;
+        EXPECT_LT(line.size(), static_cast<std::size_t>(c.columns > 0 ? c.columns : 80)) << "never wraps";
+    }
+}
+
+TEST(RecordEncoders, AnOptionTheEncoderDoesNotTakeIsNamed)
+{
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::tmpfile(), &std::fclose);
+    Muxer muxer("matroska", file.get(), true);
+    EncoderStream encoder;
+    std::string problem;
+    ASSERT_TRUE(encoder.create("flac", "audio", problem)) << problem;
+    AVCodecContext& c = encoder.context();
+    c.sample_rate = 22050;
+    c.sample_fmt = AV_SAMPLE_FMT_S16;
+    c.time_base = AVRational{1, 22050};
+    av_channel_layout_default(&c.ch_layout, 1);
+    encoder.set_option("compression_level", "5");
+    encoder.set_option("compresion_level", "5");
+    EXPECT_FALSE(encoder.start(muxer, problem));
+    EXPECT_EQ(problem, "the flac encoder does not take the option 'compresion_level'");
 }
 
 TEST(PlayedSound, FramesStartAtWholeSamplesAndSilenceFollowsTheEnd)

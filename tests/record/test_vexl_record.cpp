@@ -3,6 +3,7 @@
 
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -14,6 +15,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <string_view>
 #include <thread>
 
 #include "audio/speaker_sim.h"
@@ -105,6 +107,23 @@ protected:
         const int status = std::system(command.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
+    // Exit status of `vexl record demo FIFO ARGS`, with what a reader of
+    // the FIFO got.
+    int record_into_fifo(const std::string& args, Bytes& got)
+    {
+        const fs::path fifo = dir / "fifo";
+        EXPECT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+        std::thread reader([&] {
+            std::ifstream in(fifo, std::ios::binary);
+            got.assign(std::istreambuf_iterator<char>(in), {});
+        });
+        const int status = record("demo fifo " + args);
+        // A run that never opened the FIFO leaves the reader waiting for a writer.
+        close(open(fifo.c_str(), O_WRONLY | O_NONBLOCK));
+        reader.join();
+        fs::remove(fifo);
+        return status;
+    }
     std::string err() const
     {
         std::ifstream in(dir / "stderr");
@@ -162,12 +181,15 @@ TEST_F(VexlRecord, EveryFormatHoldsItsStreamsInTime)
         int width, height;
         const char* audio;  // "" for none
         int audio_rate;
+        double audio_start;  // of the first packet: before 0 by the delay a decoder drops
     };
     for (const Case& c :
-         {Case{"out.mp4", "h264", 1280, 800, "aac", 22050}, Case{"out.webm", "vp9", 1280, 800, "opus", 48000},
-          Case{"out.mkv --aspect --scale 2", "h264", 1066, 800, "aac", 22050},
-          Case{"out.mkv --lossless", "ffv1", 640, 400, "flac", 22050},
-          Case{"out.gif", "gif", 640, 400, "", 0}, Case{"out.apng --format apng", "apng", 640, 400, "", 0}}) {
+         {Case{"out.mp4", "h264", 1280, 800, "aac", 22050, 0.0},
+          Case{"out.webm", "vp9", 1280, 800, "opus", 48000, -312 / 48000.0},
+          Case{"out.mkv --aspect --scale 2", "h264", 1066, 800, "aac", 22050, -1024 / 22050.0},
+          Case{"out.mkv --lossless", "ffv1", 640, 400, "flac", 22050, 0.0},
+          Case{"out.gif", "gif", 640, 400, "", 0, 0.0},
+          Case{"out.apng --format apng", "apng", 640, 400, "", 0, 0.0}}) {
         SCOPED_TRACE(c.args);
         ASSERT_EQ(record(std::string("demo ") + c.args), 0) << err();
         const std::string out = (dir / std::string(c.args).substr(0, std::string(c.args).find(' '))).string();
@@ -192,7 +214,8 @@ TEST_F(VexlRecord, EveryFormatHoldsItsStreamsInTime)
         EXPECT_EQ(pictures, 51);
         EXPECT_NEAR(last, 50 / 25.0, 0.001) << "frame k at k/25 s";
         if (info.duration_seconds > 0) {
-            EXPECT_NEAR(info.duration_seconds, 51 / 25.0, 0.04);
+            // FFmpeg 7's Matroska counts AAC's delay (46 ms) in, 5.1's does not.
+            EXPECT_NEAR(info.duration_seconds, 51 / 25.0, 0.05);
         }
         if (info.index_offset >= 0) {
             EXPECT_LT(info.index_offset, info.data_offset) << "the index comes first";
@@ -203,6 +226,7 @@ TEST_F(VexlRecord, EveryFormatHoldsItsStreamsInTime)
         EXPECT_EQ(audio.codec, c.audio);
         EXPECT_EQ(audio.sample_rate, c.audio_rate);
         EXPECT_EQ(audio.channels, 1);
+        EXPECT_NEAR(audio.start_seconds, c.audio_start, 0.001) << "the muxer's and our shifts taken together";
         DecodedSound decoded;
         ASSERT_TRUE(read_sound(out, decoded, problem)) << problem;
         // Decoders may hand out the padding of the last packet too.
@@ -245,6 +269,27 @@ TEST_F(VexlRecord, ExactFormatsHoldTheRenderAndThePlayedSound)
     }
 }
 
+TEST_F(VexlRecord, FormatsThatStreamGoIntoAPipeAndMp4SaysWhyNot)
+{
+    for (const char* args : {"--format webm", "--format mkv --lossless", "--format gif", "--format apng"}) {
+        SCOPED_TRACE(args);
+        Bytes got;
+        ASSERT_EQ(record_into_fifo(std::string(args) + " --quiet", got), 0) << err();
+        write_file(dir / "piped", got.data(), got.size());
+        int count = 0;
+        const int unlike = pictures_unlike_render("piped", 0, 1, count);
+        EXPECT_EQ(count, 51);
+        if (std::string_view(args) != "--format webm") {
+            EXPECT_EQ(unlike, 0);
+        }
+        fs::remove(dir / "piped");
+    }
+    Bytes got;
+    EXPECT_EQ(record_into_fifo("--format mp4", got), 1);
+    EXPECT_NE(err().find("can't take mp4: its index goes at the front"), std::string::npos) << err();
+    EXPECT_TRUE(got.empty());
+}
+
 TEST_F(VexlRecord, ADamagedFrameFileIsRecordedAsFarAsItReads)
 {
     Bytes packed = pack(raw);
@@ -264,12 +309,23 @@ TEST_F(VexlRecord, ADamagedFrameFileIsRecordedAsFarAsItReads)
 TEST_F(VexlRecord, MissingInputsAndBadUsageWriteNothing)
 {
     EXPECT_EQ(record("nowhere out.mp4"), 1);
-    EXPECT_EQ(record("demo out.mp4 --from 2.1"), 1) << "starts after the last frame";
+    // Ranges and numbers that don't fit are usage mistakes, told as given.
+    const std::pair<const char*, const char*> told[] = {
+        {"demo out.mp4 --from 2.1", "nothing to record from 2.1 s: the frames end at 2.04 s"},
+        {"demo out.mp4 --from 0.02 --to 0.03", "no frame starts from 0.02 s to 0.03 s"},
+        {"demo out.webm --crf 64", "--crf for VP9 goes from 0 to 63, not 64"},
+    };
+    for (const auto& [args, says] : told) {
+        EXPECT_EQ(record(args), 2) << args;
+        EXPECT_NE(err().find(says), std::string::npos) << err();
+    }
     fs::rename(dir / "demo/ld_vexl.d2", dir / "sound");
     EXPECT_EQ(record("demo out.mp4"), 1);
     EXPECT_NE(err().find("ld_vexl.d2"), std::string::npos) << err();
     EXPECT_EQ(record("demo out.gif"), 0) << "a GIF needs no sound";
     fs::remove(dir / "out.gif");
+    EXPECT_EQ(record("--quiet -- demo -out.gif"), 0) << "-- ends the options";
+    fs::remove(dir / "-out.gif");
     fs::rename(dir / "sound", dir / "demo/ld_vexl.d2");
     for (const char* args : {"",
                              "demo",
@@ -284,7 +340,6 @@ TEST_F(VexlRecord, MissingInputsAndBadUsageWriteNothing)
                              "demo out.mp4 --from x",
                              "demo out.mp4 --to 1.2345",
                              "demo out.mp4 --crf 52",
-                             "demo out.webm --crf 64",
                              "demo out.gif --crf 10",
                              "demo out.mkv --lossless --preset fast",
                              "demo out.mp4 --preset quick",

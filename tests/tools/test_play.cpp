@@ -63,8 +63,8 @@ TEST_F(VexlPlay, StartsThePlayerOnTheDefaultDemoOfItsInstallOrBuildTree)
     }
 
     touch(root / "mine" / "ld_vexl.d1");
-    play({(root / "mine").string()});
-    EXPECT_EQ(programs.folder, root / "mine");
+    play({"--", (root / "mine").string()});
+    EXPECT_EQ(programs.folder, root / "mine") << "-- ends the options";
     EXPECT_EQ(programs.program, (tools / built_player).lexically_normal()) << "from the build tree, as vexl is";
 }
 
@@ -85,7 +85,24 @@ TEST_F(VexlPlay, RefusesWhatCannotPlay)
         EXPECT_EQ(play(c.args), c.code) << c.what;
     }
     touch(bin / installed_player);
-    EXPECT_EQ(play({empty}), exit_bad_input) << "a folder without frames";
+    // What is wrong with the folder named, as given.
+    const std::string file = (root / "empty" / "keep").string();
+    const std::string missing = (root / "missing").string();
+    struct Told {
+        std::vector<std::string_view> args;
+        int code;
+        std::string says;
+    };
+    for (const Told& c : {Told{{empty}, exit_bad_input, empty + ": holds no ld_vexl.d1 to play"},
+                          Told{{file}, exit_bad_input, file + ": is not a folder"},
+                          Told{{missing}, exit_bad_input, missing + ": No such file or directory"},
+                          Told{{""}, exit_usage, "vexl play: the folder's name is empty"},
+                          Told{{empty, "--bogus"}, exit_usage, "unknown option '--bogus'"}}) {
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(play(c.args), c.code) << c.says;
+        const std::string said = ::testing::internal::GetCapturedStderr();
+        EXPECT_NE(said.find(c.says), std::string::npos) << said;
+    }
     EXPECT_EQ(play({}), exit_bad_input) << "no default demo installed";
     EXPECT_EQ(programs.program, "") << "nothing was started";
 

@@ -2,8 +2,10 @@
 
 extern "C" {
 #include <libavutil/channel_layout.h>
-#include <libavutil/opt.h>
 }
+
+#include <algorithm>
+#include <string_view>
 
 namespace vexl::record {
 namespace {
@@ -22,9 +24,31 @@ std::int64_t bit_rate_for(const char* encoder)
     return 0;  // lossless: no rate to choose
 }
 
+// What the encoder takes, each list ending in its sentinel; null: anything.
+// FFmpeg 7.1 asks for them through a function, earlier versions read fields.
+#if LIBAVCODEC_VERSION_INT >= AV_VERSION_INT(61, 13, 100)
+const void* supported(const AVCodec& encoder, AVCodecConfig config)
+{
+    const void* list = nullptr;
+    int count = 0;
+    return avcodec_get_supported_config(nullptr, &encoder, config, 0, &list, &count) >= 0 ? list : nullptr;
+}
+const AVSampleFormat* sample_formats(const AVCodec& encoder)
+{
+    return static_cast<const AVSampleFormat*>(supported(encoder, AV_CODEC_CONFIG_SAMPLE_FORMAT));
+}
+const int* sample_rates(const AVCodec& encoder)
+{
+    return static_cast<const int*>(supported(encoder, AV_CODEC_CONFIG_SAMPLE_RATE));
+}
+#else
+const AVSampleFormat* sample_formats(const AVCodec& encoder) { return encoder.sample_fmts; }
+const int* sample_rates(const AVCodec& encoder) { return encoder.supported_samplerates; }
+#endif
+
 AVSampleFormat sample_format_for(const AVCodec& encoder)
 {
-    const AVSampleFormat* formats = encoder.sample_fmts;
+    const AVSampleFormat* formats = sample_formats(encoder);
     if (formats == nullptr)
         return AV_SAMPLE_FMT_S16;
     for (const AVSampleFormat* f = formats; *f != AV_SAMPLE_FMT_NONE; ++f)
@@ -37,7 +61,7 @@ AVSampleFormat sample_format_for(const AVCodec& encoder)
 
 int encoder_sample_rate(const AVCodec& encoder, int source_rate)
 {
-    const int* rates = encoder.supported_samplerates;
+    const int* rates = sample_rates(encoder);
     if (rates == nullptr || *rates == 0)
         return source_rate;
     bool preferred = false;

@@ -40,6 +40,22 @@ std::string take_library_message()
     return std::exchange(last_message, {});
 }
 
+void AvOptions::set(const char* name, const std::string& value)
+{
+    if (av_dict_set(&dictionary_, name, value.c_str(), 0) < 0)
+        lost_ = true;
+}
+
+std::string AvOptions::unconsumed(const std::string& who) const
+{
+    if (lost_)
+        return "out of memory";
+    const AVDictionaryEntry* left = av_dict_get(dictionary_, "", nullptr, AV_DICT_IGNORE_SUFFIX);
+    if (left == nullptr)
+        return {};
+    return who + " does not take the option '" + left->key + "'";
+}
+
 std::string av_problem(const std::string& what, int code)
 {
     char reason[AV_ERROR_MAX_STRING_SIZE] = {};

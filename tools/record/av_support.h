@@ -30,6 +30,28 @@ using ScalerPtr = std::unique_ptr<SwsContext, AvDeleter>;
 using ResamplerPtr = std::unique_ptr<SwrContext, AvDeleter>;
 using AudioFifoPtr = std::unique_ptr<AVAudioFifo, AvDeleter>;
 
+// Options handed to an encoder or a muxer when it opens. What it leaves
+// unconsumed is an option it does not know, a mistake to report rather
+// than one to let pass.
+class AvOptions {
+public:
+    AvOptions() = default;
+    ~AvOptions() { av_dict_free(&dictionary_); }
+    AvOptions(const AvOptions&) = delete;
+    AvOptions& operator=(const AvOptions&) = delete;
+
+    void set(const char* name, const std::string& value);
+    // For the opening call, which takes out what it consumed.
+    AVDictionary** get() { return &dictionary_; }
+    // After it: empty, or "`who` does not take the option 'NAME'" (or
+    // "out of memory" when an option could not be kept).
+    std::string unconsumed(const std::string& who) const;
+
+private:
+    AVDictionary* dictionary_ = nullptr;
+    bool lost_ = false;
+};
+
 // "what failed: the library's reason" for an FFmpeg error code, with the
 // last error the libraries logged when there is one (an encoder often
 // says more there than in its return code).

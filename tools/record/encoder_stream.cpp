@@ -1,5 +1,7 @@
 #include "tools/record/encoder_stream.h"
 
+#include <utility>
+
 namespace vexl::record {
 
 bool EncoderStream::create(const char* name, const char* role, std::string& problem)
@@ -24,9 +26,13 @@ bool EncoderStream::start(Muxer& muxer, std::string& problem)
 {
     if (muxer.wants_global_header())
         context_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    const int result = avcodec_open2(context_.get(), codec_, nullptr);
+    const int result = avcodec_open2(context_.get(), codec_, options_.get());
     if (result < 0) {
         problem = av_problem("cannot start the " + name_ + " encoder", result);
+        return false;
+    }
+    if (std::string left = options_.unconsumed("the " + name_ + " encoder"); !left.empty()) {
+        problem = std::move(left);
         return false;
     }
     stream_ = muxer.add_stream(*context_);

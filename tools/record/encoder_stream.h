@@ -12,9 +12,13 @@ namespace vexl::record {
 class EncoderStream {
 public:
     // Finds the encoder called `name` and makes its context, to be set up
-    // through context() before start(). `role` ("video") names it when it
-    // fails.
+    // through context() and set_option() before start(). `role` ("video")
+    // names it when it fails.
     bool create(const char* name, const char* role, std::string& problem);
+
+    // An option of the encoder's own ("crf"), taken when it opens; one it
+    // does not know makes start() fail, naming it.
+    void set_option(const char* name, const std::string& value) { options_.set(name, value); }
 
     // Opens the encoder as set up and adds its stream to `muxer`.
     bool start(Muxer& muxer, std::string& problem);
@@ -32,6 +36,7 @@ private:
     std::string failure_;
     const AVCodec* codec_ = nullptr;
     CodecContextPtr context_;
+    AvOptions options_;
     PacketPtr packet_;
     Muxer* muxer_ = nullptr;
     int stream_ = -1;

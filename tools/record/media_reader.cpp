@@ -68,6 +68,20 @@ bool decode_all(AVFormatContext& input, int index, AVCodecContext& decoder,
 {
     PacketPtr packet(av_packet_alloc());
     FramePtr frame(av_frame_alloc());
+    // Hands out what the decoder has ready; false on an error.
+    const auto receive = [&] {
+        int result = 0;
+        while ((result = avcodec_receive_frame(&decoder, frame.get())) >= 0) {
+            const bool ok = take(*frame);
+            av_frame_unref(frame.get());
+            if (!ok)
+                return false;
+        }
+        if (result == AVERROR(EAGAIN) || result == AVERROR_EOF)
+            return true;
+        problem = av_problem("decoding failed", result);
+        return false;
+    };
     bool more = true;
     while (more) {
         int result = av_read_frame(&input, packet.get());
@@ -76,22 +90,17 @@ bool decode_all(AVFormatContext& input, int index, AVCodecContext& decoder,
             av_packet_unref(packet.get());
             continue;
         }
-        result = avcodec_send_packet(&decoder, more ? packet.get() : nullptr);
-        av_packet_unref(packet.get());
-        if (result < 0 && result != AVERROR(EAGAIN)) {
-            problem = av_problem("decoding failed", result);
-            return false;
-        }
-        while ((result = avcodec_receive_frame(&decoder, frame.get())) >= 0) {
-            const bool ok = take(*frame);
-            av_frame_unref(frame.get());
-            if (!ok)
+        // A decoder with frames waiting takes the packet once they are out.
+        while ((result = avcodec_send_packet(&decoder, more ? packet.get() : nullptr)) == AVERROR(EAGAIN))
+            if (!receive())
                 return false;
-        }
-        if (result != AVERROR(EAGAIN) && result != AVERROR_EOF) {
+        av_packet_unref(packet.get());
+        if (result < 0) {
             problem = av_problem("decoding failed", result);
             return false;
         }
+        if (!receive())
+            return false;
     }
     return true;
 }

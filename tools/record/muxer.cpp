@@ -1,10 +1,11 @@
 #include "tools/record/muxer.h"
 
 #include <string_view>
+#include <utility>
 
 namespace vexl::record {
 
-Muxer::Muxer(const char* container, std::FILE* file) : file_(file)
+Muxer::Muxer(const char* container, std::FILE* file, bool seekable) : file_(file, seekable)
 {
     if (file_.writer() == nullptr) {
         fail("out of memory");
@@ -17,7 +18,8 @@ Muxer::Muxer(const char* container, std::FILE* file) : file_(file)
     }
     context_->pb = file_.writer();
     context_->flags |= AVFMT_FLAG_CUSTOM_IO;
-    file_.serve_reopening(*context_);
+    if (seekable)
+        file_.serve_reopening(*context_);
 }
 
 Muxer::~Muxer()
@@ -54,12 +56,15 @@ int Muxer::add_stream(const AVCodecContext& encoder)
     }
     stream->time_base = encoder.time_base;
     // Matroska readers take the codec delay off Opus timestamps, which the
-    // encoder has already taken off: without this the sound would start
-    // that much (6.5 ms) early. Later FFmpeg muxers do the same.
+    // encoder has already taken off. The muxers of FFmpeg 6 and later make
+    // up for it themselves; before them it is done here, or the sound
+    // would start that much (6.5 ms) early.
     const bool matroska =
         std::string_view(context_->oformat->name).find("matroska") != std::string_view::npos ||
         std::string_view(context_->oformat->name) == "webm";
-    offsets_.push_back(matroska && encoder.codec_id == AV_CODEC_ID_OPUS ? encoder.initial_padding : 0);
+    const bool muxer_shifts = avformat_version() >= AV_VERSION_INT(60, 0, 0);
+    const bool shift_here = matroska && encoder.codec_id == AV_CODEC_ID_OPUS && !muxer_shifts;
+    offsets_.push_back(shift_here ? encoder.initial_padding : 0);
     if (encoder.codec_type == AVMEDIA_TYPE_VIDEO) {
         stream->avg_frame_rate = encoder.framerate;
         stream->sample_aspect_ratio = encoder.sample_aspect_ratio;
@@ -71,17 +76,19 @@ bool Muxer::start(bool faststart)
 {
     if (!ok())
         return false;
-    AVDictionary* options = nullptr;
+    AvOptions options;
     if (faststart)
-        av_dict_set(&options, "movflags", "+faststart", 0);
+        options.set("movflags", "+faststart");
     // Every stream starts at 0. A sound encoder's first packet carries its
     // start-up delay (AAC's 1024 samples) at a time before 0, which shifting
     // the whole file would turn into a late start of the pictures.
     context_->avoid_negative_ts = AVFMT_AVOID_NEG_TS_DISABLED;
-    const int result = avformat_write_header(context_, &options);
-    av_dict_free(&options);
+    const int result = avformat_write_header(context_, options.get());
     if (result < 0)
         return fail(av_problem("cannot write the file's header", result));
+    if (std::string left = options.unconsumed(std::string("the ") + context_->oformat->name + " muxer");
+        !left.empty())
+        return fail(std::move(left));
     started_ = true;
     return true;
 }

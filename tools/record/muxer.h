@@ -16,8 +16,8 @@ namespace vexl::record {
 
 class Muxer {
 public:
-    // `file`: as MuxerFile wants it. Check ok() afterwards.
-    Muxer(const char* container, std::FILE* file);
+    // `file` and `seekable`: as MuxerFile wants them. Check ok() afterwards.
+    Muxer(const char* container, std::FILE* file, bool seekable);
     ~Muxer();
     Muxer(const Muxer&) = delete;
     Muxer& operator=(const Muxer&) = delete;
@@ -33,7 +33,7 @@ public:
     int add_stream(const AVCodecContext& encoder);
 
     // Writes the header; `faststart` puts the index at the front of the
-    // file when it is finished.
+    // file when it is finished (seekable files only).
     bool start(bool faststart);
 
     // Takes a packet of stream `stream` stamped in `encoder_time_base`;

@@ -1,5 +1,6 @@
 #include "tools/record/muxer_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -11,7 +12,8 @@ static_assert(sizeof(long) >= sizeof(std::int64_t), "std::fseek must reach every
 
 }  // namespace
 
-MuxerFile::MuxerFile(std::FILE* file) : file_(file), write_cursor_{this, 0}
+MuxerFile::MuxerFile(std::FILE* file, bool seekable)
+    : file_(file), seekable_(seekable), write_cursor_{this, 0}
 {
     writer_ = make_context(write_cursor_, true);
 }
@@ -25,7 +27,7 @@ AVIOContext* MuxerFile::make_context(Cursor& cursor, bool writing)
         return nullptr;
     AVIOContext* context =
         avio_alloc_context(buffer, buffer_bytes, writing ? 1 : 0, &cursor, writing ? nullptr : read_packet,
-                           writing ? write_packet : nullptr, seek);
+                           writing ? write_packet : nullptr, seekable_ ? seek : nullptr);
     if (context == nullptr)
         av_free(buffer);
     return context;
@@ -43,7 +45,7 @@ void MuxerFile::serve_reopening(AVFormatContext& context)
 {
     context.opaque = this;
     context.io_open = open_reader;
-    context.io_close = close_reader;
+    context.io_close2 = close_reader;
 }
 
 bool MuxerFile::finish(std::string& problem)
@@ -70,11 +72,11 @@ bool MuxerFile::move_to(std::int64_t position)
     return false;
 }
 
-int MuxerFile::write_packet(void* opaque, std::uint8_t* data, int size)
+int MuxerFile::write_packet(void* opaque, WrittenBytes data, int size)
 {
     Cursor& cursor = *static_cast<Cursor*>(opaque);
     MuxerFile& self = *cursor.file;
-    if (self.error_ != 0 || !self.move_to(cursor.position))
+    if (self.error_ != 0 || (self.seekable_ && !self.move_to(cursor.position)))
         return AVERROR(self.error_ != 0 ? self.error_ : EIO);
     const std::size_t written = std::fwrite(data, 1, static_cast<std::size_t>(size), self.file_);
     if (written != static_cast<std::size_t>(size)) {
@@ -145,14 +147,15 @@ int MuxerFile::open_reader(AVFormatContext* context, AVIOContext** reader, const
     return 0;
 }
 
-void MuxerFile::close_reader(AVFormatContext* context, AVIOContext* reader)
+int MuxerFile::close_reader(AVFormatContext* context, AVIOContext* reader)
 {
     auto* self = static_cast<MuxerFile*>(context->opaque);
     if (reader == nullptr || self == nullptr)
-        return;
+        return 0;
     auto* cursor = static_cast<Cursor*>(reader->opaque);
     free_context(reader);
     self->read_cursors_.remove_if([cursor](const Cursor& c) { return &c == cursor; });
+    return 0;
 }
 
 }  // namespace vexl::record

@@ -1,9 +1,9 @@
 #pragma once
 // libavformat writing into a file we opened, rather than opening files by
-// name itself: the output is a temporary that may have no name at all.
-// mp4's +faststart needs a second pass that reads the file back while it
-// is rewritten, which libavformat asks for by reopening its output; the
-// reopened reader is served from the same file.
+// name itself: the output is a temporary that may have no name at all, or
+// a pipe. mp4's +faststart needs a second pass that reads the file back
+// while it is rewritten, which libavformat asks for by reopening its
+// output; the reopened reader is served from the same file.
 
 #include <cstdint>
 #include <cstdio>
@@ -16,9 +16,10 @@ namespace vexl::record {
 
 class MuxerFile {
 public:
-    // `file` must be open for reading and writing, seekable and empty; it
-    // stays the caller's to close.
-    explicit MuxerFile(std::FILE* file);
+    // A `seekable` file must be open for reading and writing, and empty;
+    // any other (a pipe) is written straight through, and the muxer is told
+    // that it can't go back. `file` stays the caller's to close.
+    MuxerFile(std::FILE* file, bool seekable);
     ~MuxerFile();
     MuxerFile(const MuxerFile&) = delete;
     MuxerFile& operator=(const MuxerFile&) = delete;
@@ -26,7 +27,8 @@ public:
     // Null when the buffers could not be allocated.
     AVIOContext* writer() const { return writer_; }
 
-    // Makes the muxer's reopening of its output read this file.
+    // Makes the muxer's reopening of its output read this file (seekable
+    // only).
     void serve_reopening(AVFormatContext& context);
 
     // Flushes everything written; false, with `problem` set, when any
@@ -40,18 +42,26 @@ public:
     };
 
 private:
-    static int write_packet(void* opaque, std::uint8_t* data, int size);
+    // FFmpeg 7 hands the bytes to write over as const, earlier versions not.
+#if LIBAVFORMAT_VERSION_MAJOR >= 61
+    using WrittenBytes = const std::uint8_t*;
+#else
+    using WrittenBytes = std::uint8_t*;
+#endif
+
+    static int write_packet(void* opaque, WrittenBytes data, int size);
     static int read_packet(void* opaque, std::uint8_t* data, int size);
     static std::int64_t seek(void* opaque, std::int64_t offset, int whence);
     static int open_reader(AVFormatContext* context, AVIOContext** reader, const char* url, int flags,
                            AVDictionary** options);
-    static void close_reader(AVFormatContext* context, AVIOContext* reader);
+    static int close_reader(AVFormatContext* context, AVIOContext* reader);
 
     bool move_to(std::int64_t position);
     AVIOContext* make_context(Cursor& cursor, bool writing);
     static void free_context(AVIOContext*& context);
 
     std::FILE* file_;
+    bool seekable_;
     std::int64_t size_ = 0;  // bytes written so far, up to the furthest
     int error_ = 0;          // the first errno of a failed write
     Cursor write_cursor_;

@@ -25,18 +25,21 @@ struct RecordFormat {
     bool lossless;   // chosen with --lossless
     bool faststart;  // the index goes to the front, so playback starts while downloading
     bool tunable;    // --crf and --preset apply
+    bool streams;    // written front to back, so it can go into a pipe
 };
 
 inline constexpr RecordFormat record_formats[] = {
-    {"mp4", ".mp4", "H.264 + AAC", "mp4", "libx264", "aac", PictureKind::yuv420, 2, false, true, true},
+    {"mp4", ".mp4", "H.264 + AAC", "mp4", "libx264", "aac", PictureKind::yuv420, 2, false, true, true, false},
     {"webm", ".webm", "VP9 + Opus", "webm", "libvpx-vp9", "libopus", PictureKind::yuv420, 2, false, false,
+     true, true},
+    {"mkv", ".mkv", "H.264 + AAC", "matroska", "libx264", "aac", PictureKind::yuv420, 2, false, false, true,
      true},
-    {"mkv", ".mkv", "H.264 + AAC", "matroska", "libx264", "aac", PictureKind::yuv420, 2, false, false, true},
     {"mkv", ".mkv", "lossless FFV1 + FLAC", "matroska", "ffv1", "flac", PictureKind::rgb, 1, true, false,
-     false},
-    {"gif", ".gif", "GIF, no sound", "gif", "gif", nullptr, PictureKind::palette, 1, false, false, false},
+     false, true},
+    {"gif", ".gif", "GIF, no sound", "gif", "gif", nullptr, PictureKind::palette, 1, false, false, false,
+     true},
     {"apng", ".apng", "animated PNG, no sound", "apng", "apng", nullptr, PictureKind::palette, 1, false,
-     false, false},
+     false, false, true},
 };
 
 // The format called `name` (as --format takes it), lossless or not; null

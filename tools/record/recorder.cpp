@@ -24,12 +24,12 @@ RecordingResult failed(std::string problem)
 
 }  // namespace
 
-RecordingResult record(PackStream* frames, const RecordingPlan& plan, std::FILE* out, Progress& progress,
-                       const std::function<bool()>& stop_requested)
+RecordingResult record(FrameReader& frames, const RecordingPlan& plan, std::FILE* out, bool out_seekable,
+                       Progress& progress, const std::function<bool()>& stop_requested)
 {
     capture_library_messages();
     const RecordFormat& format = *plan.format;
-    Muxer muxer(format.muxer, out);
+    Muxer muxer(format.muxer, out, out_seekable);
     if (!muxer.ok())
         return failed(muxer.problem());
     std::string problem;
@@ -52,7 +52,7 @@ RecordingResult record(PackStream* frames, const RecordingPlan& plan, std::FILE*
     const PixelSurface surface{screen.data(), picture_width * 4, picture_width, picture_height};
     const Clock::time_point start = Clock::now();
     for (std::int64_t k = 0; k < plan.end_frame; ++k) {
-        pack_read(frames, frame.data(), static_cast<std::uint32_t>(frame_bytes));
+        frames.read(frame.data(), static_cast<std::uint32_t>(frame_bytes));
         if (k < plan.first_frame)
             continue;
         draw_text_frame(std::span<const std::uint8_t, frame_bytes>(frame.data(), frame_bytes), frame_rows,

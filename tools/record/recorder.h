@@ -9,7 +9,7 @@
 #include <span>
 #include <string>
 
-#include "player/pack_stream.h"
+#include "player/frame_reader.h"
 #include "tools/record/progress.h"
 #include "tools/record/record_format.h"
 #include "tools/record/video_encoder.h"
@@ -33,10 +33,10 @@ struct RecordingResult {
     int audio_rate = 0;    // the rate the sound was stored at; 0 without sound
 };
 
-// Records `plan` from `frames`, a stream at its first frame, into `out`
-// (open for reading and writing, seekable, empty). `stop_requested` is
-// asked after every frame.
-RecordingResult record(PackStream* frames, const RecordingPlan& plan, std::FILE* out, Progress& progress,
-                       const std::function<bool()>& stop_requested);
+// Records `plan` from `frames`, a reader at its first frame, into `out`:
+// a seekable file open for reading and writing and empty, or a pipe for a
+// format that streams. `stop_requested` is asked after every frame.
+RecordingResult record(FrameReader& frames, const RecordingPlan& plan, std::FILE* out, bool out_seekable,
+                       Progress& progress, const std::function<bool()>& stop_requested);
 
 }  // namespace vexl::record

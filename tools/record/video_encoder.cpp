@@ -1,9 +1,5 @@
 #include "tools/record/video_encoder.h"
 
-extern "C" {
-#include <libavutil/opt.h>
-}
-
 #include <iterator>
 #include <string_view>
 
@@ -23,28 +19,24 @@ int vp9_speed(const std::string& preset)
     return vp9_default_speed;
 }
 
-void set_option(AVCodecContext& codec, const char* name, const std::string& value)
+void tune(EncoderStream& encoder, const RecordFormat& format, const VideoTuning& tuning)
 {
-    av_opt_set(codec.priv_data, name, value.c_str(), 0);
-}
-
-void tune(AVCodecContext& codec, const RecordFormat& format, const VideoTuning& tuning)
-{
+    AVCodecContext& codec = encoder.context();
     const std::string preset = tuning.preset.empty() ? default_preset : tuning.preset;
     if (is_vp9(format)) {
         const int speed = tuning.preset.empty() ? vp9_default_speed : vp9_speed(preset);
-        set_option(codec, "crf", std::to_string(tuning.crf >= 0 ? tuning.crf : vp9_default_crf));
+        encoder.set_option("crf", std::to_string(tuning.crf >= 0 ? tuning.crf : vp9_default_crf));
         codec.bit_rate = 0;  // quality alone decides
         // libvpx's good-quality mode stops at speed 5; beyond, its real-time mode.
-        set_option(codec, "deadline", speed > 5 ? "realtime" : "good");
-        set_option(codec, "cpu-used", std::to_string(speed));
-        set_option(codec, "row-mt", "1");
-        set_option(codec, "tile-columns", "2");
+        encoder.set_option("deadline", speed > 5 ? "realtime" : "good");
+        encoder.set_option("cpu-used", std::to_string(speed));
+        encoder.set_option("row-mt", "1");
+        encoder.set_option("tile-columns", "2");
     } else if (format.tunable) {
-        set_option(codec, "preset", preset);
-        set_option(codec, "crf", std::to_string(tuning.crf >= 0 ? tuning.crf : h264_default_crf));
+        encoder.set_option("preset", preset);
+        encoder.set_option("crf", std::to_string(tuning.crf >= 0 ? tuning.crf : h264_default_crf));
     } else if (std::string_view(format.video_encoder) == "ffv1") {
-        set_option(codec, "slicecrc", "1");  // damage in an archive is found, not shown
+        encoder.set_option("slicecrc", "1");  // damage in an archive is found, not shown
         codec.level = 3;                     // slices, so it encodes on every core
         codec.thread_type = FF_THREAD_SLICE;
     }
@@ -83,7 +75,7 @@ bool VideoEncoder::open(const RecordFormat& format, PictureSize size, const Vide
         c.color_primaries = AVCOL_PRI_BT709;
         c.color_trc = AVCOL_TRC_BT709;
     }
-    tune(c, format, tuning);
+    tune(encoder_, format, tuning);
     if (!encoder_.start(muxer, problem))
         return false;
 

@@ -19,8 +19,10 @@ const VexlCommand command(
     "Reports a packed frame file: level and block size, blocks, compressed\n"
     "and unpacked bytes, whole frames and a last partial frame. Damage (a\n"
     "block too long for the buffer, a block cut short, data that does not\n"
-    "decompress, a file ending inside a length field) is listed on stderr\n"
-    "with its offset, and the exit status is then 1.",
+    "decompress, a block other than the last that unpacks to other than its\n"
+    "level's block size, a file ending inside a length field) is listed on\n"
+    "stderr with its offset, and the exit status is then 1. A damaged block\n"
+    "costs only its own frames: every block keeps its place.",
     run_info);
 
 void print_report(const std::string& name, const PackInfo& info)
@@ -36,6 +38,8 @@ void print_report(const std::string& name, const PackInfo& info)
         std::printf("ratio       %.2f : 1\n",
                     static_cast<double>(info.unpacked_bytes) / static_cast<double>(info.file_size));
     std::printf("frames      %llu whole\n", static_cast<ull>(info.whole_frames));
+    if (info.damaged_frames != 0)
+        std::printf("damaged     %llu of them lie in damaged blocks\n", static_cast<ull>(info.damaged_frames));
     if (info.partial_frame_bytes != 0)
         std::printf("partial     the last frame has %u of %zu bytes\n", info.partial_frame_bytes,
                     frame_bytes);
@@ -67,7 +71,7 @@ int run_info(std::span<const std::string_view> args)
     print_report(in_name, info);
     flush_stdout();
     for (const PackDamage& damage : info.damage)
-        fail(exit_bad_input, command.name, in_name, describe(damage, info));
+        fail(exit_bad_input, command.name, in_name, describe(damage, info.capacity));
     return info.damaged() ? exit_bad_input : exit_ok;
 }
 

@@ -2,6 +2,7 @@
 // has to change directory first.
 
 #include <filesystem>
+#include <string>
 #include <system_error>
 
 #include "platform/programs.h"
@@ -27,12 +28,30 @@ const VexlCommand command(
     "fails with 1 when the player or DIR/ld_vexl.d1 is missing.",
     run_play);
 
+// Why `folder` holds no demo to play; empty when it holds one.
+std::string demo_problem(const fs::path& folder)
+{
+    std::error_code ec;
+    const fs::file_status status = fs::status(folder, ec);
+    if (ec)
+        return ec.message();
+    if (!fs::is_directory(status))
+        return "is not a folder";
+    if (!fs::is_regular_file(folder / "ld_vexl.d1", ec))
+        return "holds no ld_vexl.d1 to play";
+    return {};
+}
+
 int run_play(std::span<const std::string_view> args)
 {
-    if (args.size() > 1)
+    ParsedArgs parsed;
+    if (const std::string problem = parse_args(args, {}, parsed); !problem.empty())
+        return usage_error(command, problem);
+    const std::span<const std::string_view> folders = parsed.operands;
+    if (folders.size() > 1)
         return usage_error(command, "expected at most one folder");
-    if (!args.empty() && args[0].starts_with('-'))
-        return usage_error(command, "unknown option '" + std::string(args[0]) + "'");
+    if (!folders.empty() && folders[0].empty())
+        return usage_error(command, "the folder's name is empty");
 
     std::string problem;
     const std::string self = platform::programs().own_path(problem);
@@ -42,12 +61,10 @@ int run_play(std::span<const std::string_view> args)
     if (!find_player(fs::path(self).parent_path(), place, problem))
         return fail(exit_bad_input, command.name, "", problem);
 
-    const fs::path folder = args.empty() ? place.demo : fs::path(args[0]);
-    std::error_code ec;
-    if (!fs::is_regular_file(folder / "ld_vexl.d1", ec))
+    const fs::path folder = folders.empty() ? place.demo : fs::path(folders[0]);
+    if (const std::string why = demo_problem(folder); !why.empty())
         return fail(exit_bad_input, command.name, folder.string(),
-                    args.empty() ? "the default demo is not there (build or install it first)"
-                                 : "holds no ld_vexl.d1 to play");
+                    folders.empty() ? "the default demo is not there (build or install it first)" : why);
     platform::programs().replace_process(place.player.string(), folder.string(), problem);
     return fail(exit_bad_input, command.name, "", "cannot start the player: " + problem);
 }

@@ -1,7 +1,9 @@
 // vexl record: the demo as one video file with its soundtrack, each frame
 // drawn as the full-screen player shows it and at the moment it shows it.
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -13,6 +15,7 @@
 
 #include "platform/linux/stderr_terminal.h"
 #include "platform/linux/termination_signals.h"
+#include "platform/linux/tool_files.h"
 #include "audio/soundtrack.h"
 #include "platform/sound_files.h"
 #include "player/launcher.h"
@@ -60,7 +63,8 @@ const VexlCommand command(
     "               (6 unless given)\n"
     "  --quiet      no progress on stderr\n"
     "\n"
-    "OUT is written whole or not at all; Ctrl+C leaves nothing behind. A damaged\n"
+    "OUT is written whole or not at all; Ctrl+C leaves nothing behind. A pipe or\n"
+    "FIFO takes webm, mkv, gif and apng as they are made, not mp4. A damaged\n"
     "frame file or soundtrack is recorded as far as the player would play it,\n"
     "the damage is reported and the exit status is 1.",
     run_record);
@@ -72,16 +76,22 @@ struct Options {
     bool lossless = false;
     long long from_ms = 0;
     std::optional<long long> to_ms;
+    std::string from_text = "0";  // as given, for messages
+    std::string to_text;
     bool speaker = false;
     std::optional<int> scale;
     bool aspect = false;
     record::VideoTuning tuning;
+    std::optional<int> crf;  // as given; checked against the encoder's range
     bool quiet = false;
     const RecordFormat* format = nullptr;
 };
 
 constexpr long long longest_ms = 100LL * 24 * 3600 * 1000;
 constexpr long long ms_per_frame = 1000 / frames_per_second;
+
+// Whole milliseconds to the first frame that starts at or after them.
+std::int64_t frame_at(long long ms) { return (ms + ms_per_frame - 1) / ms_per_frame; }
 
 // Seconds with up to three decimals, as whole milliseconds.
 bool parse_seconds(std::string_view text, long long& ms)
@@ -124,78 +134,89 @@ std::string choose_format(Options& o)
            "': name it .mp4, .webm, .mkv, .gif or .apng, or give --format";
 }
 
+constexpr OptionSpec record_options[] = {
+    {"--format", true}, {"--lossless"}, {"--from", true},  {"--to", true},     {"--speaker"},
+    {"--scale", true},  {"--aspect"},   {"--crf", true},   {"--preset", true}, {"--quiet"},
+};
+
+// Takes one option's value into `o`; returns an empty string or the usage
+// problem.
+std::string take_option(std::string_view name, std::string_view v, Options& o)
+{
+    const std::string quoted = "'" + std::string(v) + "'";
+    long long value = 0;
+    if (name == "--lossless") {
+        o.lossless = true;
+    } else if (name == "--speaker") {
+        o.speaker = true;
+    } else if (name == "--aspect") {
+        o.aspect = true;
+    } else if (name == "--quiet") {
+        o.quiet = true;
+    } else if (name == "--format") {
+        o.format_name = v;
+    } else if (name == "--from" || name == "--to") {
+        if (!parse_seconds(v, value))
+            return std::string(name) + " wants seconds such as 12 or 12.5, not " + quoted;
+        if (name == "--from") {
+            o.from_ms = value;
+            o.from_text = v;
+        } else {
+            o.to_ms = value;
+            o.to_text = v;
+        }
+    } else if (name == "--scale") {
+        if (!parse_int(v, 1, record::largest_record_scale, value))
+            return "--scale wants a whole number from 1 to 4, not " + quoted;
+        o.scale = static_cast<int>(value);
+    } else if (name == "--crf") {
+        // Any whole number here; its range depends on the encoder.
+        if (!parse_int(v, INT_MIN, INT_MAX, value))
+            return "--crf wants a whole number, not " + quoted;
+        o.crf = static_cast<int>(value);
+    } else {  // --preset
+        if (std::find(std::begin(record::preset_names), std::end(record::preset_names), v) ==
+            std::end(record::preset_names))
+            return "--preset wants ultrafast, superfast, veryfast, faster, fast, medium, slow, slower or "
+                   "veryslow, not " +
+                   quoted;
+        o.tuning.preset = v;
+    }
+    return {};
+}
+
 // Fills `o`; returns an empty string or the usage problem.
 std::string parse(std::span<const std::string_view> args, Options& o)
 {
-    std::vector<std::string_view> names;
-    bool crf_given = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string_view arg = args[i];
-        long long value = 0;
-        if (arg == "--lossless") {
-            o.lossless = true;
-        } else if (arg == "--speaker") {
-            o.speaker = true;
-        } else if (arg == "--aspect") {
-            o.aspect = true;
-        } else if (arg == "--quiet") {
-            o.quiet = true;
-        } else if (arg == "--format" || arg == "--from" || arg == "--to" || arg == "--scale" ||
-                   arg == "--crf" || arg == "--preset") {
-            if (i + 1 >= args.size())
-                return std::string(arg) + " needs a value";
-            const std::string_view v = args[++i];
-            const std::string quoted = "'" + std::string(v) + "'";
-            if (arg == "--format") {
-                o.format_name = v;
-            } else if (arg == "--from" || arg == "--to") {
-                if (!parse_seconds(v, value))
-                    return std::string(arg) + " wants seconds such as 12 or 12.5, not " + quoted;
-                if (arg == "--from")
-                    o.from_ms = value;
-                else
-                    o.to_ms = value;
-            } else if (arg == "--scale") {
-                if (!parse_int(v, 1, record::largest_record_scale, value))
-                    return "--scale wants a whole number from 1 to 4, not " + quoted;
-                o.scale = static_cast<int>(value);
-            } else if (arg == "--crf") {
-                if (!parse_int(v, 0, 63, value))
-                    return "--crf wants a whole number, not " + quoted;
-                o.tuning.crf = static_cast<int>(value);
-                crf_given = true;
-            } else {
-                if (std::find(std::begin(record::preset_names), std::end(record::preset_names), v) ==
-                    std::end(record::preset_names))
-                    return "--preset wants ultrafast, superfast, veryfast, faster, fast, medium, slow, "
-                           "slower or "
-                           "veryslow, not " +
-                           quoted;
-                o.tuning.preset = v;
-            }
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return "unknown option '" + std::string(arg) + "'";
-        } else {
-            names.push_back(arg);
-        }
-    }
-    if (names.size() != 2)
+    ParsedArgs parsed;
+    if (std::string problem = parse_args(args, record_options, parsed); !problem.empty())
+        return problem;
+    for (const ParsedArgs::Option& option : parsed.options)
+        if (std::string problem = take_option(option.name, option.value, o); !problem.empty())
+            return problem;
+    if (parsed.operands.size() != 2)
         return "expected the demo's folder DIR and the output file OUT";
-    o.dir = names[0];
-    o.out = names[1];
+    o.dir = parsed.operands[0];
+    o.out = parsed.operands[1];
     if (std::string problem = choose_format(o); !problem.empty())
         return problem;
     if (o.to_ms && *o.to_ms <= o.from_ms)
         return "--to must come after --from";
+    if (o.to_ms && frame_at(*o.to_ms) <= frame_at(o.from_ms))
+        return "no frame starts from " + o.from_text + " s to " + o.to_text + " s (one starts every 0.04 s)";
     if (o.speaker && o.format->audio_encoder == nullptr)
         return "--speaker: " + std::string(o.format->description) + " holds no sound";
     if (o.aspect && o.scale == 1)
         return "--aspect needs --scale 2 or more: narrower than 640 pixels, glyphs would lose columns";
-    if ((crf_given || !o.tuning.preset.empty()) && !o.format->tunable)
+    if ((o.crf || !o.tuning.preset.empty()) && !o.format->tunable)
         return "--crf and --preset are for H.264 and VP9, not " + std::string(o.format->description);
-    if (crf_given && o.tuning.crf > record::largest_crf(*o.format))
-        return "--crf for " + std::string(o.format->video_encoder) + " goes from 0 to " +
-               std::to_string(record::largest_crf(*o.format));
+    if (o.crf) {
+        const std::string_view codec = o.format->description.substr(0, o.format->description.find(" +"));
+        if (*o.crf < 0 || *o.crf > record::largest_crf(*o.format))
+            return "--crf for " + std::string(codec) + " goes from 0 to " +
+                   std::to_string(record::largest_crf(*o.format)) + ", not " + std::to_string(*o.crf);
+        o.tuning.crf = *o.crf;
+    }
     return {};
 }
 
@@ -205,9 +226,6 @@ std::string seconds_text(std::int64_t frames)
     std::snprintf(text, sizeof text, "%.2f s", static_cast<double>(frames) / frames_per_second);
     return text;
 }
-
-// Whole milliseconds to the first frame that starts at or after them.
-std::int64_t frame_at(long long ms) { return (ms + ms_per_frame - 1) / ms_per_frame; }
 
 // What the player loads: the frame file whole and the soundtrack decoded.
 struct Demo {
@@ -226,7 +244,7 @@ int load_demo(const fs::path& frames_path, const fs::path& sound_path, bool with
         return fail(exit_bad_input, command.name, frames_path.string(), problem);
     demo.info = inspect_pack(demo.image);
     for (const PackDamage& damage : demo.info.damage)
-        fail(exit_bad_input, command.name, frames_path.string(), describe(damage, demo.info));
+        fail(exit_bad_input, command.name, frames_path.string(), describe(damage, demo.info.capacity));
     // A last partial frame shows too, over the bytes of the one before.
     const std::int64_t in_file = static_cast<std::int64_t>(demo.info.whole_frames) +
                                  (demo.info.partial_frame_bytes != 0 ? 1 : 0);
@@ -272,10 +290,14 @@ int run_record(std::span<const std::string_view> args)
         return code;
     const std::int64_t first = frame_at(o.from_ms);
     const std::int64_t end = o.to_ms ? std::min(demo.frames, frame_at(*o.to_ms)) : demo.frames;
-    if (first >= end)
-        return fail(exit_bad_input, command.name, frames_path.string(),
-                    "the demo is " + seconds_text(demo.frames) + " long; nothing to record from " +
-                        seconds_text(first));
+    if (first >= end) {
+        // Past the end of a whole demo the range is the mistake; a damaged
+        // one may just have lost the frames asked for.
+        const std::string why =
+            "nothing to record from " + o.from_text + " s: the frames end at " + seconds_text(demo.frames);
+        return demo.info.damaged() ? fail(exit_bad_input, command.name, frames_path.string(), why)
+                                   : usage_error(command, why);
+    }
     const std::vector<std::int16_t> played =
         record::played_sound(std::move(demo.sound.samples), demo.sound.sample_rate, end, o.speaker);
 
@@ -295,9 +317,18 @@ int run_record(std::span<const std::string_view> args)
     OutputFile output(o.out);
     if (!output.ok())
         return fail(exit_bad_input, command.name, o.out, output.error());
+    // A pipe or a FIFO takes the recording as it is made, when the format
+    // is written front to back.
+    const bool seekable = platform::seekable(output.descriptor());
+    if (!seekable && !o.format->streams)
+        return fail(exit_bad_input, command.name, o.out,
+                    "is a pipe, which can't take " + std::string(o.format->name) +
+                        ": its index goes at the front once the whole file is known, so the file is "
+                        "written out of order. Record into a file, or as .mkv or .webm, which stream");
     // libavformat seeks back and reads the file again (+faststart), so it
     // gets a stream of its own, for reading and writing.
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(output.temp_path().c_str(), "r+b"));
+    std::unique_ptr<std::FILE, FileCloser> file(seekable ? std::fopen(output.temp_path().c_str(), "r+b")
+                                                         : platform::open_stream(output.descriptor()));
     if (!file)
         return fail(exit_bad_input, command.name, o.out, std::strerror(errno));
     ImageStream stream(frames_path, demo.image);
@@ -309,9 +340,10 @@ int run_record(std::span<const std::string_view> args)
                      static_cast<long long>(end - first), seconds_text(end - first).c_str(), plan.size.width,
                      plan.size.height, static_cast<int>(o.format->description.size()),
                      o.format->description.data());
-    record::Progress progress(stderr, progress_style(o), end - first);
+    record::Progress progress(stderr, progress_style(o), end - first, platform::stderr_columns);
     const record::RecordingResult result = record::record(
-        stream.get(), plan, file.get(), progress, [] { return platform::TerminationSignals::pending(); });
+        stream.frames(), plan, file.get(), seekable, progress,
+        [] { return platform::TerminationSignals::pending(); });
     progress.finish();
     if (result.stopped)
         return fail(exit_bad_input, command.name, o.out, "interrupted; nothing written");

@@ -207,7 +207,7 @@ int run_render(std::span<const std::string_view> args)
         return fail(exit_bad_input, command.name, o.in, problem);
     const PackInfo info = inspect_pack(image);
     for (const PackDamage& damage : info.damage)
-        fail(exit_bad_input, command.name, o.in, describe(damage, info));
+        fail(exit_bad_input, command.name, o.in, describe(damage, info.capacity));
     // The player shows a last partial frame too, over the bytes of the one before.
     const auto frames = static_cast<long long>(info.whole_frames) + (info.partial_frame_bytes != 0 ? 1 : 0);
     if (o.end > frames)
@@ -239,7 +239,7 @@ int run_render(std::span<const std::string_view> args)
         // Frame by frame into one buffer, as the player's TextFrame.
         std::uint8_t frame[frame_bytes] = {};
         for (long long n = 0; n < o.end; ++n) {
-            pack_read(stream.get(), frame, frame_bytes);
+            stream.frames().read(frame, frame_bytes);
             if (n < o.first)
                 continue;
             const std::string name = target(n);

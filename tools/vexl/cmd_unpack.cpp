@@ -51,17 +51,19 @@ int run_unpack(std::span<const std::string_view> args)
         if (stream.get() == nullptr)
             return fail(exit_bad_input, command.name, in_name,
                         image.size() > UINT32_MAX ? "too large (over 4 GiB)" : "cannot be opened");
-        std::uint8_t frame[frame_bytes];
+        // Zero at first, as the player's TextFrame: a damaged first block
+        // leaves bytes out of the first frames.
+        std::uint8_t frame[frame_bytes] = {};
         std::uint32_t got = 0;
         do {
-            got = pack_read(stream.get(), frame, frame_bytes);
+            got = stream.frames().read(frame, frame_bytes);
             if (!out.write({frame, got}))
                 return fail(exit_bad_input, command.name, out_name, out.error());
             unpacked += got;
         } while (got == frame_bytes);
     }
     for (const PackDamage& damage : info.damage)
-        fail(exit_bad_input, command.name, in_name, describe(damage, info));
+        fail(exit_bad_input, command.name, in_name, describe(damage, info.capacity));
     // A salvage of nothing would only destroy what OUT held.
     if (unpacked == 0 && info.damaged())
         return fail(exit_bad_input, command.name, out_name,

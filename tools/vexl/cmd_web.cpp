@@ -220,7 +220,7 @@ int run_web(std::span<const std::string_view> args)
         return fail(exit_bad_input, command.name, frames.string(), problem);
     const PackInfo info = inspect_pack(image);
     for (const PackDamage& damage : info.damage)
-        fail(exit_bad_input, command.name, frames.string(), describe(damage, info));
+        fail(exit_bad_input, command.name, frames.string(), describe(damage, info.capacity));
     if (info.damaged())
         return fail(exit_bad_input, command.name, frames.string(), "is damaged; no site written");
     if (info.whole_frames == 0)

@@ -29,6 +29,8 @@ ImageStream::ImageStream(const std::filesystem::path& path, std::vector<std::uin
     FileImage.data = image.data();
     FileImage.size = static_cast<std::uint32_t>(image.size());
     FileImage.read_pos = 1;  // the stream read the level byte itself
+    walk_.walk(image, true);
+    frames_.emplace(stream_, walk_);
 }
 
 ImageStream::~ImageStream()

@@ -5,10 +5,12 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "player/frame_reader.h"
+#include "player/pack_blocks.h"
 #include "player/pack_stream.h"
 
 namespace vexl::tool {
@@ -25,8 +27,9 @@ bool is_same_file(const std::filesystem::path& input, const std::filesystem::pat
 
 // A reading stream over `image`, which must hold the content of `path`:
 // opened with pack_open(path, "r") and served from FileImage, released and
-// freed at the end of its scope (FileImage is cleared then too). Null when
-// pack_open fails or the image is too large for FileImage.
+// freed at the end of its scope (FileImage is cleared then too), and the
+// frames read from it as the player reads them. Null when pack_open fails
+// or the image is too large for FileImage.
 class ImageStream {
 public:
     ImageStream(const std::filesystem::path& path, std::vector<std::uint8_t>& image);
@@ -35,9 +38,12 @@ public:
     ImageStream& operator=(const ImageStream&) = delete;
 
     PackStream* get() const { return stream_; }
+    FrameReader& frames() { return *frames_; }
 
 private:
     PackStream* stream_ = nullptr;
+    PackBlockWalk walk_;
+    std::optional<FrameReader> frames_;
 };
 
 }  // namespace vexl::tool

@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/linux/standard_descriptors.h"
 #include "tools/vexl/command.h"
 #include "vexl_version.h"
 
@@ -29,6 +30,9 @@ void print_overview(std::FILE* out)
 
 int main(int argc, char** argv)
 {
+    // Before any input or output is opened: with standard output closed,
+    // an output file must not take its number and get the reports.
+    vexl::platform::reserve_standard_descriptors();
     if (argc < 2) {
         print_overview(stderr);
         return exit_usage;
