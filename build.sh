@@ -3,8 +3,8 @@
 #   ./build.sh play    plays the default demo (generated once, kept in build/)
 #   ./build.sh test    runs the whole test suite
 #   ./build.sh build   only builds
-#   ./build.sh package builds the Debian packages build/vexlade_<version>_<arch>.deb
-#                      (the player) and build/vexl_<version>_<arch>.deb (the tool)
+#   ./build.sh package builds the Debian packages build/vexlade_<version>~<release>_<arch>.deb
+#                      (the player) and build/vexl_<version>~<release>_<arch>.deb (the tool)
 #   ./build.sh web     builds with the web player and writes the default
 #                      demo's site to build/site (serve it with any web server)
 #   ./build.sh asan    builds with ASan+UBSan in build-asan/ and runs the tests
