@@ -9,6 +9,9 @@
 #                      demo's site to build/site (serve it with any web server)
 #   ./build.sh asan    builds with ASan+UBSan in build-asan/ and runs the tests
 #   ./build.sh tsan    builds with TSan in build-tsan/ and runs the tests
+#   ./build.sh windows cross-builds vexlade.exe with mingw-w64 in
+#                      build-windows/ and writes
+#                      build-windows/vexlade-<version>-windows-x64.zip
 # Every step is idempotent: packages already installed are not fetched
 # again, and an existing build tree is only brought up to date.
 set -eu
@@ -32,8 +35,11 @@ esac
 build_packages="build-essential cmake pkg-config liblzo2-dev libsdl2-dev libsndfile1-dev
   libpng-dev console-data libgtest-dev libgmock-dev libbenchmark-dev scdoc file"
 web_packages="emscripten"
-test_packages="$web_packages tmux xvfb xauth xdotool x11-apps chromium chromium-driver python3-selenium
-  x11-utils evilwm desktop-file-utils man-db bash-completion python3-pyte xterm xfonts-base lintian appstream"
+# The Windows player: the cross compiler; wine64 runs it in the tests.
+windows_packages="g++-mingw-w64-x86-64-posix"
+test_packages="$web_packages $windows_packages wine64 tmux xvfb xauth xdotool x11-apps chromium chromium-driver
+  python3-selenium x11-utils evilwm desktop-file-utils man-db bash-completion python3-pyte xterm xfonts-base
+  lintian appstream"
 # vexl record encodes through FFmpeg's libraries.
 build_packages="$build_packages libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev
   $release_packages"
@@ -42,7 +48,8 @@ case "$mode" in
   play|build) packages=$build_packages ;;
   web|package) packages="$build_packages $web_packages" ;;
   test|asan|tsan) packages="$build_packages $test_packages" ;;
-  *) echo "usage: $0 [play|test|build|web|package|asan|tsan]" >&2; exit 2 ;;
+  windows) packages="$build_packages $windows_packages" ;;
+  *) echo "usage: $0 [play|test|build|web|package|asan|tsan|windows]" >&2; exit 2 ;;
 esac
 
 as_root() {
@@ -64,14 +71,24 @@ fi
 
 jobs=$(nproc 2>/dev/null || echo 2)
 
-build_tree() {  # build_tree DIR [cmake options...]
+# A tree configured before a tool was installed looks for it again.
+newly_installed() {  # newly_installed DIR CACHE_VARIABLE COMMAND
+  [ -x "$(command -v "$3")" ] || [ -x "/usr/lib/wine/$3" ] || return 1
+  grep -q "^$2:FILEPATH=.*NOTFOUND" "$1/CMakeCache.txt"
+}
+
+configure_tree() {  # configure_tree DIR [cmake options...]
   dir=$1; shift
-  # A tree configured before emscripten was installed looks for it again.
-  if [ ! -f "$dir/CMakeCache.txt" ] ||
-     { command -v emcc >/dev/null && grep -q '^VEXL_EMCC:FILEPATH=.*NOTFOUND' "$dir/CMakeCache.txt"; }; then
+  if [ ! -f "$dir/CMakeCache.txt" ] || newly_installed "$dir" VEXL_EMCC emcc ||
+     newly_installed "$dir" VEXL_MINGW_CXX x86_64-w64-mingw32-g++-posix ||
+     newly_installed "$dir" VEXL_WINE64 wine64; then
     cmake -S "$top" -B "$dir" "$@"
   fi
-  cmake --build "$dir" -j "$jobs"
+}
+
+build_tree() {  # build_tree DIR [cmake options...]
+  configure_tree "$@"
+  cmake --build "$1" -j "$jobs"
 }
 
 run_tests() {  # run_tests DIR
@@ -97,6 +114,15 @@ case "$mode" in
   tsan)
     build_tree "$top/build-tsan" -DVEXL_SANITIZE=thread -DVEXL_BUILD_BENCH=OFF
     run_tests "$top/build-tsan"
+    ;;
+  windows)
+    # The default demo comes from the Linux build's vexl.
+    configure_tree "$top/build"
+    cmake --build "$top/build" -j "$jobs" --target vexl_default_demo
+    configure_tree "$top/build-windows" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64-x86_64.cmake" \
+      -DVEXL_WINDOWS_DEMO_DIR="$top/build/demo"
+    cmake --build "$top/build-windows" -j "$jobs"
+    echo "The Windows player is in build-windows/vexlade-*-windows-x64.zip"
     ;;
   play|web)
     build_tree "$top/build"

@@ -8,9 +8,9 @@ target_compile_options(vexl_warnings INTERFACE
 if(VEXL_SANITIZE)
   add_compile_options(-fsanitize=${VEXL_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all)
   add_link_options(-fsanitize=${VEXL_SANITIZE})
-else()
+elseif(NOT WIN32)
   # Hardened as Debian builds its packages: checked libc calls where the
-  # sizes are known, relocations read-only and bound at start.
+  # sizes are known, relocations read-only and bound at start (ELF only).
   add_compile_definitions($<$<NOT:$<CONFIG:Debug>>:_FORTIFY_SOURCE=2>)
   add_link_options(LINKER:-z,relro,-z,now)
 endif()

@@ -31,7 +31,8 @@ constexpr auto row_masks = [] {
 // On x86-64 the rasteriser is built twice, for AVX2 (one store per glyph
 // row) and for the baseline instruction set; the loader picks the one this
 // processor runs. ThreadSanitizer builds keep one version: the loader runs
-// the picking code before the sanitizer is set up, which crashes.
+// the picking code before the sanitizer is set up, which crashes. So do
+// Windows builds, whose loader has no such picking (ELF's ifunc).
 #if defined(__has_feature)
 #if __has_feature(thread_sanitizer)
 #define VEXL_THREAD_SANITIZER 1
@@ -41,7 +42,7 @@ constexpr auto row_masks = [] {
 #define VEXL_THREAD_SANITIZER 1
 #endif
 
-#if defined(__x86_64__) && !defined(VEXL_THREAD_SANITIZER)
+#if defined(__x86_64__) && defined(__ELF__) && !defined(VEXL_THREAD_SANITIZER)
 #define VEXL_RASTER_CLONES __attribute__((target_clones("avx2", "default")))
 #else
 #define VEXL_RASTER_CLONES

@@ -27,14 +27,27 @@ foreach(font cp865-8x8 cp850-8x8)
   list(APPEND font_inputs ${font_dir}/${font}.psf)
 endforeach()
 
-# A build-time tool: runs on the build machine, ships nowhere.
-add_executable(generate_font8x8 generate_font8x8.cpp)
-target_link_libraries(generate_font8x8 PRIVATE vexl_warnings)
+# A build-time tool: runs on the build machine, ships nowhere. A cross
+# build compiles it with the build machine's own compiler.
+if(CMAKE_CROSSCOMPILING)
+  find_program(VEXL_HOST_CXX NAMES c++ g++ REQUIRED)
+  set(generator ${CMAKE_CURRENT_BINARY_DIR}/generate_font8x8)
+  add_custom_command(
+    OUTPUT ${generator}
+    COMMAND ${VEXL_HOST_CXX} -std=c++20 -O1 ${CMAKE_CURRENT_SOURCE_DIR}/generate_font8x8.cpp -o ${generator}
+    DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/generate_font8x8.cpp
+    COMMENT "Compiling the font generator for the build machine"
+    VERBATIM)
+else()
+  add_executable(generate_font8x8 generate_font8x8.cpp)
+  target_link_libraries(generate_font8x8 PRIVATE vexl_warnings)
+  set(generator generate_font8x8)
+endif()
 
 add_custom_command(
   OUTPUT ${font_dir}/font8x8_glyphs.inc
-  COMMAND generate_font8x8 ${font_inputs} ${font_dir}/font8x8_glyphs.inc
-  DEPENDS generate_font8x8 ${font_inputs}
+  COMMAND ${generator} ${font_inputs} ${font_dir}/font8x8_glyphs.inc
+  DEPENDS ${generator} ${font_inputs}
   COMMENT "Generating the 8x8 CP437 font table"
   VERBATIM)
 

@@ -32,4 +32,19 @@ public:
 
 inline Dialogs& dialogs() { return service<Dialogs>(); }
 
+// The button a box stands for when nobody can be asked: its default.
+constexpr int default_button(std::uint32_t type)
+{
+    return type == MB_YESNO ? IDYES : IDOK;
+}
+
+constexpr const char* button_name(int button)
+{
+    switch (button) {
+    case IDYES: return "Yes";
+    case IDNO: return "No";
+    default: return "OK";
+    }
+}
+
 }  // namespace vexl::platform

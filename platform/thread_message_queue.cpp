@@ -1,26 +1,12 @@
 #include "platform/thread_message_queue.h"
 
-#include <algorithm>
 #include <chrono>
 
 namespace vexl::platform {
 
-void ThreadMessageQueue::pump_sources()
-{
-    // By index, without a copy (the loop peeks a thousand times a second):
-    // a source may remove itself while pumping (its window closed), and then
-    // the next one has moved into its place.
-    for (std::size_t i = 0; i < sources_.size();) {
-        MessageSource* source = sources_[i];
-        source->pump(*this);
-        if (i < sources_.size() && sources_[i] == source)
-            ++i;
-    }
-}
-
 bool ThreadMessageQueue::peek(Message& out, std::uint32_t flags)
 {
-    pump_sources();
+    sources_.pump(*this);
     std::lock_guard lock(mutex_);
     if (queue_.empty())
         return false;
@@ -33,7 +19,7 @@ bool ThreadMessageQueue::peek(Message& out, std::uint32_t flags)
 int ThreadMessageQueue::get(Message& out)
 {
     for (;;) {
-        pump_sources();
+        sources_.pump(*this);
         std::unique_lock lock(mutex_);
         if (queue_.empty()) {
             // Sources are polled, not signalled, so wake up now and then to
@@ -63,12 +49,12 @@ void ThreadMessageQueue::post(const Message& message)
 
 void ThreadMessageQueue::add_source(MessageSource* source)
 {
-    sources_.push_back(source);
+    sources_.add(source);
 }
 
 void ThreadMessageQueue::remove_source(MessageSource* source)
 {
-    sources_.erase(std::remove(sources_.begin(), sources_.end(), source), sources_.end());
+    sources_.remove(source);
 }
 
 }  // namespace vexl::platform

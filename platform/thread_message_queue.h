@@ -5,9 +5,8 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
-#include <vector>
 
-#include "platform/messages.h"
+#include "platform/message_sources.h"
 
 namespace vexl::platform {
 
@@ -22,12 +21,10 @@ public:
     void remove_source(MessageSource* source) override;
 
 private:
-    void pump_sources();
-
     std::mutex mutex_;
     std::condition_variable posted_;
     std::deque<Message> queue_;
-    std::vector<MessageSource*> sources_;  // owner's thread only
+    MessageSourceList sources_;
 };
 
 }  // namespace vexl::platform

@@ -2,4 +2,4 @@
 # frame reader every reader of the frames shares, and the file inspector.
 vexl_library(vexl_pack
   SOURCES pack_stream.cpp block_writer.cpp pack_blocks.cpp frame_reader.cpp pack_survey.cpp
-  LIBS vexl_frame_geometry PkgConfig::LZO2)
+  LIBS vexl_frame_geometry vexl_lzo)

@@ -26,7 +26,7 @@ std::string given_answers_text(std::span<const int> answers)
 {
     std::string text;
     for (int answer : answers)
-        text += std::string(text.empty() ? "" : ",") + (answer == IDYES ? "Yes" : "No");
+        text += std::string(text.empty() ? "" : ",") + button_name(answer);
     return text;
 }
 

@@ -21,20 +21,6 @@
 namespace vexl::platform {
 namespace {
 
-int default_button(std::uint32_t type)
-{
-    return type == MB_YESNO ? IDYES : IDOK;
-}
-
-const char* button_name(int button)
-{
-    switch (button) {
-    case IDYES: return "Yes";
-    case IDNO: return "No";
-    default: return "OK";
-    }
-}
-
 bool blank(const std::string& line)
 {
     for (char c : line)

@@ -7,89 +7,17 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
-#include <new>
 #include <string>
 
+#include "output/sharp_scaling.h"
 #include "platform/linux/sdl_display.h"
 #include "platform/linux/sdl_video.h"
-#include "output/sharp_scaling.h"
+#include "platform/memory_surface.h"
 
 namespace vexl::platform::sdl {
 namespace {
 
 constexpr int largest_mode_side = 4096;
-
-// The back buffer: 32-bit 0x00RRGGBB pixels, rows exactly width * 4 bytes
-// apart.
-class MemorySurface final : public DrawSurface {
-public:
-    static MemorySurface* create(int width, int height)
-    {
-        const auto count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-        std::unique_ptr<std::uint32_t[]> pixels(new (std::nothrow) std::uint32_t[count]());
-        if (pixels == nullptr)
-            return nullptr;
-        return new MemorySurface(width, height, std::move(pixels));
-    }
-
-    DrawResult get_attached_surface(std::uint32_t, DrawSurface*& out) override
-    {
-        out = nullptr;
-        return DDERR_NOTFOUND;
-    }
-
-    DrawResult lock(SurfaceDesc& desc, std::uint32_t) override
-    {
-        // Nothing else could unlock it while we wait: busy even with DDLOCK_WAIT.
-        if (locked_)
-            return DDERR_SURFACEBUSY;
-        locked_ = true;
-        desc.flags |= DDSD_LPSURFACE | DDSD_PITCH | DDSD_WIDTH | DDSD_HEIGHT;
-        desc.surface = pixels_.get();
-        desc.pitch = pitch();
-        desc.width = width_;
-        desc.height = height_;
-        return DD_OK;
-    }
-
-    DrawResult unlock() override
-    {
-        if (!locked_)
-            return DDERR_NOTLOCKED;
-        locked_ = false;
-        return DD_OK;
-    }
-
-    DrawResult flip(DrawSurface*, std::uint32_t) override { return DDERR_NOTFLIPPABLE; }
-
-    std::uint32_t release() override
-    {
-        const std::uint32_t left = --references_;
-        if (left == 0)
-            delete this;
-        return left;
-    }
-
-    void add_reference() { ++references_; }
-    bool locked() const { return locked_; }
-    const std::uint32_t* pixels() const { return pixels_.get(); }
-    int pitch() const { return width_ * 4; }
-    int width() const { return width_; }
-    int height() const { return height_; }
-
-private:
-    MemorySurface(int width, int height, std::unique_ptr<std::uint32_t[]> pixels)
-        : width_(width), height_(height), pixels_(std::move(pixels))
-    {
-    }
-    ~MemorySurface() = default;
-
-    std::uint32_t references_ = 1;
-    int width_;
-    int height_;
-    std::unique_ptr<std::uint32_t[]> pixels_;
-    bool locked_ = false;
-};
 
 class SdlDirectDraw;
 

@@ -23,19 +23,6 @@ struct FileCloser {
 
 constexpr sf_count_t chunk_frames = 16384;
 
-// Average of the channels of one frame, in 32-bit sample units, brought
-// back to 16 bits. Floor division keeps mono files bit-exact.
-std::int16_t mix_down(const int* frame, int channels)
-{
-    std::int64_t sum = 0;
-    for (int c = 0; c < channels; ++c)
-        sum += frame[c];
-    std::int64_t mean = sum / channels;
-    if (sum % channels != 0 && sum < 0)
-        --mean;
-    return static_cast<std::int16_t>(mean >> 16);
-}
-
 bool readable_regular_file(const char* path, std::string& error)
 {
     struct stat info {};
@@ -51,40 +38,6 @@ bool readable_regular_file(const char* path, std::string& error)
 }
 
 }  // namespace
-
-bool read_raw_sound_file(const char* path, DecodedSound& out, std::string& error)
-{
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path, "rb"));
-    if (!file) {
-        error = std::strerror(errno);
-        return false;
-    }
-    out = {};
-    out.sample_rate = raw_sample_rate;
-    out.raw = true;
-    unsigned char bytes[65536];
-    int carry = -1;  // a low byte waiting for its high byte across reads
-    for (;;) {
-        const std::size_t got = std::fread(bytes, 1, sizeof bytes, file.get());
-        std::size_t i = 0;
-        if (got > 0 && carry >= 0) {
-            out.samples.push_back(static_cast<std::int16_t>(carry | bytes[0] << 8));
-            carry = -1;
-            i = 1;
-        }
-        for (; i + 1 < got; i += 2)
-            out.samples.push_back(static_cast<std::int16_t>(bytes[i] | bytes[i + 1] << 8));
-        if (i < got)
-            carry = bytes[i];
-        if (got < sizeof bytes)
-            break;
-    }
-    if (std::ferror(file.get())) {
-        error = std::strerror(errno);
-        return false;
-    }
-    return true;
-}
 
 DecodeResult decode_sound_file(const char* path, DecodedSound& out, std::string& error)
 {
@@ -108,21 +61,26 @@ DecodeResult decode_sound_file(const char* path, DecodedSound& out, std::string&
         error = "no channels or no sample rate";
         return DecodeResult::damaged;
     }
-    // Float data beyond full scale saturates instead of wrapping around.
-    sf_command(file.get(), SFC_SET_CLIPPING, nullptr, SF_TRUE);
 
     out.sample_rate = info.samplerate;
     if (info.frames > 0)
         out.samples.reserve(static_cast<std::size_t>(std::min<sf_count_t>(info.frames, 1 << 26)));
 
+    // Read at full scale +-1, which integer samples of up to 32 bits survive
+    // exactly; read as integers, floating-point data would be truncated to
+    // almost nothing.
     const int channels = info.channels;
-    std::vector<int> frames(static_cast<std::size_t>(chunk_frames * channels));
+    std::vector<double> frames(static_cast<std::size_t>(chunk_frames * channels));
+    std::vector<std::int32_t> frame(static_cast<std::size_t>(channels));
     for (;;) {
-        const sf_count_t got = sf_readf_int(file.get(), frames.data(), chunk_frames);
+        const sf_count_t got = sf_readf_double(file.get(), frames.data(), chunk_frames);
         if (got <= 0)
             break;
-        for (sf_count_t f = 0; f < got; ++f)
-            out.samples.push_back(mix_down(&frames[static_cast<std::size_t>(f * channels)], channels));
+        for (sf_count_t f = 0; f < got; ++f) {
+            for (int c = 0; c < channels; ++c)
+                frame[static_cast<std::size_t>(c)] = from_full_scale(frames[static_cast<std::size_t>(f * channels + c)]);
+            out.samples.push_back(mix_down(frame.data(), channels));
+        }
     }
     if (sf_error(file.get()) != SF_ERR_NO_ERROR) {
         error = sf_strerror(file.get());
@@ -133,12 +91,7 @@ DecodeResult decode_sound_file(const char* path, DecodedSound& out, std::string&
 
 DecodeResult decode_as_played(const char* path, DecodedSound& out, std::string& error)
 {
-    const DecodeResult result = decode_sound_file(path, out, error);
-    if (result != DecodeResult::unrecognised)
-        return result;
-    // No container: headerless signed 16-bit little-endian mono.
-    error.clear();
-    return read_raw_sound_file(path, out, error) ? DecodeResult::ok : DecodeResult::missing;
+    return decode_as_played(path, out, error, decode_sound_file);
 }
 
 }  // namespace vexl::platform

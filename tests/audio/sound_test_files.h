@@ -44,6 +44,8 @@ inline bool write_sound(const std::string& path, int format, int channels, int r
     SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
     if (f == nullptr)
         return false;
+    // Floating-point files at full scale +-1, as every program writes them.
+    sf_command(f, SFC_SET_SCALE_INT_FLOAT_WRITE, nullptr, SF_TRUE);
     const sf_count_t frames = static_cast<sf_count_t>(interleaved.size()) / channels;
     const bool ok = sf_writef_short(f, interleaved.data(), frames) == frames;
     return sf_close(f) == 0 && ok;

@@ -1,4 +1,4 @@
-#include "platform/linux/audio_engine.h"
+#include "audio/audio_engine.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -176,6 +176,21 @@ TEST(AudioEngine, UnknownHandlesAreRefusedNotFollowed)
     EXPECT_TRUE(engine.remove_stream(stream));
     EXPECT_FALSE(engine.remove_stream(stream));
     EXPECT_EQ(engine.time_ms(stream), 0);
+}
+
+TEST(AudioEngine, ADevicesOwnPlayPositionIsTheClockButNeverBeyondWhatItWasGivenNorBack)
+{
+    AudioEngine engine;
+    std::int64_t played = 0;
+    engine.set_output(22050, 0, [&] { return played; });
+    AudioStream* stream = engine.add_stream(ramp(100000, 22050));
+    ASSERT_TRUE(engine.play(stream));
+    render(engine, 22050);  // one second handed to the device
+    const std::pair<std::int64_t, int> steps[] = {{0, 0}, {11025, 500}, {44100, 1000}, {2205, 1000}};
+    for (const auto& [frames, ms] : steps) {
+        played = frames;
+        EXPECT_EQ(engine.time_ms(stream), ms) << frames << " frames played";
+    }
 }
 
 TEST(AudioEngine, PlayNeedsAnOutput)

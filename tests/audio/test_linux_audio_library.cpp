@@ -10,7 +10,7 @@
 #include <mutex>
 #include <thread>
 
-#include "platform/linux/audio_outputs.h"
+#include "audio/audio_outputs.h"
 #include "platform/run_report.h"
 #include "tests/audio/sound_test_files.h"
 

@@ -19,6 +19,7 @@
 
 #include "player/block_writer.h"
 #include "tests/fullscreen/png_reading.h"
+#include "tests/fullscreen/xvfb_server.h"
 #include "tests/fullscreen/xwd_reading.h"
 #include "tests/player/tmux_session.h"
 
@@ -26,69 +27,10 @@ namespace vexl {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::differing_pixels;
 using testing::shell_quote;
 using testing::TmuxSession;
-
-// An X server of its own on a free display number, by default 640 x 400
-// like the picture, so the full-screen window covers it exactly.
-class XvfbServer {
-public:
-    explicit XvfbServer(const fs::path& dir, const std::string& size = "640x400") : dir_(dir)
-    {
-        const std::string d = shell_quote(dir.string());
-        std::system(("Xvfb -displayfd 3 -screen 0 " + size + "x24 -nolisten tcp 3>" + d + "/xvfb.display 2>" + d +
-                     "/xvfb.log & echo $! >" + d + "/xvfb.pid")
-                        .c_str());
-        TmuxSession::wait_for([&] { return !number().empty(); }, std::chrono::seconds(20));
-    }
-    ~XvfbServer()
-    {
-        for (const char* file : {"wm.pid", "xvfb.pid"}) {
-            const std::string pid = read(file);
-            if (!pid.empty())
-                std::system(("kill " + pid + " 2>/dev/null").c_str());
-        }
-    }
-
-    // A window manager, as every desktop has: only it makes a window full
-    // screen (a small one, evilwm; true once it has taken over).
-    bool start_window_manager() const
-    {
-        const std::string d = shell_quote(dir_.string());
-        const std::string on = "DISPLAY=" + display() + " ";
-        std::system((on + "evilwm -fn fixed >" + d + "/wm.log 2>&1 & echo $! >" + d + "/wm.pid").c_str());
-        return TmuxSession::wait_for(
-            [&] { return std::system((on + "xprop -root _NET_SUPPORTED 2>/dev/null | grep -q FULLSCREEN").c_str()) == 0; },
-            std::chrono::seconds(10));
-    }
-    XvfbServer(const XvfbServer&) = delete;
-    XvfbServer& operator=(const XvfbServer&) = delete;
-
-    // ":N", empty until the server is ready.
-    std::string display() const
-    {
-        const std::string n = number();
-        return n.empty() ? n : ":" + n;
-    }
-
-private:
-    std::string number() const
-    {
-        std::string n = read("xvfb.display");
-        while (!n.empty() && (n.back() == '\n' || n.back() == ' '))
-            n.pop_back();
-        return n;
-    }
-    std::string read(const char* file) const
-    {
-        std::ifstream in(dir_ / file);
-        std::string text;
-        std::getline(in, text);
-        return text;
-    }
-
-    fs::path dir_;
-};
+using testing::XvfbServer;
 
 // Under AddressSanitizer the leak check is left to the unit tests: the
 // system's GL driver and D-Bus library keep allocations for the life of the
@@ -180,20 +122,6 @@ protected:
     std::unique_ptr<TmuxSession> session_;
 };
 
-// Pixels that differ between a screenshot and a picture (all of them when
-// the sizes differ).
-long differing_pixels(const testing::Screenshot& shot, const tool::RgbPicture& picture)
-{
-    if (shot.width != picture.width || shot.height != picture.height)
-        return static_cast<long>(picture.rgb.size() / 3);
-    long differing = 0;
-    for (std::size_t i = 0; i < shot.rgb.size(); ++i) {
-        const std::uint8_t* p = picture.rgb.data() + 3 * i;
-        differing += shot.rgb[i] != (std::uint32_t{p[0]} << 16 | std::uint32_t{p[1]} << 8 | p[2]);
-    }
-    return differing;
-}
-
 TEST_F(FullScreenEndToEnd, PictureUnderXvfbIsExactlyTheRenderedFrameAndAKeyEndsTheRun)
 {
     XvfbServer x(dir_);
@@ -210,12 +138,10 @@ TEST_F(FullScreenEndToEnd, PictureUnderXvfbIsExactlyTheRenderedFrameAndAKeyEndsT
     start("DISPLAY=" + display + " " + sanitizers_and_gl);
     answer_yes_then_no();
 
-    const std::string shot_path = (dir_ / "shot.xwd").string();
     long differing = -1;
     const bool matched = TmuxSession::wait_for([&] {
-        std::system(("xwd -root -silent -display " + display + " >" + shell_quote(shot_path) + " 2>/dev/null").c_str());
         testing::Screenshot shot;
-        differing = testing::read_xwd(shot_path.c_str(), shot) ? differing_pixels(shot, expected) : -1;
+        differing = x.screenshot(shot) ? differing_pixels(shot, expected) : -1;
         return differing == 0;
     });
     EXPECT_TRUE(matched) << differing << " pixels differ; the terminal shows:\n" << session_->capture();
@@ -283,12 +209,10 @@ TEST_F(FullScreenEndToEnd, OnA1920x1080DesktopThePictureIsCentred16To10AndSharpW
 
     // 1080 rows by 1728 columns (2.7 screen pixels a picture pixel: 2 x
     // by nearest neighbour, then 1.35 x filtered), between bars of 96.
-    const std::string shot_path = (dir_ / "shot.xwd").string();
     testing::Screenshot shot;
     int left = -1, right = -1, top = -1, bottom = -1;
     const bool shown = TmuxSession::wait_for([&] {
-        std::system(("xwd -root -silent -display " + display + " >" + shell_quote(shot_path) + " 2>/dev/null").c_str());
-        if (!testing::read_xwd(shot_path.c_str(), shot) || shot.width != 1920 || shot.height != 1080)
+        if (!x.screenshot(shot) || shot.width != 1920 || shot.height != 1080)
             return false;
         left = right = top = bottom = -1;
         for (int y = 0; y < shot.height; ++y)

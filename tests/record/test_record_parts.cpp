@@ -33,6 +33,9 @@ TEST(RecordFormats, ChosenByExtensionOrNameAndLosslessOnlyForMkv)
     EXPECT_EQ(format_named("mp4", true), nullptr);
     EXPECT_TRUE(known_format_name("gif"));
     EXPECT_FALSE(known_format_name("avi"));
+    EXPECT_EQ(disagreeing_extension("x.mp4", *format_named("webm", false)), ".mp4");
+    EXPECT_EQ(disagreeing_extension("x.MKV", *format_named("mkv", true)), "") << "the same format, lossless or not";
+    EXPECT_EQ(disagreeing_extension("x.out", *format_named("gif", false)), "") << "no format's extension";
 }
 
 TEST(RecordFormats, PictureSizesAreWholePixelsAndAspectIsFourToThree)

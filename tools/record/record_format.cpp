@@ -40,6 +40,14 @@ bool known_format_name(std::string_view name)
                        [name](const RecordFormat& format) { return format.name == name; });
 }
 
+std::string_view disagreeing_extension(std::string_view path, const RecordFormat& chosen)
+{
+    const RecordFormat* named = format_for_file(path, false);
+    if (named == nullptr)
+        named = format_for_file(path, true);
+    return named != nullptr && named->name != chosen.name ? named->extension : std::string_view{};
+}
+
 PictureSize picture_size(int scale, bool aspect)
 {
     const int height = picture_height * scale;

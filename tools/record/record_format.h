@@ -52,6 +52,11 @@ const RecordFormat* format_for_file(std::string_view path, bool lossless);
 // Whether `name` names a format at all, lossless or not.
 bool known_format_name(std::string_view name);
 
+// The extension of `path` when it names a format other than `chosen`
+// (given with --format), else empty: the file is written as asked, and the
+// user is told, since players go by the name.
+std::string_view disagreeing_extension(std::string_view path, const RecordFormat& chosen);
+
 struct PictureSize {
     int width = 0;
     int height = 0;

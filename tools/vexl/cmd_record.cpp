@@ -284,6 +284,10 @@ int run_record(std::span<const std::string_view> args)
     std::error_code ec;
     if (fs::is_directory(o.out, ec))
         return fail(exit_bad_input, command.name, o.out, "is a directory");
+    if (!o.format_name.empty())
+        if (const std::string_view ext = record::disagreeing_extension(o.out, *o.format); !ext.empty())
+            std::fprintf(stderr, "vexl record: %s: written as %s, as --format says, though the name ends in %.*s\n",
+                         o.out.c_str(), std::string(o.format->name).c_str(), static_cast<int>(ext.size()), ext.data());
 
     Demo demo;
     if (const int code = load_demo(frames_path, sound_path, o.format->audio_encoder != nullptr, demo))

@@ -1,12 +1,12 @@
 #pragma once
-// Where the engine's mix goes: an SDL2 audio device at the device's own
-// rate, or, when there is none, a silent output that takes the mix in real
-// time on a thread of its own so the clock still runs.
+// Where the engine's mix goes: a sound device of the system (SDL2's on
+// Linux, waveOut on Windows), or, when there is none, a silent output that
+// takes the mix in real time on a thread of its own so the clock still runs.
 
 #include <memory>
 #include <string>
 
-#include "platform/linux/audio_engine.h"
+#include "audio/audio_engine.h"
 
 namespace vexl::platform {
 
@@ -20,12 +20,6 @@ public:
     // more, and the play position would stand still.
     virtual bool lost() const { return false; }
 };
-
-// Opens the default SDL2 device (the audio subsystem must be initialised)
-// and starts it pulling from `engine`. Null, with the reason in `why`, if
-// no device can be opened.
-std::unique_ptr<AudioOutput> start_sdl_output(AudioEngine& engine, int wanted_rate,
-                                              std::string& why);
 
 // The silent output at `rate` frames per second.
 std::unique_ptr<AudioOutput> start_null_output(AudioEngine& engine, int rate);

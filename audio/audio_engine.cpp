@@ -1,19 +1,12 @@
-#include "platform/linux/audio_engine.h"
+#include "audio/audio_engine.h"
 
 #include <algorithm>
 #include <climits>
 #include <cmath>
-#include <cstring>
 
 namespace vexl::platform {
 
-AudioStream::~AudioStream()
-{
-    if (converter != nullptr)
-        SDL_FreeAudioStream(converter);
-}
-
-AudioEngine::AudioEngine() = default;
+AudioEngine::AudioEngine(RateConverterMaker converters) : converters_(std::move(converters)) {}
 AudioEngine::~AudioEngine() = default;
 
 bool AudioEngine::known(AudioStream* stream) const
@@ -79,16 +72,24 @@ bool AudioEngine::set_active(AudioDsp* dsp, bool active)
 
 bool AudioEngine::convert_to(AudioStream& stream, int rate)
 {
-    if (stream.converter != nullptr) {
-        SDL_FreeAudioStream(stream.converter);
-        stream.converter = nullptr;
-    }
+    stream.converter.reset();
     stream.ready.clear();
     stream.ready_pos = 0;
     if (stream.sound.sample_rate == rate)
         return true;
-    stream.converter = SDL_NewAudioStream(AUDIO_S16SYS, 1, stream.sound.sample_rate, AUDIO_S16SYS, 1, rate);
+    if (converters_)
+        stream.converter = converters_(stream.sound.sample_rate, rate);
     return stream.converter != nullptr;
+}
+
+double AudioEngine::heard_now()
+{
+    if (!clock_)
+        return 0.0;
+    if (!played_)
+        return clock_->heard_frames(AudioClock::Clock::now());
+    // A device can't have played what it was never given.
+    return static_cast<double>(std::clamp<std::int64_t>(played_(), 0, clock_->frames_handed()));
 }
 
 bool AudioEngine::play(AudioStream* stream)
@@ -111,8 +112,7 @@ int AudioEngine::time_ms(AudioStream* stream)
         return 0;
     double seconds = stream->earlier_seconds;
     if (stream->started) {
-        const double heard = clock_->heard_frames(AudioClock::Clock::now()) -
-                             static_cast<double>(stream->start_frame);
+        const double heard = heard_now() - static_cast<double>(stream->start_frame);
         seconds += std::max(0.0, heard) / clock_->rate();
     }
     const double ms = std::floor(seconds * 1000.0);
@@ -142,16 +142,16 @@ void AudioEngine::remove_all_streams()
     streams_.clear();
 }
 
-void AudioEngine::set_output(int rate, std::int64_t latency_frames)
+void AudioEngine::set_output(int rate, std::int64_t latency_frames, PlayedFrames played)
 {
     std::lock_guard lock(mutex_);
     if (clock_) {
         // What was heard on the output before counts on; each stream starts
         // anew on this one, its data going on where it was.
-        const double heard_now = clock_->heard_frames(AudioClock::Clock::now());
+        const double heard = heard_now();
         for (auto& s : streams_) {
             if (s->started)
-                s->earlier_seconds += std::max(0.0, heard_now - static_cast<double>(s->start_frame)) /
+                s->earlier_seconds += std::max(0.0, heard - static_cast<double>(s->start_frame)) /
                                       clock_->rate();
             s->started = false;
             if (s->playing && !convert_to(*s, rate))
@@ -159,6 +159,7 @@ void AudioEngine::set_output(int rate, std::int64_t latency_frames)
         }
     }
     clock_ = std::make_unique<AudioClock>(rate, latency_frames);
+    played_ = std::move(played);
     output_frames_ = 0;
 }
 
@@ -166,6 +167,7 @@ void AudioEngine::clear_output()
 {
     std::lock_guard lock(mutex_);
     clock_.reset();
+    played_ = {};
     for (auto& s : streams_) {
         s->playing = false;
         s->started = false;
@@ -183,7 +185,7 @@ std::optional<int> AudioEngine::output_rate()
 double AudioEngine::heard_frames()
 {
     std::lock_guard lock(mutex_);
-    return clock_ ? clock_->heard_frames(AudioClock::Clock::now()) : 0.0;
+    return heard_now();
 }
 
 std::int64_t AudioEngine::frames_handed()
@@ -241,16 +243,14 @@ void AudioEngine::pull(AudioStream& stream, std::int16_t* out, int frames)
         stream.ready_pos += static_cast<std::size_t>(frames);
         return;
     }
-    const int wanted = frames * static_cast<int>(sizeof(std::int16_t));
+    RateConverter& converter = *stream.converter;
     // The guard only matters if the converter misbehaves: then silence.
-    for (int guard = 0; SDL_AudioStreamAvailable(stream.converter) < wanted && guard < 1024; ++guard) {
+    for (int guard = 0; converter.available() < frames && guard < 1024; ++guard) {
         produce_block(stream, block);
-        SDL_AudioStreamPut(stream.converter, block.data(),
-                           static_cast<int>(block.size() * sizeof(std::int16_t)));
+        converter.put(block.data(), static_cast<int>(block.size()));
     }
-    const int got = std::max(0, SDL_AudioStreamGet(stream.converter, out, wanted));
-    if (got < wanted)
-        std::memset(reinterpret_cast<char*>(out) + got, 0, static_cast<std::size_t>(wanted - got));
+    const int got = std::clamp(converter.get(out, frames), 0, frames);
+    std::fill(out + got, out + frames, std::int16_t{0});
 }
 
 void AudioEngine::render(std::int16_t* out, int frames,
