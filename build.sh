@@ -3,7 +3,8 @@
 #   ./build.sh play    plays the default demo (generated once, kept in build/)
 #   ./build.sh test    runs the whole test suite
 #   ./build.sh build   only builds
-#   ./build.sh package builds build/vexlade_<version>_<arch>.deb
+#   ./build.sh package builds the Debian packages build/vexlade_<version>~<release>_<arch>.deb
+#                      (the player) and build/vexl_<version>~<release>_<arch>.deb (the tool)
 #   ./build.sh web     builds with the web player and writes the default
 #                      demo's site to build/site (serve it with any web server)
 #   ./build.sh asan    builds with ASan+UBSan in build-asan/ and runs the tests
@@ -37,7 +38,8 @@ web_packages="emscripten"
 # The Windows player: the cross compiler; wine64 runs it in the tests.
 windows_packages="g++-mingw-w64-x86-64-posix"
 test_packages="$web_packages $windows_packages wine64 tmux xvfb xauth xdotool x11-apps chromium chromium-driver
-  python3-selenium x11-utils evilwm desktop-file-utils man-db bash-completion python3-pyte"
+  python3-selenium x11-utils evilwm desktop-file-utils man-db bash-completion python3-pyte xterm xfonts-base
+  lintian appstream"
 # vexl record encodes through FFmpeg's libraries; vexl web deflates its
 # frames with libdeflate.
 build_packages="$build_packages libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev

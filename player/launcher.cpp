@@ -167,12 +167,19 @@ int ask_settings()
     return run_demo();
 }
 
+std::array<int, 2> settings_as_answers()
+{
+    return {PlayerSettings.use_console ? platform::IDNO : platform::IDYES,
+            PlayerSettings.simulate_speaker ? platform::IDYES : platform::IDNO};
+}
+
 int run_demo()
 {
     create_screen();
-    // Without a screen nothing could be shown.
+    // Without a screen nothing could be shown, unless the run goes on in a
+    // terminal window.
     if (!screen_exists())
-        return loading_failed();
+        return continued_elsewhere() ? 0 : loading_failed();
 
     if (!load_file_image()) {
         const int code = loading_failed();

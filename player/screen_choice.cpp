@@ -4,13 +4,17 @@
 // Full screen that cannot be set up falls back to the console screen, and
 // a console with no terminal behind it is no screen at all: either way the
 // user is told why after the run, instead of watching nothing for 706 s.
+// A player started from the desktop's menu has no terminal: its run goes
+// on in a terminal window instead, started with the answers already given.
 
+#include <array>
 #include <new>
 #include <string>
 
 #include "core/process_records.h"
 #include "output/ag_console.h"
 #include "output/ag_ddraw.h"
+#include "platform/programs.h"
 #include "platform/run_report.h"
 #include "player/launcher.h"
 
@@ -19,6 +23,7 @@ namespace {
 
 ag_console* console_screen = nullptr;
 ag_ddraw* ddraw_screen = nullptr;
+bool in_terminal_window = false;
 
 template <class Screen>
 Screen* construct()
@@ -59,6 +64,7 @@ std::string full_screen_refusal(const ag_ddraw& screen)
 
 void create_screen()
 {
+    in_terminal_window = false;
     std::string refusal;
     if (!PlayerSettings.use_console) {
         ddraw_screen = construct<ag_ddraw>();
@@ -73,8 +79,12 @@ void create_screen()
         // No terminal to draw in (started from a desktop, say).
         delete console_screen;
         console_screen = nullptr;
-        platform::report_after_run(refusal.empty() ? "no terminal to show the demo in"
-                                                   : refusal + ", and no terminal to show the demo in");
+        const std::array<int, 2> answers = settings_as_answers();
+        std::string problem;
+        in_terminal_window = platform::programs().restart_in_terminal_window(answers, problem);
+        if (!in_terminal_window)
+            platform::report_after_run((refusal.empty() ? "" : refusal + ", and ") +
+                                       "no terminal to show the demo in, nor a terminal window: " + problem);
         return;
     }
     if (!refusal.empty())
@@ -104,6 +114,11 @@ void destroy_screen()
 bool screen_exists()
 {
     return console_screen != nullptr || ddraw_screen != nullptr;
+}
+
+bool continued_elsewhere()
+{
+    return in_terminal_window;
 }
 
 }  // namespace vexl

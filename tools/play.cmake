@@ -2,6 +2,8 @@
 # or a given folder. Where those lie is written into a header.
 file(RELATIVE_PATH VEXL_INSTALLED_DEMO_FROM_BINDIR ${CMAKE_INSTALL_FULL_BINDIR}
   ${CMAKE_INSTALL_FULL_DATADIR}/vexlade/demo)
+file(RELATIVE_PATH VEXL_INSTALLED_PLAYER_FROM_BINDIR ${CMAKE_INSTALL_FULL_BINDIR}
+  ${VEXL_INSTALL_FULL_GAMESDIR}/vexlade)
 configure_file(${PROJECT_SOURCE_DIR}/cmake/vexl_layout.h.in ${CMAKE_CURRENT_BINARY_DIR}/vexl_layout.h.in @ONLY)
 file(GENERATE OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/generated/vexl_layout.h
   INPUT ${CMAKE_CURRENT_BINARY_DIR}/vexl_layout.h.in)

@@ -10,8 +10,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "platform/linux/fd_write.h"
+#include "platform/linux/given_answers.h"
 #include "platform/linux/linux_terminal.h"
 #include "platform/linux/sdl_display.h"
 #include "platform/linux/termination_signals.h"
@@ -19,17 +21,12 @@
 namespace vexl::platform {
 namespace {
 
-std::string lower_trimmed(const std::string& line)
+bool blank(const std::string& line)
 {
-    std::size_t begin = 0, end = line.size();
-    while (begin < end && std::isspace(static_cast<unsigned char>(line[begin])) != 0)
-        ++begin;
-    while (end > begin && std::isspace(static_cast<unsigned char>(line[end - 1])) != 0)
-        --end;
-    std::string out;
-    for (std::size_t i = begin; i < end; ++i)
-        out.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(line[i]))));
-    return out;
+    for (char c : line)
+        if (std::isspace(static_cast<unsigned char>(c)) == 0)
+            return false;
+    return true;
 }
 
 }  // namespace
@@ -42,10 +39,16 @@ LinuxDialogs::LinuxDialogs(LinuxTerminal* console) : in_fd_(STDIN_FILENO), conso
     owns_out_ = out_fd_ >= 0;
     if (!owns_out_)
         out_fd_ = STDERR_FILENO;
+    if (const char* given = std::getenv(given_answers_variable)) {
+        std::string problem;
+        given_ = parse_given_answers(given, problem);
+        if (!problem.empty())
+            std::fprintf(stderr, "%s: %s; the questions are asked instead\n", given_answers_variable, problem.c_str());
+    }
 }
 
-LinuxDialogs::LinuxDialogs(int in_fd, int out_fd, LinuxTerminal* console, bool use_desktop)
-    : in_fd_(in_fd), out_fd_(out_fd), console_(console), use_desktop_(use_desktop)
+LinuxDialogs::LinuxDialogs(int in_fd, int out_fd, LinuxTerminal* console, bool use_desktop, std::deque<int> given)
+    : in_fd_(in_fd), out_fd_(out_fd), console_(console), use_desktop_(use_desktop), given_(std::move(given))
 {
 }
 
@@ -65,6 +68,11 @@ int LinuxDialogs::message_box(WindowHandle owner, const char* text, const char* 
     // A quit request is already on its way: asking would only delay it.
     if (TerminationSignals::pending())
         return default_button(type);
+    if (type == MB_YESNO && !given_.empty()) {
+        const int answer = given_.front();
+        given_.pop_front();
+        return answer;
+    }
     const bool terminal = isatty(in_fd_) != 0;
     // With an owner window the user looks at that window, not the terminal.
     if (terminal && owner == nullptr)
@@ -111,11 +119,10 @@ int LinuxDialogs::ask_on_terminal(const char* text, const char* caption, std::ui
         }
         if (!yes_no)
             return IDOK;
-        const std::string answer = lower_trimmed(line);
-        if (answer.empty() || answer == "y" || answer == "yes")
+        if (blank(line))
             return IDYES;
-        if (answer == "n" || answer == "no")
-            return IDNO;
+        if (const int answer = read_yes_no(line); answer != 0)
+            return answer;
         line.clear();
         say("Please answer y or n (Enter = yes): ");
     }
@@ -132,8 +139,9 @@ int LinuxDialogs::ask_on_desktop(WindowHandle owner, const char* text, const cha
     SDL_MessageBoxButtonData buttons[2] = {};
     int count = 0;
     if (type == MB_YESNO) {
+        // Escape declines, as closing the box does.
         buttons[count++] = {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, IDYES, "Yes"};
-        buttons[count++] = {0, IDNO, "No"};
+        buttons[count++] = {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, IDNO, "No"};
     } else {
         buttons[count++] = {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT | SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT,
                             IDOK, "OK"};

@@ -2,7 +2,10 @@
 // Message boxes on Linux, asked wherever the user can answer: on the
 // terminal when standard input is one, else in a desktop message box, else
 // (a script, a service) the default button is taken and both the question
-// and the answer go to stderr.
+// and the answer go to stderr. Yes/no questions answered beforehand
+// (platform/linux/given_answers.h) are not asked again.
+
+#include <deque>
 
 #include "platform/dialogs.h"
 
@@ -13,11 +16,13 @@ class LinuxTerminal;
 class LinuxDialogs final : public Dialogs {
 public:
     // `console`, when given, is handed back to the user while a question
-    // is asked on the terminal it occupies.
+    // is asked on the terminal it occupies. The answers given beforehand
+    // come from the environment.
     explicit LinuxDialogs(LinuxTerminal* console);
     // Questions read from `in_fd` and written to `out_fd`; `use_desktop`
-    // false keeps the desktop box out (tests).
-    LinuxDialogs(int in_fd, int out_fd, LinuxTerminal* console, bool use_desktop);
+    // false keeps the desktop box out (tests); `given`: the first yes/no
+    // answers, IDYES or IDNO.
+    LinuxDialogs(int in_fd, int out_fd, LinuxTerminal* console, bool use_desktop, std::deque<int> given = {});
     ~LinuxDialogs() override;
     LinuxDialogs(const LinuxDialogs&) = delete;
     LinuxDialogs& operator=(const LinuxDialogs&) = delete;
@@ -37,6 +42,7 @@ private:
     bool owns_out_ = false;
     LinuxTerminal* console_;
     bool use_desktop_;
+    std::deque<int> given_;
 };
 
 }  // namespace vexl::platform

@@ -9,6 +9,7 @@
 #include "platform/linux/linux_diagnostics.h"
 #include "platform/linux/linux_dialogs.h"
 #include "platform/linux/linux_files.h"
+#include "platform/linux/linux_programs.h"
 #include "platform/linux/linux_sleep.h"
 #include "platform/linux/linux_terminal.h"
 #include "platform/linux/sdl_display.h"
@@ -50,6 +51,8 @@ int run_with_process_services(int (*body)())
     ScopedService<Display> display_slot(display);
     LinuxAudioLibrary audio;
     ScopedService<AudioLibrary> audio_slot(audio);
+    LinuxPrograms programs;  // a terminal window for a run that has no terminal
+    ScopedService<Programs> programs_slot(programs);
 
     const int code = body();
 

@@ -12,6 +12,8 @@ public:
                         std::string& error) override;
     bool write_wav_mono16(const std::string& path, std::span<const std::int16_t> samples,
                           int sample_rate, std::string& error) override;
+    bool write_flac_mono16(const std::string& path, std::span<const std::int16_t> samples,
+                           int sample_rate, std::string& error) override;
 };
 
 }  // namespace vexl::platform

@@ -3,6 +3,7 @@
 #include <string>
 #include <utility>
 
+#include "platform/linux/desktop_named.h"
 #include "platform/linux/sdl_display.h"
 #include "platform/linux/sdl_video.h"
 
@@ -21,12 +22,6 @@ bool shows_nothing_unasked(const char* driver)
     const bool invisible = SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0;
     const char* asked = SDL_GetHint(SDL_HINT_VIDEODRIVER);
     return invisible && (asked == nullptr || SDL_strstr(asked, driver) == nullptr);
-}
-
-bool set_in_environment(const char* name)
-{
-    const char* value = SDL_getenv(name);
-    return value != nullptr && *value != '\0';
 }
 
 std::string failure_text;
@@ -244,8 +239,7 @@ std::string SdlDisplay::failure_detail() const { return sdl::last_failure(); }
 bool desktop_display_named()
 {
     const char* asked = SDL_GetHint(SDL_HINT_VIDEODRIVER);
-    return sdl::set_in_environment("DISPLAY") || sdl::set_in_environment("WAYLAND_DISPLAY") ||
-           (asked != nullptr && *asked != '\0');
+    return desktop_named() || (asked != nullptr && *asked != '\0');
 }
 
 }  // namespace vexl::platform

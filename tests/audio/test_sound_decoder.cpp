@@ -173,17 +173,20 @@ TEST(SoundDecoder, TruncatedFlacIsDamagedButKeepsWhatWasRead)
     EXPECT_TRUE(std::equal(sound.samples.begin(), sound.samples.begin() + 1000, tone.begin()));
 }
 
-TEST(LinuxSoundFiles, WavRoundTripAndClearErrors)
+TEST(LinuxSoundFiles, WavAndFlacRoundTripAndClearErrors)
 {
     ScratchDir dir;
     LinuxSoundFiles files;
     const auto tone = sine(5000, 11025, 200.0, 30000.0);
     std::string error;
     ASSERT_TRUE(files.write_wav_mono16(dir.file("out.wav"), tone, 11025, error)) << error;
+    ASSERT_TRUE(files.write_flac_mono16(dir.file("out.flac"), tone, 11025, error)) << error;
     MonoSound back;
-    ASSERT_TRUE(files.read_mono16(dir.file("out.wav"), back, error)) << error;
-    EXPECT_EQ(back.sample_rate, 11025);
-    EXPECT_EQ(back.samples, tone);
+    for (const char* name : {"out.wav", "out.flac"}) {
+        ASSERT_TRUE(files.read_mono16(dir.file(name), back, error)) << error;
+        EXPECT_EQ(back.sample_rate, 11025) << name;
+        EXPECT_EQ(back.samples, tone) << name << ": every sample kept";
+    }
 
     EXPECT_FALSE(files.read_mono16(dir.file("absent.wav"), back, error));
     EXPECT_FALSE(error.empty());

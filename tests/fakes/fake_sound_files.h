@@ -39,6 +39,11 @@ public:
         files[path] = {{samples.begin(), samples.end()}, sample_rate};
         return true;
     }
+    bool write_flac_mono16(const std::string& path, std::span<const std::int16_t> samples,
+                           int sample_rate, std::string& error) override
+    {
+        return write_wav_mono16(path, samples, sample_rate, error);
+    }
 
     std::map<std::string, platform::MonoSound> files;  // by path
     bool fail_writes = false;

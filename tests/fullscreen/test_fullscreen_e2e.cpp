@@ -282,7 +282,8 @@ TEST_F(FullScreenEndToEnd, WithNeitherDisplayNorTerminalLoadingFails)
     const std::string said = read_file("stderr.txt");
     EXPECT_NE(said.find("Loading failed."), std::string::npos) << said;
     EXPECT_NE(said.find("vexlade: full screen not available (no display reachable: neither DISPLAY nor "
-                        "WAYLAND_DISPLAY is set), and no terminal to show the demo in\n"),
+                        "WAYLAND_DISPLAY is set), and no terminal to show the demo in, nor a terminal window: "
+                        "no desktop to open one on\n"),
               std::string::npos)
         << said;
 }

@@ -119,23 +119,39 @@ TEST_F(FullScreenLaunch, FullScreenThatCannotBeSetUpFallsBackToTheConsoleAndSays
     }
 }
 
-TEST_F(FullScreenLaunch, NeitherFullScreenNorATerminalIsALoadingFailure)
+TEST_F(FullScreenLaunch, NeitherFullScreenNorATerminalNorATerminalWindowIsALoadingFailure)
 {
     write_frames(2);
     display.fail_step = fakes::FakeDisplay::step_direct_draw_create;
     terminal.handle = nullptr;  // no terminal to draw in
+    programs.window_problem = "no desktop";
     EXPECT_EQ(ask_settings(), 1);
     EXPECT_EQ(dialogs.shown.back().text, "Loading failed.");
     EXPECT_EQ(dialogs.shown.back().owner, nullptr) << "no window to own it";
     EXPECT_TRUE(terminal.writes.empty());
     EXPECT_TRUE(audio.calls().empty()) << "nothing started";
     EXPECT_FALSE(terminal.allocated) << "the console was given back";
-    EXPECT_EQ(report_text(), "full screen not available (no display reachable), and no terminal to show the demo in\n");
+    EXPECT_EQ(programs.window_answers, (std::vector<int>{platform::IDYES, platform::IDNO}));
+    EXPECT_EQ(report_text(), "full screen not available (no display reachable), and no terminal to show the demo "
+                             "in, nor a terminal window: no desktop\n");
 
     // The console chosen, with no terminal: the same.
     dialogs.answers = {platform::IDNO, platform::IDNO};
     EXPECT_EQ(ask_settings(), 1);
-    EXPECT_EQ(report_text(), "no terminal to show the demo in\n");
+    EXPECT_EQ(report_text(), "no terminal to show the demo in, nor a terminal window: no desktop\n");
+}
+
+TEST_F(FullScreenLaunch, NoTerminalGoesOnInATerminalWindowWithTheAnswersGiven)
+{
+    // From the desktop's menu: "No", "Yes", and no terminal.
+    write_frames(2);
+    terminal.handle = nullptr;
+    dialogs.answers = {platform::IDNO, platform::IDYES};
+    EXPECT_EQ(ask_settings(), 0);
+    EXPECT_EQ(programs.window_answers, (std::vector<int>{platform::IDNO, platform::IDYES}));
+    EXPECT_EQ(dialogs.shown.size(), 2u) << "no \"Loading failed.\"";
+    EXPECT_TRUE(audio.calls().empty()) << "nothing started here";
+    EXPECT_EQ(report_text(), "");
 }
 
 }  // namespace

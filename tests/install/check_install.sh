@@ -22,6 +22,7 @@ vexl=$root/$VEXL_BINDIR/vexl
 demo=$root/$VEXL_DATADIR/vexlade/demo
 [ "$("$vexl" --version)" = "vexl $VEXL_VERSION" ] || fail "vexl --version says '$("$vexl" --version)'"
 "$vexl" info "$demo/ld_vexl.d1" | grep -q "^frames *17650 whole" || fail "vexl info on the installed demo"
+check_installed_demo "$demo" "$vexl" "$build/demo"
 # vexl play finds the installed player and demo: on a terminal (a pty from
 # script(1)) it asks, sets the console's title once loading succeeded, plays
 # until SIGTERM and ends with status 0. A demo not found would end in

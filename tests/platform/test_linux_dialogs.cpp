@@ -5,6 +5,7 @@
 
 #include <thread>
 
+#include "platform/linux/given_answers.h"
 #include "platform/linux/linux_terminal.h"
 #include "tests/support/pty.h"
 #include "tests/support/vt_screen.h"
@@ -65,6 +66,30 @@ TEST(LinuxDialogs, EndOfInputTakesTheDefault)
     EXPECT_NE(said.find("Use it? -> Yes"), std::string::npos) << said;
     EXPECT_NE(said.find("Loading failed. -> OK"), std::string::npos) << said;
     ::close(pipe_fds[0]);
+}
+
+TEST(LinuxDialogs, AnswersGivenBeforehandAnswerTheFirstYesNoQuestionsUnasked)
+{
+    Pty pty(24, 80);
+    LinuxDialogs dialogs(pty.slave, pty.slave, nullptr, false, {IDNO, IDYES});
+    pty.type("\n\n");
+    EXPECT_EQ(dialogs.message_box(nullptr, "Loading failed.", "c", MB_OK), IDOK) << "takes none of them";
+    EXPECT_EQ(dialogs.message_box(nullptr, "first?", "c", MB_YESNO), IDNO);
+    EXPECT_EQ(dialogs.message_box(nullptr, "second?", "c", MB_YESNO), IDYES);
+    EXPECT_EQ(dialogs.message_box(nullptr, "third?", "c", MB_YESNO), IDYES) << "asked: Enter";
+    const std::string shown = pty.drain(std::chrono::milliseconds(200));
+    EXPECT_EQ(shown.find("first?"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("third? [Y/n]"), std::string::npos) << shown;
+}
+
+TEST(LinuxDialogs, GivenAnswersReadAsTypedOnesAndNothingElse)
+{
+    std::string problem;
+    EXPECT_EQ(parse_given_answers(" y , N,", problem), (std::deque<int>{IDYES, IDNO}));
+    EXPECT_EQ(parse_given_answers("No,,Yes", problem), std::deque<int>{});
+    EXPECT_EQ(problem, "'' is neither Yes nor No");
+    const int answers[] = {IDNO, IDYES};
+    EXPECT_EQ(given_answers_text(answers), "No,Yes");
 }
 
 TEST(LinuxDialogs, QuestionOverTheConsoleIsAskedOnTheMainScreen)

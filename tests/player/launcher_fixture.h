@@ -24,6 +24,7 @@
 #include "tests/fakes/fake_dialogs.h"
 #include "tests/fakes/fake_display.h"
 #include "tests/fakes/fake_messages.h"
+#include "tests/fakes/fake_programs.h"
 #include "tests/fakes/fake_sleeper.h"
 #include "tests/fakes/fake_terminal.h"
 
@@ -77,6 +78,7 @@ protected:
     fakes::FakeMessageQueue messages;
     fakes::FakeAudioLibrary audio;
     fakes::FakeDisplay display;
+    fakes::FakePrograms programs;
     platform::LinuxFiles files;
     platform::RunReport report;
     platform::ScopedService<platform::Terminal> terminal_slot{terminal};
@@ -86,6 +88,7 @@ protected:
     platform::ScopedService<platform::AudioLibrary> audio_slot{audio};
     platform::ScopedService<platform::Display> display_slot{display};
     platform::ScopedService<platform::Files> files_slot{files};
+    platform::ScopedService<platform::Programs> programs_slot{programs};
     platform::ScopedService<platform::RunReport> report_slot{report};
 
 private:

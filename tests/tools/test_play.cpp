@@ -51,7 +51,7 @@ TEST_F(VexlPlay, StartsThePlayerOnTheDefaultDemoOfItsInstallOrBuildTree)
     };
     const fs::path bin = root / "usr" / "bin";
     const fs::path tools = root / "build" / "tools";
-    for (const Layout& l : {Layout{"installed", bin / "vexl", bin / "vexlade", bin / installed_demo},
+    for (const Layout& l : {Layout{"installed", bin / "vexl", bin / installed_player, bin / installed_demo},
                             Layout{"built", tools / "vexl", tools / built_player, tools / built_demo}}) {
         touch(l.tool);
         touch(l.player);
@@ -84,7 +84,7 @@ TEST_F(VexlPlay, RefusesWhatCannotPlay)
                           Case{"no player", {empty}, exit_bad_input}}) {
         EXPECT_EQ(play(c.args), c.code) << c.what;
     }
-    touch(bin / "vexlade");
+    touch(bin / installed_player);
     // What is wrong with the folder named, as given.
     const std::string file = (root / "empty" / "keep").string();
     const std::string missing = (root / "missing").string();

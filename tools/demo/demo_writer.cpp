@@ -4,9 +4,9 @@
 
 namespace vexl::demo {
 
-bool pack_demo(const BlockWriter::Sink& sink, PackedDemo& result, const MusicMap& music)
+bool pack_demo(const BlockWriter::Sink& sink, PackedDemo& result, const MusicMap& music, PackEffort effort)
 {
-    BlockWriter writer(sink, pack_default_level);
+    BlockWriter writer(sink, pack_default_level, effort);
     result = {};
     const bool generated = generate_demo(
         [&](std::span<const std::uint8_t> frame) {

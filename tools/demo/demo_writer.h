@@ -18,6 +18,7 @@ struct PackedDemo {
 
 // Generates the demo for `music` and packs it at the default level into
 // `sink`. False when the sink failed; `result` then holds what was done.
-bool pack_demo(const BlockWriter::Sink& sink, PackedDemo& result, const MusicMap& music = default_music());
+bool pack_demo(const BlockWriter::Sink& sink, PackedDemo& result, const MusicMap& music = default_music(),
+               PackEffort effort = PackEffort::fast);
 
 }  // namespace vexl::demo

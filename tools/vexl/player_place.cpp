@@ -11,9 +11,9 @@ namespace fs = std::filesystem;
 bool find_player(const fs::path& tool_folder, PlayerPlace& place, std::string& problem)
 {
     std::error_code ec;
-    const fs::path beside = tool_folder / "vexlade";
-    if (fs::is_regular_file(beside, ec)) {
-        place = {beside, (tool_folder / installed_demo).lexically_normal()};
+    const fs::path installed = (tool_folder / installed_player).lexically_normal();
+    if (fs::is_regular_file(installed, ec)) {
+        place = {installed, (tool_folder / installed_demo).lexically_normal()};
         return true;
     }
     const fs::path built = (tool_folder / built_player).lexically_normal();
@@ -21,7 +21,7 @@ bool find_player(const fs::path& tool_folder, PlayerPlace& place, std::string& p
         place = {built, (tool_folder / built_demo).lexically_normal()};
         return true;
     }
-    problem = "cannot find the player: no vexlade beside " + tool_folder.string() + " nor at " + built.string();
+    problem = "cannot find the player: no vexlade at " + installed.string() + " nor at " + built.string();
     return false;
 }
 

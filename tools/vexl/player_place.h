@@ -1,6 +1,6 @@
 #pragma once
 // Where `vexl play` finds the player and the default demo: an installed
-// vexl has vexlade beside it and the demo in the data folder; a vexl in its
+// vexl has vexlade in the games folder and the demo in the data folder; a vexl in its
 // build tree finds both in the build tree. Either way the places follow
 // from vexl's own folder, so a copy installed under any prefix, or staged
 // with DESTDIR, finds its own player and demo.
