@@ -40,9 +40,10 @@ windows_packages="g++-mingw-w64-x86-64-posix"
 test_packages="$web_packages $windows_packages wine64 tmux xvfb xauth xdotool x11-apps chromium chromium-driver
   python3-selenium x11-utils evilwm desktop-file-utils man-db bash-completion python3-pyte xterm xfonts-base
   lintian appstream"
-# vexl record encodes through FFmpeg's libraries.
+# vexl record encodes through FFmpeg's libraries; vexl web deflates its
+# frames with libdeflate.
 build_packages="$build_packages libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev
-  $release_packages"
+  libdeflate-dev $release_packages"
 
 case "$mode" in
   play|build) packages=$build_packages ;;

@@ -36,6 +36,14 @@ std::uint32_t FrameReader::read(std::uint8_t* dest, std::uint32_t count)
     return done;
 }
 
+void FrameReader::restart_at_block(std::size_t index)
+{
+    next_block_ = index;
+    position_ = index * capacity_;
+    placed_end_ = position_;
+    ended_ = capacity_ == 0;
+}
+
 // Refills from the next block through pack_read, which stores the block's
 // first byte; returns how many bytes that stored (0 or 1).
 std::uint32_t FrameReader::enter_next_block(std::uint8_t* dest)
@@ -60,9 +68,12 @@ std::uint32_t FrameReader::enter_next_block(std::uint8_t* dest)
         scratch_.resize(static_cast<std::size_t>(walk_.buffer_size()));
         const UnpackedBlock unpacked =
             unpack_block(std::span<const std::uint8_t>(FileImage.data, FileImage.size), block, scratch_);
-        if (const auto damage =
-                check_unpacked(block, static_cast<std::uint32_t>(index), unpacked, walk_.capacity(), last))
-            damage_.push_back(*damage);
+        const auto damage = check_unpacked(block, static_cast<std::uint32_t>(index), unpacked, walk_.capacity(), last);
+        // A block read again after a seek back is told once.
+        const auto place = std::lower_bound(damage_.begin(), damage_.end(), index,
+                                            [](const PackDamage& d, std::size_t i) { return d.block < i; });
+        if (damage && (place == damage_.end() || place->block != index))
+            damage_.insert(place, *damage);
     }
     return got;
 }

@@ -26,9 +26,14 @@ public:
     // earlier frame's bytes behind its end.
     std::uint32_t read(std::uint8_t* dest, std::uint32_t count);
 
+    // The next read starts at the start of block `index`, one the walk
+    // holds: for a seek, which reads on from there to the frame it wants.
+    void restart_at_block(std::size_t index);
+
     bool ended() const { return ended_; }  // the data has ended
-    // Damage met so far, in file order. The size check finds it; broken
-    // data that still unpacks to the capacity only the survey sees.
+    // Damage met so far, in file order, each block once. The size check
+    // finds it; broken data that still unpacks to the capacity only the
+    // survey sees.
     const std::vector<PackDamage>& damage() const { return damage_; }
 
 private:

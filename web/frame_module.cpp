@@ -1,30 +1,37 @@
-// The browser player's frame module (WebAssembly): the packed frame file's
-// image, the stream that unpacks it, and the picture of the frame asked for.
-// The page copies the file into the image as it arrives and asks for a
-// frame whenever the heard position reaches one; frames are unpacked on
-// demand, block by block, and a seek starts at the block that holds the
-// frame, found from an index of block offsets that grows by walking the
-// length fields of the blocks as they arrive.
+// The browser player's frame module (WebAssembly): the picture of the frame
+// asked for, from either of the two forms the page gets frames in, and the
+// player's clock constants, so that the page does not repeat them.
 //
-// Every block but the last unpacks to the stream's capacity (that is how
-// the frame file is written), so frame k starts in block k * 8000 / capacity.
-// A block that unpacks to less is damage (checked as every reader of the
-// frames checks it, player/pack_blocks.h); the page is told. While the file
-// arrives, a whole block is known not to be the last once a byte after it
-// is in: the frames within such blocks can be shown before the rest is in.
+// A site written by vexl web holds the frames in pieces laid out by rows
+// (player/piece_layout.h), which the page inflates and hands over one at a
+// time.
+//
+// A packed frame file (dropped on the page, or an older site's) is kept in
+// the file's image with the stream that unpacks it. The page copies the
+// file into the image as it arrives and asks for a frame whenever the heard
+// position reaches one. The blocks are walked and read as every reader of
+// the frames walks and reads them (player/pack_blocks.h,
+// player/frame_reader.h): block i holds the frames' bytes from i * capacity,
+// so a seek starts at the block that holds the frame, and a damaged block
+// costs only its own frames. While the file arrives, a whole block is known
+// not to be the last once a byte after it is in: the frames within such
+// blocks can be shown before the rest is in.
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <span>
 #include <string>
-#include <vector>
 
 #include "core/frame_geometry.h"
 #include "core/process_records.h"
 #include "output/glyph_raster.h"
+#include "player/frame_reader.h"
+#include "player/launcher.h"
 #include "player/pack_blocks.h"
 #include "player/pack_stream.h"
+#include "player/piece_layout.h"
 
 namespace vexl::web {
 namespace {
@@ -32,33 +39,27 @@ namespace {
 constexpr int pixel_count = picture_width * picture_height;
 
 struct FrameFile {
-    PackStream* stream = nullptr;              // opened by the level byte
-    std::uint32_t room = 0;                    // bytes allocated for FileImage
-    std::vector<std::uint32_t> block_offsets;  // of each whole block's length field
-    std::uint32_t next_block = 1;              // where the walk goes on
-    bool walk_ended = false;                   // at the end of the data
-    bool complete = false;                     // the whole file is in
-    std::uint32_t full_blocks = 0;             // blocks known to unpack to the capacity
-    std::int32_t frames = 0;                   // that can be shown; when complete, a
-                                               // last partial frame counts
-    std::int32_t current = -1;                 // the frame in TextFrame
-    std::int32_t drawn = -1;                   // the frame in the picture
-    std::string damage;                        // the first damage in the file found, or empty
+    PackStream* stream = nullptr;  // opened by the level byte
+    std::uint32_t room = 0;        // bytes allocated for FileImage
+    PackBlockWalk walk;
+    std::unique_ptr<FrameReader> reader;  // over the stream, once it is open
+    bool complete = false;                // the whole file is in
+    std::int32_t frames = 0;              // that can be shown; when complete, a
+                                          // last partial frame counts
+    std::int32_t current = -1;            // the frame in TextFrame
+    std::int32_t drawn = -1;              // the frame in the picture
+    std::string damage;                   // the first damage in the file found, or empty
     std::uint64_t damage_offset = UINT64_MAX;  // where it is
 };
 
 FrameFile file;
+// The site's piece in hand, laid out by rows (malloc'ed, so that running
+// out of memory is an answer rather than an abort).
+std::uint8_t* piece_data = nullptr;
+std::uint32_t piece_size = 0;
 std::uint32_t picture[pixel_count];  // RGBA bytes in memory order, as canvas ImageData wants
 
-// The level byte; an empty file reads as 255.
-int level() { return FileImage.size > 0 ? FileImage.data[0] : 255; }
-
-std::uint32_t read_length(std::uint32_t offset)
-{
-    const std::uint8_t* field = FileImage.data + offset;
-    return std::uint32_t{field[0]} << 24 | std::uint32_t{field[1]} << 16 |
-           std::uint32_t{field[2]} << 8 | field[3];
-}
+std::span<const std::uint8_t> image() { return {FileImage.data, FileImage.size}; }
 
 // Keeps the damage nearest the file's start: the cut at the end of a file
 // that arrived whole is found before a damaged block the reading reaches.
@@ -67,141 +68,58 @@ void note_damage(const PackDamage& damage)
     if (damage.offset >= file.damage_offset)
         return;
     file.damage_offset = damage.offset;
-    file.damage = describe(damage, file.stream != nullptr ? file.stream->capacity : 0);
+    file.damage = describe(damage, file.walk.capacity());
 }
 
-// Extends the index over the blocks that are in whole: their offsets, up to
-// the end of the file or the first damage of the structure, where the
-// stream's data ends too. A block cut short is damage only once the whole
-// file is in.
-void walk_blocks()
+void note_reader_damage()
 {
-    const auto buffer = static_cast<std::uint32_t>(file.stream->in_size);
-    while (!file.walk_ended && file.next_block < FileImage.size) {
-        const std::uint32_t offset = file.next_block;
-        const auto block = static_cast<std::uint32_t>(file.block_offsets.size());
-        const std::uint32_t left = FileImage.size - offset;
-        if (left < 4) {
-            if (file.complete)
-                note_damage({PackDamageKind::length_cut_short, offset, block, 0, left});
-            break;
-        }
-        const std::uint32_t length = read_length(offset);
-        if (length > buffer) {
-            note_damage({PackDamageKind::block_too_long, offset, block, length, left - 4});
-            file.walk_ended = true;
-            break;
-        }
-        if (length > left - 4) {
-            if (file.complete)
-                note_damage({PackDamageKind::block_cut_short, offset, block, length, left - 4});
-            break;
-        }
-        file.block_offsets.push_back(offset);
-        file.next_block = offset + 4 + length;
-    }
-    if (file.complete)
-        file.walk_ended = true;
-}
-
-// Unpacks block `index` once more (into the stream's output buffer) to
-// learn what it gives, and checks that as every reader of the frames does;
-// damage is noted.
-UnpackedBlock unpack_again(std::size_t index, bool last)
-{
-    const PackBlock block{file.block_offsets[index], read_length(file.block_offsets[index])};
-    const UnpackedBlock unpacked =
-        unpack_block({FileImage.data, FileImage.size}, block,
-                     {file.stream->out_buf, static_cast<std::size_t>(file.stream->out_size)});
-    if (const auto damage =
-            check_unpacked(block, static_cast<std::uint32_t>(index), unpacked, file.stream->capacity, last))
-        note_damage(*damage);
-    return unpacked;
-}
-
-// What the last block unpacks to, the one block that may be short; damage
-// in it is noted.
-std::uint32_t last_block_bytes()
-{
-    return unpack_again(file.block_offsets.size() - 1, true).produced;
+    if (!file.reader->damage().empty())
+        note_damage(file.reader->damage().front());
 }
 
 std::uint32_t block_of_byte(std::uint64_t byte)
 {
-    return static_cast<std::uint32_t>(byte / static_cast<std::uint64_t>(file.stream->capacity));
+    return static_cast<std::uint32_t>(byte / static_cast<std::uint64_t>(file.walk.capacity()));
 }
 
-// Damage found while reading: block `index` unpacked to less than the
-// capacity although it is not the file's last.
-void note_short_block(std::size_t index)
+// Reads `count` bytes of the frames into TextFrame.
+void read_frames(std::uint32_t count)
 {
-    unpack_again(index, false);
+    file.reader->read(TextFrame, count);
+    note_reader_damage();
 }
 
-// After a read of at most a frame: every block whose length field the read
-// passed was unpacked in it. All but the last of them were used up within
-// the read, so they came out short (a block holds more than a frame); the
-// last is short when it unpacked to less than the capacity. The file's own
-// last block may be short.
-void check_refill(std::uint32_t read_pos_before)
-{
-    if (FileImage.read_pos == read_pos_before || file.damage_offset < read_pos_before)
-        return;
-    const auto& offsets = file.block_offsets;
-    const auto first = std::lower_bound(offsets.begin(), offsets.end(), read_pos_before);
-    const auto end = std::lower_bound(first, offsets.end(), FileImage.read_pos);
-    const auto known_full = offsets.begin() + file.full_blocks;
-    for (auto block = first; block != end && block < known_full; ++block) {
-        const bool used_up = block + 1 != end;
-        if (used_up || file.stream->fill != static_cast<std::uint32_t>(file.stream->capacity)) {
-            note_short_block(static_cast<std::size_t>(block - offsets.begin()));
-            return;
-        }
-    }
-}
-
-void read_frame()
-{
-    const std::uint32_t before = FileImage.read_pos;
-    pack_read(file.stream, TextFrame, frame_bytes);
-    check_refill(before);
-}
-
-// Puts the stream at the start of frame `frame`, reading from the start of
+// Puts the reader at the start of frame `frame`, reading from the start of
 // its block. The bytes passed over go through TextFrame, which the next
 // frame's read fills again.
-void seek_stream(std::int32_t frame)
+void seek_frames(std::int32_t frame)
 {
     const std::uint64_t byte = static_cast<std::uint64_t>(frame) * frame_bytes;
     const std::uint32_t block = block_of_byte(byte);
-    FileImage.read_pos = file.block_offsets[block];
-    file.stream->pos = 0;
-    file.stream->fill = 0;
-    file.stream->at_end = 0;
-    std::uint64_t skip = byte - std::uint64_t{block} * static_cast<std::uint64_t>(file.stream->capacity);
-    while (skip > 0 && file.stream->at_end == 0) {
+    file.reader->restart_at_block(block);
+    for (std::uint64_t skip = byte - std::uint64_t{block} * static_cast<std::uint64_t>(file.walk.capacity());
+         skip > 0 && !file.reader->ended();) {
         const auto run = static_cast<std::uint32_t>(std::min<std::uint64_t>(skip, frame_bytes));
-        const std::uint32_t before = FileImage.read_pos;
-        pack_read(file.stream, TextFrame, run);
-        check_refill(before);
+        read_frames(run);
         skip -= run;
     }
 }
 
-// TextFrame holds `frame` afterwards, exactly as the player's stream would
-// have left it: a last frame cut short keeps the bytes of the frame before
-// behind its end, so reading starts one frame early.
+// TextFrame holds `frame` afterwards, exactly as the player's reader would
+// have left it: a last frame cut short, or one a damaged block left bytes
+// out of, keeps the bytes of the frame before there, so reading starts one
+// frame early.
 void load_frame(std::int32_t frame)
 {
-    const bool read_on = file.current >= 0 && frame > file.current && file.stream->at_end == 0 &&
+    const bool read_on = file.current >= 0 && frame > file.current && !file.reader->ended() &&
                          block_of_byte(static_cast<std::uint64_t>(frame) * frame_bytes) <=
                              block_of_byte(static_cast<std::uint64_t>(file.current + 1) * frame_bytes) + 1;
     if (!read_on) {
         file.current = std::max(frame - 1, 0) - 1;
-        seek_stream(file.current + 1);
+        seek_frames(file.current + 1);
     }
     while (file.current < frame) {
-        read_frame();
+        read_frames(frame_bytes);
         ++file.current;
     }
 }
@@ -218,6 +136,7 @@ void draw_picture()
 
 void close_file()
 {
+    file.reader.reset();
     if (file.stream != nullptr) {
         pack_release(file.stream);
         std::free(file.stream);
@@ -226,39 +145,55 @@ void close_file()
 }
 
 // Opens the stream as the player's pack_open does, sized by the level byte
-// (an empty file reads as level 255). False when memory runs out.
+// (an empty file reads as level 255), and the reader over it. False when
+// memory runs out.
 bool open_stream()
 {
     auto* stream = static_cast<PackStream*>(std::calloc(1, sizeof(PackStream)));
     if (stream == nullptr)
         return false;
     file.stream = stream;
-    pack_setup(stream, level() * pack_level_unit);
+    pack_setup(stream, file.walk.capacity());
     if (stream->in_buf == nullptr || stream->out_buf == nullptr || stream->work_mem == nullptr)
         return false;
     stream->get_byte = mem_getc;
     stream->put_byte = file_putc;
     FileImage.read_pos = 1;
+    file.reader = std::make_unique<FrameReader>(stream, file.walk);
     return true;
 }
 
-// What can be shown of what is in: the frames within the blocks known to
-// unpack to the capacity, or, once the file is in, every frame it holds.
+// What the last block places, the one block that may be short; damage in
+// it is noted. The unpacking takes the stream's output buffer, so the
+// reader starts afresh at the next frame asked for.
+std::uint32_t last_block_bytes()
+{
+    const auto& blocks = file.walk.blocks();
+    const auto index = static_cast<std::uint32_t>(blocks.size() - 1);
+    const UnpackedBlock unpacked =
+        unpack_block(image(), blocks[index], {file.stream->out_buf, static_cast<std::size_t>(file.stream->out_size)});
+    if (const auto damage = check_unpacked(blocks[index], index, unpacked, file.walk.capacity(), true))
+        note_damage(*damage);
+    file.current = -1;
+    file.drawn = -1;
+    return placed_bytes(unpacked.produced, file.walk.capacity());
+}
+
+// What can be shown of what is in: the frames within the blocks known not
+// to be the last, or, once the file is in, every frame it holds. A damaged
+// block keeps its place, so the frames after it count all the same.
 void count_frames()
 {
-    const auto blocks = static_cast<std::uint32_t>(file.block_offsets.size());
-    const auto capacity = static_cast<std::uint64_t>(file.stream->capacity);
+    const auto blocks = static_cast<std::uint64_t>(file.walk.blocks().size());
+    const auto capacity = static_cast<std::uint64_t>(file.walk.capacity());
     std::uint64_t unpacked = 0;
-    if (!file.complete) {
+    if (!file.walk.ended()) {
         // The last whole block may still turn out to be the file's last.
-        const bool more_after = !file.walk_ended && file.next_block < FileImage.size;
-        file.full_blocks = blocks > 0 && !more_after ? blocks - 1 : blocks;
-        unpacked = file.full_blocks * capacity / frame_bytes * frame_bytes;
+        const bool more_after = file.walk.end_offset() < FileImage.size;
+        const std::uint64_t known = blocks > 0 && !more_after ? blocks - 1 : blocks;
+        unpacked = known * capacity / frame_bytes * frame_bytes;
     } else if (blocks > 0) {
-        file.full_blocks = blocks - 1;
-        unpacked = file.full_blocks * capacity + last_block_bytes();
-        // That decompression took the stream's buffer.
-        file.current = -1;
+        unpacked = (blocks - 1) * capacity + last_block_bytes();
     }
     const std::uint64_t frames = (unpacked + frame_bytes - 1) / frame_bytes;
     file.frames = static_cast<std::int32_t>(std::min<std::uint64_t>(frames, INT32_MAX));
@@ -271,6 +206,37 @@ using namespace vexl;
 using namespace vexl::web;
 
 extern "C" {
+
+// The player's clock: frames a second, samples a second, and the sample
+// at which playback ends.
+std::int32_t vexl_frame_rate() { return frames_per_second; }
+std::int32_t vexl_sample_rate() { return clock_rate; }
+std::int32_t vexl_end_sample() { return end_limit; }
+
+// Room for a piece of the site's frames, `size` bytes (whole frames); null
+// when memory runs out. The page inflates the piece into it.
+std::uint8_t* vexl_piece_room(std::uint32_t size)
+{
+    auto* data = static_cast<std::uint8_t*>(std::realloc(piece_data, std::max<std::uint32_t>(size, 1)));
+    if (data == nullptr)
+        return nullptr;
+    piece_data = data;
+    piece_size = size;
+    return piece_data;
+}
+
+// Frame `index` of the piece in hand, drawn as vexl_picture draws; null
+// when the piece holds no such frame.
+const std::uint32_t* vexl_piece_picture(std::uint32_t index)
+{
+    if (index >= piece_size / frame_bytes)
+        return nullptr;
+    frame_from_rows({piece_data, piece_size}, index, std::span<std::uint8_t, frame_bytes>(TextFrame));
+    draw_picture();
+    file.drawn = -1;  // TextFrame no longer holds the file's frame
+    file.current = -1;
+    return picture;
+}
 
 // Starts a new frame file (any earlier one is closed): the page then makes
 // room for it, copies its bytes in as they arrive, and says so.
@@ -302,21 +268,26 @@ std::uint8_t* vexl_room(std::uint32_t size)
 std::int32_t vexl_arrived(std::uint32_t size)
 {
     FileImage.size = std::min(size, file.room);
+    if (FileImage.size == 0 && !file.complete)
+        return 0;
+    const bool counted_whole = file.walk.ended();
+    file.walk.walk(image(), file.complete);
+    if (file.walk.end_damage())
+        note_damage(*file.walk.end_damage());
+    if (FileImage.size == 0)
+        return 0;
     if (file.stream == nullptr) {
-        if (FileImage.size == 0)
-            return 0;
         if (!open_stream()) {
             close_file();
             return -1;
         }
-        if (file.stream->capacity == 0) {
+        if (file.walk.capacity() == 0) {
             file.damage = "offset 0: level 0 gives the blocks no room";
             file.damage_offset = 0;
         }
     }
-    if (file.stream->capacity == 0)
-        return 0;
-    walk_blocks();
+    if (file.walk.capacity() == 0 || counted_whole)
+        return file.frames;
     count_frames();
     return file.frames;
 }
@@ -327,10 +298,6 @@ std::int32_t vexl_arrived(std::uint32_t size)
 std::int32_t vexl_finish()
 {
     file.complete = true;
-    if (file.stream == nullptr) {
-        note_damage({PackDamageKind::no_level_byte, 0, 0});
-        return 0;
-    }
     return vexl_arrived(FileImage.size);
 }
 

@@ -1,35 +1,45 @@
 #!/usr/bin/python3
-"""The web player's figures, in a real headless Chromium on a local server
-with the default demo (run by hand; needs the web player built):
+"""The web player over an emulated network, in a real headless Chromium on
+a local server with the default demo (run by hand; needs the web player
+built):
 
-    bench/web/bench_web.py BUILD [--seconds S] [--runs N] [--baseline DIR]
+    bench/web/bench_web.py BUILD [--runs N] [--seeks N] [--baseline PAGEDIR]
 
-  size          vexlade.wasm and the scripts, gzipped (-9)
-  first frame   from the click on Play to the first frame on the canvas, on
-                a fresh page: Play clicked at once (the demo's 64 MB still
-                loading) and Play clicked once the page says Ready
-                (with --baseline DIR, a folder holding the page files of
-                another build, both pages measured in turns on the same
-                demo, and the ratio given)
-  seek          seek() to a random place while playing: until the frame
-                there is on the canvas, and until the heard position moves
-                on from there (the sound restarted and heard)
-  in time       |frame shown - floor(heard seconds x 25)| sampled every
-                ~40 ms over S seconds of playing (default 120; 706 for the
-                whole demo), and the drift of the heard position against
-                the wall clock over the run
-  pixels        the canvas against `vexl render` for 40 frames spread over
-                the demo
-  speaker       the speaker worklet over the whole soundtrack (offline)
-                against `vexl speaker`
+Three sites of the same demo, measured in turns in one run:
 
-The work folder (demo, site, reference files) is BUILD/bench/web/work.
+  today's format  the page with the two whole files (ld_vexl.d1 and
+                  ld_vexl.d2), as vexl web wrote them before the pieces;
+                  with --baseline PAGEDIR the page files of that build
+                  (an older one's build/web/page), else this page, which
+                  still plays such a site
+  exact           vexl web's site: frames and FLAC in pieces
+  opus            vexl web --opus
+
+and for each, on a fresh browser (cold cache, new connections) with the
+link emulated through the DevTools protocol (Network.emulateNetworkConditions)
+at 20 Mbit/s down and 40 ms latency, then at 5 Mbit/s and 100 ms:
+
+  first frame   from the click on Play (as soon as the page takes it, which
+                is said too) to the first frame on the canvas
+  first sound   from the click to the heard position moving on
+  seek          while playing, seek() to a random place: until the heard
+                position moves on from there; then, for 3 s, how far the
+                pieces in hand reach ahead of the position (the least, in
+                seconds) and how long playing stood still
+  bytes         everything the page fetched to have the whole demo in
+                hand: unthrottled, by seeking through it; the ratio to
+                today's format
+
+and, unthrottled, how exact the pieces are: the frames of 40 places on the
+canvas against `vexl render`; the sound pieces decoded by the page and
+joined against the soundtrack, and played by its worklet through the
+speaker simulation against `vexl speaker` (the whole demo); the signal-to-
+noise ratio of the Opus pieces.
+
+The work folder (demo, sites, references) is BUILD/bench/web/work.
 """
 
 import argparse
-import gzip
-import math
-import os
 import pathlib
 import random
 import shutil
@@ -37,97 +47,138 @@ import statistics
 import subprocess
 import sys
 import time
+import functools
+
+print = functools.partial(print, flush=True)  # noqa: A001
 
 HERE = pathlib.Path(__file__).resolve().parent
 sys.path.insert(0, str(HERE.parent.parent / "tests" / "web"))
 import test_web_player as pages  # noqa: E402
 from web_browser import chromium, serve  # noqa: E402
 
-from selenium.webdriver.common.by import By  # noqa: E402
+LINKS = [("20 Mbit/s, 40 ms", 20e6, 40), ("5 Mbit/s, 100 ms", 5e6, 100)]
 
-# Play clicked as soon as the page's script has run, the demo's files
-# still on their way (the page's click handler is a deferred script, so it
-# is in place by DOMContentLoaded).
-PLAY_AT_ONCE = """
-document.addEventListener('DOMContentLoaded', () => {
-  if (!location.search.includes('play-at-once')) return;
-  document.querySelector('input[name=fullscreen][value=no]').checked = true;
-  window.playClicked = performance.now();
-  document.getElementById('play').click();
-});
-"""
-
-# Clicks Play unless it was clicked already; returns the ms from the click
-# to the first frame on the canvas.
-FIRST_FRAME = """
-const done = arguments[0];
-if (window.playClicked === undefined) {
-  window.playClicked = performance.now();
-  document.getElementById('play').click();
-}
-(function wait() {
-  const mark = performance.getEntriesByName('vexlade:first-frame')[0];
-  if (mark) done(mark.startTime - window.playClicked); else setTimeout(wait, 2);
+# On every new document: room for the resource timings of hundreds of
+# pieces, and the times of the first frame and the first heard sound after
+# the click on Play, from window.vexlade.status() on every animation frame.
+WATCH = """
+performance.setResourceTimingBufferSize(5000);
+window.bench = {};
+(function watch() {
+  const s = window.vexlade && window.vexlade.status && window.vexlade.status();
+  if (s && window.bench.clicked !== undefined) {
+    const t = performance.now() - window.bench.clicked;
+    if (s.frame >= 0 && window.bench.frame === undefined) window.bench.frame = t;
+    if (s.playing && s.seconds > 0.001 && window.bench.sound === undefined) window.bench.sound = t;
+  }
+  requestAnimationFrame(watch);
 })();
 """
 
+# Clicks Play as soon as the page takes it ("No" to full screen); resolves
+# once both the first frame and the first sound came (or after 300 s).
+PLAY_AT_ONCE = """
+const done = arguments[0];
+const panel = () => {
+  const player = document.querySelector('vexlade-player');
+  return player ? player.shadowRoot : document;
+};
+(function click() {
+  const root = panel();
+  const play = root && root.getElementById('play');
+  if (!play || play.disabled || !customElements) { setTimeout(click, 2); return; }
+  root.querySelector('input[name=fullscreen][value=no]').checked = true;
+  window.bench.clicked = performance.now();  // since the navigation began
+  play.click();
+  const start = performance.now();
+  (function wait() {
+    if ((window.bench.frame !== undefined && window.bench.sound !== undefined) || performance.now() - start > 300000)
+      done(window.bench);
+    else setTimeout(wait, 5);
+  })();
+})();
+"""
+
+# Seeks to `seconds` while playing; the ms until the heard position moves
+# on from there, then over `watch` seconds the least reach of the pieces in
+# hand ahead of the position (status().ahead, where the page says it) and
+# the ms spent not playing.
 SEEK = """
-const [seconds, done] = arguments;
-const want = Math.floor(seconds * 25);
+const [seconds, watch, done] = arguments;
 const start = performance.now();
 window.vexlade.seek(seconds);
-const called = performance.now() - start;
-let painted = null;
-requestAnimationFrame(() => { painted = performance.now() - start; });
 (function wait() {
   const s = window.vexlade.status();
-  if (painted !== null && s.seconds > seconds + 0.02)
-    done({frame: s.frame === want || s.frame > want ? want : s.frame, call: called, painted,
-          heard: performance.now() - start});
-  else
-    setTimeout(wait, 1);
+  const now = performance.now();
+  if (s.playing && s.seconds > seconds + 0.02) {
+    const result = {plays: now - start, least: null, still: 0};
+    let last = now;
+    (function sample() {
+      const s2 = window.vexlade.status();
+      const t = performance.now();
+      if (s2.ahead !== undefined) result.least = Math.min(result.least ?? Infinity, s2.ahead);
+      if (!s2.playing) result.still += t - last;
+      last = t;
+      if (t - now < watch * 1000) setTimeout(sample, 20); else done(result);
+    })();
+  } else if (now - start > 60000) {
+    done({plays: 1e9, least: null, still: 0});
+  } else {
+    setTimeout(wait, 2);
+  }
+})();
+"""
+
+# Resource timings: bytes over the wire, and the number of files.
+TRANSFERRED = """
+const entries = performance.getEntriesByType('resource');
+return [entries.reduce((sum, e) => sum + e.transferSize, 0), entries.length];
+"""
+
+# Has the whole demo fetched: seeks through it and waits at each place
+# until the pieces reach on (for a site of whole files, until it is Ready).
+FETCH_ALL = """
+const done = arguments[0];
+const player = document.querySelector('vexlade-player');
+const root = player ? player.shadowRoot : document;
+(async () => {
+  const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
+  while (!root.getElementById('load-state').textContent.includes('Ready')) await sleep(50);
+  if (!player || player.status().ahead === undefined) { done(true); return; }
+  for (let at = 0; at < 706; at += 20) {
+    player.seek(at);
+    const start = performance.now();
+    while (player.status().ahead < Math.min(20, 706 - at) - 0.1 && performance.now() - start < 20000) await sleep(20);
+  }
+  done(true);
 })();
 """
 
 
-def gz(path):
-    return len(gzip.compress(path.read_bytes(), 9))
+def emulate(driver, rate, latency):
+    driver.execute_cdp_cmd("Network.enable", {})
+    driver.execute_cdp_cmd("Network.setCacheDisabled", {"cacheDisabled": True})
+    driver.execute_cdp_cmd("Network.emulateNetworkConditions", {
+        "offline": False, "latency": latency, "downloadThroughput": rate / 8, "uploadThroughput": rate / 8})
 
 
-def main():
-    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("build", type=pathlib.Path)
-    parser.add_argument("--seconds", type=float, default=120)
-    parser.add_argument("--runs", type=int, default=5)
-    parser.add_argument("--baseline", type=pathlib.Path, help="page files of another build to compare with")
-    args = parser.parse_args()
-    build = args.build.resolve()
-    work = build / "bench" / "web" / "work"
-    os.environ.setdefault("VEXL_TOOL", str(build / "tools" / "vexl"))
-    pages.VEXL = os.environ["VEXL_TOOL"]
-    pages.WORK, pages.DEMO, pages.SITE = work, work / "demo", work / "site"
-    pages.REFS, pages.SITES = work / "refs", work / "sites"
-    pages.make_site()
-    site = pages.SITE
-    # The baseline: this site with the other build's page files.
-    pages_under_test = {"this page": "site/"}
-    if args.baseline:
-        baseline = work / "baseline"
-        shutil.rmtree(baseline, ignore_errors=True)
-        shutil.copytree(site, baseline)
-        for page_file in args.baseline.iterdir():
-            shutil.copy(page_file, baseline / page_file.name)
-        pages_under_test["baseline"] = "baseline/"
+def fresh(url, rate=None, latency=0):
+    """A new browser (cold cache, no open connections) on `url`."""
+    browser = chromium()
+    driver = browser.__enter__()
+    driver.set_script_timeout(900)
+    driver.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument", {"source": WATCH})
+    if rate:
+        emulate(driver, rate, latency)
+    driver.get(url)
+    return browser, driver
 
-    print("size (gzip -9)")
-    total = 0
-    for name in ("vexlade.wasm", "vexlade.js", "speaker.wasm", "speaker-worklet.js"):
-        size = gz(site / name)
-        total += size
-        print(f"  {name:20} {(site / name).stat().st_size:7} bytes, {size:6} gzipped")
-    print(f"  {'all four':20} {'':7}        {total:6} gzipped ({total / 1024:.1f} KiB)")
 
-    # Whole soundtrack through the speaker worklet, and pictures of 40 frames.
+def size_of(folder):
+    return sum(p.stat().st_size for p in folder.rglob("*") if p.is_file())
+
+
+def exactness(url, work, opus):
     refs = pages.REFS
     if not (refs / "speaker-all.wav").exists():
         shutil.copy(pages.DEMO / "ld_vexl.d2", refs / "all.wav")
@@ -136,103 +187,118 @@ def main():
     for frame in spread:
         if not (refs / f"frame{frame}.png").exists():
             pages.vexl("render", pages.DEMO / "ld_vexl.d1", refs / f"frame{frame}.png", "--frame", frame)
-
-    with serve(work) as url, chromium() as driver:
-        driver.set_script_timeout(args.seconds + 300)
-        # Every load fetches the demo anew, as a first visit does.
-        driver.execute_cdp_cmd("Network.setCacheDisabled", {"cacheDisabled": True})
-        driver.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument", {"source": PLAY_AT_ONCE})
-
-        def fresh_page(page, wait_ready):
-            driver.get("about:blank")
-            driver.get(url + page + ("" if wait_ready else "?play-at-once"))
-            if wait_ready:
-                driver.find_element(By.CSS_SELECTOR, "input[name=fullscreen][value=no]").click()
-            while wait_ready and "Ready" not in driver.find_element(By.ID, "load-state").text:
-                time.sleep(0.02)
-
-        print("first frame after Play (ms; the pages take turns, the first run is the browser's first page)")
-        for label, wait_ready in (("Play at once", False), ("Play when ready", True)):
-            times = {page: [] for page in pages_under_test}
-            downloads = []
-            for _ in range(args.runs):
-                for page, path in pages_under_test.items():
-                    fresh_page(path, wait_ready)
-                    times[page].append(driver.execute_async_script(FIRST_FRAME))
-                    if page == "this page":
-                        downloads.append(driver.execute_script(
-                            "const e = performance.getEntriesByType('resource')"
-                            ".find((e) => e.name.endsWith('ld_vexl.d1'));"
-                            "return e.responseEnd - e.startTime;"))
-            for page, values in times.items():
-                print(f"  {label:16} {page:10} median {statistics.median(values):6.0f}, worst {max(values):6.0f}"
-                      f"  ({', '.join(f'{t:.0f}' for t in values)})")
-            if args.baseline:
-                ratio = statistics.median(times["this page"]) / statistics.median(times["baseline"])
-                print(f"  {label:16} {'':10} this page / baseline, medians: {ratio:.3f}")
-            if not wait_ready:
-                print(f"  {'':16} {'':10} the download of ld_vexl.d1 took: median {statistics.median(downloads):.0f}")
-
-        for page, path in pages_under_test.items():
-            fresh_page(path, True)
-            driver.find_element(By.ID, "play").click()
-            while not driver.execute_script("return window.vexlade.status().playing"):
-                time.sleep(0.02)
-            print(f"seek while playing, {page} (ms)")
-            rng = random.Random(1)
-            seeks = [driver.execute_async_script(SEEK, rng.uniform(0, 700)) for _ in range(30)]
-            for key, label in (("call", "frame on the canvas (in seek())"),
-                               ("painted", "next animation frame"),
-                               ("heard", "heard position moves on")):
-                values = [s[key] for s in seeks]
-                print(f"  {label:32} median {statistics.median(values):6.1f}, worst {max(values):6.1f}")
-
-        fresh_page("site/", True)
-        driver.find_element(By.ID, "play").click()
+    print("exactness (unthrottled)")
+    browser, driver = fresh(url + "site/")
+    try:
+        root = driver.find_element(pages.By.TAG_NAME, "vexlade-player").shadow_root
+        while "Ready" not in root.find_element(pages.By.CSS_SELECTOR, "#load-state").text:
+            time.sleep(0.05)
+        root.find_element(pages.By.CSS_SELECTOR, "input[name=fullscreen][value=no]").click()
+        root.find_element(pages.By.CSS_SELECTOR, "#play").click()
         while not driver.execute_script("return window.vexlade.status().playing"):
             time.sleep(0.02)
-
-        print(f"in time over {args.seconds:.0f} s of playing")
-        driver.execute_script("window.vexlade.seek(0)")
-        samples = driver.execute_async_script(pages.SAMPLE_STATUS, args.seconds)
-        offsets = [frame - math.floor(seconds * 25) for frame, seconds, *_ in samples]
-        counts = {k: offsets.count(k) for k in sorted(set(offsets))}
-        print(f"  {len(samples)} samples; frame shown - floor(heard x 25): {counts}; "
-              f"largest |difference| {max(abs(o) for o in offsets)}")
-        gaps = sorted(sample[4] for sample in samples)
-        print(f"  time since the last animation frame: median {statistics.median(gaps):.1f} ms, "
-              f"99th percentile {gaps[len(gaps) * 99 // 100]:.1f} ms, longest {gaps[-1]:.1f} ms")
-        late = [(round((sample[3] - samples[0][3]) / 1000, 2), o, round(sample[4]))
-                for o, sample in zip(offsets, samples) if abs(o) > 1]
-        if late:
-            print(f"  off by more than one frame (seconds into the run, difference, ms since the "
-                  f"last animation frame): {late}")
-        animated = [o for o, sample in zip(offsets, samples) if sample[4] <= pages.ANIMATION_GAP_MS]
-        print(f"  samples within {pages.ANIMATION_GAP_MS} ms of an animation frame: {len(animated)}, "
-              f"largest |difference| {max(abs(o) for o in animated)}")
-        wall = [sample[3] / 1000 for sample in samples]
-        heard = [sample[1] for sample in samples]
-        slope = statistics.linear_regression(wall, heard).slope
-        lead = [h - w for h, w in zip(heard, wall)]
-        tenth = max(1, len(lead) // 10)
-        print(f"  heard position against the wall clock: rate {slope:.6f}; first tenth "
-              f"{statistics.mean(lead[:tenth]) - lead[0]:+.4f} s, last tenth {statistics.mean(lead[-tenth:]) - lead[0]:+.4f} s")
-
-        # Paused (space at the end would start again from the beginning).
-        if driver.execute_script("return window.vexlade.status().playing"):
-            driver.find_element(By.TAG_NAME, "body").send_keys(" ")
-        differing = 0
-        for frame in spread:
-            result = driver.execute_async_script(pages.COMPARE_FRAME, frame, f"../refs/frame{frame}.png")
-            if result.get("shown") != frame or result.get("differing"):
-                differing += 1
-                print(f"  frame {frame}: {result}")
-        print(f"pixels: {len(spread) - differing} of {len(spread)} frames equal to vexl render")
-
+        driver.execute_script("document.querySelector('vexlade-player').pause()")
+        differing = [f for f in spread
+                     if driver.execute_async_script(pages.COMPARE_FRAME, f, f"../refs/frame{f}.png").get("differing")]
+        print(f"  frames: {len(spread) - len(differing)} of {len(spread)} equal to vexl render {differing or ''}")
         driver.get(url + "site/")
+        for name, site in (("exact", "../site/"), ("opus", f"../{opus.name}/")):
+            result = driver.execute_async_script(pages.SOUND_NOISE, site, "../refs/all.wav")
+            snr = "every sample equal" if result.get("snr") is None else f"{result['snr']:.2f} dB signal to noise"
+            print(f"  sound pieces, {name}: {result.get('count')} of {result.get('samples')} samples joined; {snr}")
         started = time.monotonic()
-        result = driver.execute_async_script(pages.SPEAKER_SAMPLES, "../refs/all.wav", "../refs/speaker-all.wav")
-        print(f"speaker: {result} ({time.monotonic() - started:.1f} s offline)")
+        results = driver.execute_async_script(pages.PIECES_THROUGH_THE_WORKLET, "../site/", "../refs/all.wav",
+                                              "../refs/speaker-all.wav")
+        for label, result in zip(("as it is", "through the speaker simulation"), results):
+            print(f"  worklet, {label}: {result['differing']} of {result['samples']} samples differ")
+        print(f"  ({time.monotonic() - started:.0f} s offline)")
+    finally:
+        browser.__exit__(None, None, None)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("build", type=pathlib.Path)
+    parser.add_argument("--runs", type=int, default=3)
+    parser.add_argument("--seeks", type=int, default=8)
+    parser.add_argument("--baseline", type=pathlib.Path, help="page files of the build to compare with")
+    args = parser.parse_args()
+    build = args.build.resolve()
+    work = build / "bench" / "web" / "work"
+    pages.VEXL = str(build / "tools" / "vexl")
+    pages.WORK, pages.DEMO, pages.SITE = work, work / "demo", work / "site"
+    pages.REFS, pages.SITES = work / "refs", work / "sites"
+    pages.make_site()
+    opus = work / "bench-opus"
+    if not opus.exists() or opus.stat().st_mtime < pages.SITE.stat().st_mtime:
+        shutil.rmtree(opus, ignore_errors=True)
+        subprocess.run([pages.VEXL, "web", "--opus", pages.DEMO, opus], check=True, stdout=subprocess.DEVNULL)
+    today = work / "site-today"
+    shutil.rmtree(today, ignore_errors=True)
+    today.mkdir()
+    for name in ("ld_vexl.d1", "ld_vexl.d2"):
+        (today / name).symlink_to(pages.DEMO / name)
+    if args.baseline:
+        for page_file in args.baseline.iterdir():
+            if page_file.is_file():
+                shutil.copy(page_file, today / page_file.name)
+    else:
+        # This page, on the two files beside it.
+        for page_file in pages.SITE.iterdir():
+            if page_file.is_file():
+                (today / page_file.name).symlink_to(page_file)
+        html = (pages.SITE / "index.html").read_text().replace('demo/', '')
+        (today / "index.html").unlink()
+        (today / "index.html").write_text(html)
+    sites = {"today's format": "site-today/", "exact": "site/", "opus": "bench-opus/"}
+    print(f"today's format: {'the page of ' + str(args.baseline) if args.baseline else 'this page'}")
+
+    with serve(work) as url:
+        print("bytes to have the whole demo in hand (unthrottled; files fetched)")
+        transferred = {}
+        for name, path in sites.items():
+            browser, driver = fresh(url + path)
+            try:
+                driver.execute_async_script(FETCH_ALL)
+                transferred[name], files = driver.execute_script(TRANSFERRED)
+            finally:
+                browser.__exit__(None, None, None)
+            ratio = transferred[name] / transferred["today's format"]
+            print(f"  {name:15} {transferred[name] / 1e6:7.2f} MB in {files:3} files, "
+                  f"{ratio:6.1%} of today's format")
+        for name, folder in (("exact", pages.SITE), ("opus", opus)):
+            print(f"  {name:15} site on disk {size_of(folder) / 1e6:7.2f} MB, "
+                  f"{size_of(folder) / (size_of(pages.DEMO)):6.1%} of the demo's two files")
+
+        exactness(url, work, opus)
+
+        rng = random.Random(1)
+        for link, rate, latency in LINKS:
+            print(f"{link} (ms; medians of {args.runs} cold runs, worst in brackets)")
+            for name, path in sites.items():
+                firsts = []
+                seeks = []
+                for _ in range(args.runs):
+                    browser, driver = fresh(url + path, rate, latency)
+                    try:
+                        firsts.append(driver.execute_async_script(PLAY_AT_ONCE))
+                        if not seeks:
+                            for _ in range(args.seeks):
+                                seeks.append(driver.execute_async_script(SEEK, rng.uniform(0, 700), 3))
+                    finally:
+                        browser.__exit__(None, None, None)
+                clickable = [f["clicked"] for f in firsts]
+                frame = [f.get("frame", float("inf")) for f in firsts]
+                sound = [f.get("sound", float("inf")) for f in firsts]
+                plays = [s["plays"] for s in seeks]
+                least = [s["least"] for s in seeks if s["least"] is not None]
+                still = [s["still"] for s in seeks]
+                reach = f"pieces in hand reach at least {min(least):.1f} s ahead" if least else "reach not told"
+                print(f"  {name:15} first frame {statistics.median(frame):7.0f} ({max(frame):7.0f})  "
+                      f"first sound {statistics.median(sound):7.0f} ({max(sound):7.0f})  "
+                      f"(Play taken {statistics.median(clickable):.0f} after the navigation began)")
+                print(f"  {'':15} seek plays  {statistics.median(plays):7.0f} ({max(plays):7.0f}); "
+                      f"{reach}; still {max(still):.0f} ms at most in 3 s after a seek")
 
 
 if __name__ == "__main__":

@@ -20,7 +20,7 @@ _vexl()
         --dir) _filedir -d; return ;;
         --format) COMPREPLY=($(compgen -W "mp4 webm mkv gif apng" -- "$cur")); return ;;
         --preset) COMPREPLY=($(compgen -W "ultrafast superfast veryfast faster fast medium slow slower veryslow" -- "$cur")); return ;;
-        --frame | --frames | --crop | --size | --from | --to | --crf) return ;;
+        --frame | --frames | --crop | --size | --from | --to | --crf | --poster) return ;;
     esac
 
     local command=${words[1]}

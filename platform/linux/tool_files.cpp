@@ -1,7 +1,9 @@
 #include "platform/linux/tool_files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -136,11 +138,19 @@ bool examine_output(const std::string& target, std::string& resolved, OutputKind
     return true;
 }
 
-std::string random_suffix()
+std::string random_number()
 {
     static std::mt19937 generator{std::random_device{}()};
-    return ".tmp-" + std::to_string(generator() % 1000000000u);
+    return std::to_string(generator() % 1000000000u);
 }
+
+std::string random_suffix() { return ".tmp-" + random_number(); }
+
+// A folder beside a target names the process that made it, so that a later
+// run can tell one left behind by a killed run from one still being filled.
+std::string folder_suffix() { return ".tmp-" + std::to_string(::getpid()) + "-" + random_number(); }
+
+bool process_exists(long pid) { return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM); }
 
 // Opens for reading without blocking on a FIFO, then insists on a regular
 // file; -1 with the reason otherwise.
@@ -498,7 +508,7 @@ bool NewFolder::make_beside(const std::string& target, std::string& error)
     HeldTerminationSignals held;
     install_removal_handler();
     for (int attempt = 0; attempt < 16; ++attempt) {
-        TemporaryName* entry = list_name(target + random_suffix(), true);
+        TemporaryName* entry = list_name(target + folder_suffix(), true);
         if (::mkdir(entry->name.c_str(), 0777) == 0) {
             made_ = entry;
             return true;
@@ -519,6 +529,46 @@ void NewFolder::keep()
 {
     if (made_ != nullptr)
         made_->live.store(false);
+}
+
+bool exchange_names(const std::string& a, const std::string& b, bool& unsupported, std::string& error)
+{
+    unsupported = false;
+    if (::renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_EXCHANGE) == 0)
+        return true;
+    unsupported = errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP;
+    error = describe_errno(errno);
+    return false;
+}
+
+std::vector<std::string> stale_folders_beside(const std::string& target)
+{
+    std::vector<std::string> stale;
+    const std::string folder = folder_of(target);
+    const std::string prefix = target.substr(target.find_last_of('/') + 1) + ".tmp-";
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr)
+        return stale;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name(entry->d_name);
+        if (!name.starts_with(prefix))
+            continue;
+        // TARGET.tmp-PID-N: digits, a dash, digits.
+        const std::string_view rest = name.substr(prefix.size());
+        const std::size_t dash = rest.find('-');
+        const auto digits = [](std::string_view text) {
+            return !text.empty() && text.size() < 10 && text.find_first_not_of("0123456789") == std::string_view::npos;
+        };
+        if (dash == std::string_view::npos || !digits(rest.substr(0, dash)) || !digits(rest.substr(dash + 1)))
+            continue;
+        const std::string path = (folder == "/" ? "" : folder) + "/" + std::string(name);
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
+            !process_exists(std::stol(std::string(rest.substr(0, dash)))))
+            stale.push_back(path);
+    }
+    ::closedir(dir);
+    return stale;
 }
 
 HeldTerminationSignals::HeldTerminationSignals()

@@ -115,7 +115,8 @@ public:
     // exist); true too when it is a folder already. False with the reason.
     bool make(const std::string& path, std::string& error);
     // Makes a new folder beside `target` under a name of its own
-    // (TARGET.tmp-N), to be filled and then renamed to `target`.
+    // (TARGET.tmp-PID-N, PID this process's), to be filled and then put in
+    // the place of `target` (exchange_names).
     bool make_beside(const std::string& target, std::string& error);
     // The folder made, or empty.
     std::string path() const;
@@ -125,6 +126,17 @@ public:
 private:
     TemporaryName* made_ = nullptr;
 };
+
+// Puts the two existing names `a` and `b` each in the other's place in one
+// step (renameat2 with RENAME_EXCHANGE), so that both names stand at every
+// moment. False with the reason in `error`; `unsupported` is then set when
+// it is the file system that can't, and two renames are the way left.
+bool exchange_names(const std::string& a, const std::string& b, bool& unsupported, std::string& error);
+
+// The folders NewFolder::make_beside made beside `target` in runs that
+// are gone without cleaning up (SIGKILL, a machine that went down): their
+// process no longer exists. Full names.
+std::vector<std::string> stale_folders_beside(const std::string& target);
 
 // Holds SIGINT, SIGTERM, SIGHUP and the other signals that end a process
 // by default for this thread while it exists; one that comes meanwhile

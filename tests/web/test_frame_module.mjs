@@ -2,7 +2,8 @@
 // from anywhere, is the frame the stream gives when it is read from the
 // start one frame after another, as the player reads it; a last frame cut
 // short keeps the bytes of the frame before behind its end. The same holds
-// while the file arrives in pieces: a frame said to be there shows right.
+// while the file arrives in pieces: a frame said to be there shows right,
+// and for the pieces of a site that vexl web wrote from the file.
 //
 // usage: node test_frame_module.mjs VEXL VEXLADE.WASM
 
@@ -11,6 +12,7 @@ import {execFileSync} from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
+import zlib from 'node:zlib';
 
 const [vexl, wasmPath] = process.argv.slice(2);
 const frameBytes = 8000;
@@ -51,7 +53,17 @@ async function frameModule(wasm) {
       return exports.vexl_arrived(size);
     },
     finish: () => exports.vexl_finish(),
+    damage: () => {
+      const at = exports.vexl_damage();
+      const bytes = new Uint8Array(exports.memory.buffer, at);
+      return new TextDecoder().decode(bytes.subarray(0, bytes.indexOf(0)));
+    },
     picture: (frame) => new Uint8Array(exports.memory.buffer, exports.vexl_picture(frame), pictureBytes).slice(),
+    // Frame `index` of a site's piece (inflated).
+    pieceFrame(piece, index) {
+      new Uint8Array(exports.memory.buffer, exports.vexl_piece_room(piece.length), piece.length).set(piece);
+      return new Uint8Array(exports.memory.buffer, exports.vexl_piece_picture(index), pictureBytes).slice();
+    },
   };
 }
 
@@ -102,6 +114,32 @@ try {
     assert.equal(arriving.finish(), whole + 1);
     for (const frame of [whole, there, 0])
       assert.deepEqual(arriving.picture(frame), expected[frame], `level ${level}, frame ${frame} at the end`);
+
+    // The site's one piece of frames, the last cut short as the player shows it.
+    const demo = path.join(dir, `demo${level}`);
+    fs.mkdirSync(demo);
+    fs.copyFileSync(packed, path.join(demo, 'ld_vexl.d1'));
+    fs.writeFileSync(path.join(demo, 'ld_vexl.d2'), new Uint8Array(100));
+    execFileSync(vexl, ['web', demo, path.join(dir, `site${level}`)], {stdio: 'ignore'});
+    const piece = zlib.inflateRawSync(fs.readFileSync(path.join(dir, `site${level}`, 'demo/frames/0000.deflate')));
+    assert.equal(piece.length, (whole + 1) * frameBytes);
+    for (const frame of [0, 1, 17, whole])
+      assert.deepEqual(arriving.pieceFrame(piece, frame), expected[frame], `level ${level}, piece frame ${frame}`);
+
+    // Block 2's data zeroed: it unpacks to nothing, and only the frames in
+    // its place differ; those after it stay in line, read on or sought.
+    const damaged = Uint8Array.from(file);
+    let at = 1;
+    for (let block = 0; block < 2; ++block)
+      at += 4 + new DataView(damaged.buffer).getUint32(at);
+    damaged.fill(0, at + 4, at + 4 + new DataView(damaged.buffer).getUint32(at));
+    const capacity = level * 32768;
+    const inPlace = (frame) => (frame + 1) * frameBytes <= 2 * capacity || frame * frameBytes >= 3 * capacity;
+    const reading = await openFrames(wasm, damaged);
+    assert.equal(reading.count, whole + 1);
+    for (const frame of [...expected.keys(), whole, 1, 30, 2, 20].filter(inPlace))
+      assert.deepEqual(reading.picture(frame), expected[frame], `level ${level}, damaged file, frame ${frame}`);
+    assert.match(reading.damage(), new RegExp(`^offset ${at}: block 2 .* stay in place$`));
   }
 
   // No frame, and no trap, from files that hold none.

@@ -1,9 +1,11 @@
 // vexl web, run as the built executable: a whole site or nothing, also
-// when interrupted, and an existing folder replaced only when it is a site
-// itself.
+// when interrupted or killed, an existing folder replaced only when it is a
+// site itself, and pieces that give back the demo's frames and samples.
 
+#include <libdeflate.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -20,9 +22,11 @@
 #include <string>
 
 #include "core/frame_geometry.h"
+#include "player/piece_layout.h"
 #include "tests/pack/pack_test_support.h"
 #include "tests/tools/hostile_files.h"
 #include "tests/support/test_dir.h"
+#include "tools/record/media_reader.h"
 
 namespace vexl::tool {
 namespace {
@@ -30,8 +34,11 @@ namespace {
 namespace fs = std::filesystem;
 using test::Bytes;
 
-const std::set<std::string> site_files = {"index.html",  "vexlade.css", "vexlade.js", "speaker-worklet.js",
-                                          "vexlade.wasm", "speaker.wasm", "ld_vexl.d1", "ld_vexl.d2"};
+const std::set<std::string> site_files = {
+    "index.html",    "vexlade-player.js", "clock.js",     "controls.js",     "fetching.js",
+    "frames.js",     "sound.js",          "sound-worklet.js", "wasm-imports.js", "player.css", "vexlade.wasm",
+    "speaker.wasm",  "demo",              "demo/demo.json",   "demo/poster.png", "demo/frames",
+    "demo/frames/0000.deflate", "demo/sound", "demo/sound/0000.flac"};
 
 Bytes read_file(const fs::path& path)
 {
@@ -53,6 +60,27 @@ std::set<std::string> names_in(const fs::path& dir)
     return names;
 }
 
+// Every name under `dir`, relative to it.
+std::set<std::string> tree_of(const fs::path& dir)
+{
+    std::set<std::string> names;
+    for (const auto& entry : fs::recursive_directory_iterator(dir))
+        names.insert(entry.path().lexically_relative(dir).string());
+    return names;
+}
+
+Bytes inflate(const Bytes& deflated, std::size_t size)
+{
+    Bytes out(size);
+    libdeflate_decompressor* d = libdeflate_alloc_decompressor();
+    std::size_t got = 0;
+    const auto result = libdeflate_deflate_decompress(d, deflated.data(), deflated.size(), out.data(), size, &got);
+    libdeflate_free_decompressor(d);
+    EXPECT_EQ(result, LIBDEFLATE_SUCCESS);
+    out.resize(got);
+    return out;
+}
+
 class VexlWebTool : public ::testing::Test {
 protected:
     void SetUp() override
@@ -70,7 +98,7 @@ protected:
     int web(const std::string& args) const
     {
         const std::string command = "cd '" + dir.string() + "' && '" VEXL_TOOL "' web " + args +
-                                    " >/dev/null 2>'" + (dir / "stderr").string() + "'";
+                                    " >'" + (dir / "stdout").string() + "' 2>'" + (dir / "stderr").string() + "'";
         const int status = std::system(command.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
@@ -81,11 +109,11 @@ protected:
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
 
-    // Nothing but the demo, the stderr capture and `expected` in the work folder:
+    // Nothing but the demo, the captures and `expected` in the work folder:
     // no temporary or moved-aside folder stayed behind.
     void expect_only(std::set<std::string> expected) const
     {
-        expected.insert({"demo", "stderr"});
+        expected.insert({"demo", "stdout", "stderr"});
         EXPECT_EQ(names_in(dir), expected);
     }
 
@@ -96,16 +124,38 @@ protected:
 
 TEST_F(VexlWebTool, WritesTheWholeSite)
 {
-    ASSERT_EQ(web("demo site/"), 0) << errors();
-    EXPECT_EQ(names_in(dir / "site"), site_files);
-    EXPECT_EQ(read_file(dir / "site/ld_vexl.d1"), frames);
-    EXPECT_EQ(read_file(dir / "site/ld_vexl.d2"), sound);
-    const Bytes wasm = read_file(dir / "site/vexlade.wasm");
-    ASSERT_GE(wasm.size(), 4u);
-    EXPECT_EQ(Bytes(wasm.begin(), wasm.begin() + 4), (Bytes{0, 'a', 's', 'm'}));
-    const Bytes page = read_file(dir / "site/index.html");
-    EXPECT_NE(std::string(page.begin(), page.end()).find("vexlade.js"), std::string::npos);
+    ASSERT_EQ(web("demo site/ --poster 2"), 0) << errors();
+    EXPECT_EQ(tree_of(dir / "site"), site_files);
+    // The pieces give back the frames as the player shows them and the
+    // samples as it plays them (raw here: signed 16-bit).
+    const Bytes rows = inflate(read_file(dir / "site/demo/frames/0000.deflate"), 3 * frame_bytes);
+    const Bytes raw = test::sample_frames(3 * frame_bytes);
+    for (std::size_t k = 0; k < 3; ++k) {
+        std::array<std::uint8_t, frame_bytes> frame{};
+        frame_from_rows(rows, k, frame);
+        EXPECT_TRUE(std::equal(frame.begin(), frame.end(), raw.begin() + static_cast<std::ptrdiff_t>(k * frame_bytes)));
+    }
+    record::DecodedSound decoded;
+    std::string problem;
+    ASSERT_TRUE(record::read_sound(dir / "site/demo/sound/0000.flac", decoded, problem)) << problem;
+    const auto* samples = reinterpret_cast<const std::int16_t*>(sound.data());
+    EXPECT_EQ(decoded.samples, std::vector<std::int16_t>(samples, samples + sound.size() / 2));
+    const Bytes manifest = read_file(dir / "site/demo/demo.json");
+    const std::string json(manifest.begin(), manifest.end());
+    for (const char* field : {"\"count\": 3,", "\"codec\": \"flac\"", "\"samples\": 500,", "\"frame\": 2}"})
+        EXPECT_NE(json.find(field), std::string::npos) << field << " in " << json;
+    const Bytes printed = read_file(dir / "stdout");
+    EXPECT_NE(std::string(printed.begin(), printed.end()).find("<vexlade-player src=\"site/demo/\">"),
+              std::string::npos);
     expect_only({"site"});
+
+    // The lossy site: Opus pieces, each with room on both sides.
+    ASSERT_EQ(web("--opus demo small"), 0) << errors();
+    EXPECT_TRUE(fs::exists(dir / "small/demo/sound/0000.opus"));
+    const Bytes small = read_file(dir / "small/demo/demo.json");
+    EXPECT_NE(std::string(small.begin(), small.end()).find("\"codec\": \"opus\", \"samples\": 500, "
+                                                           "\"perPiece\": 88200, \"lead\": 147"),
+              std::string::npos);
 }
 
 TEST_F(VexlWebTool, ReplacesAnEarlierSite)
@@ -114,7 +164,8 @@ TEST_F(VexlWebTool, ReplacesAnEarlierSite)
     sound = Bytes(500, 9);
     write_file(dir / "demo/ld_vexl.d2", sound);
     ASSERT_EQ(web("demo site"), 0) << errors();
-    EXPECT_EQ(read_file(dir / "site/ld_vexl.d2"), sound);
+    const Bytes manifest = read_file(dir / "site/demo/demo.json");
+    EXPECT_NE(std::string(manifest.begin(), manifest.end()).find("\"samples\": 250,"), std::string::npos);
     // An empty folder is a site with nothing in it yet.
     fs::create_directory(dir / "empty");
     EXPECT_EQ(web("demo empty"), 0) << errors();
@@ -154,6 +205,7 @@ TEST_F(VexlWebTool, RejectsABadCommandLine)
     EXPECT_EQ(web("demo a b"), 2);
     EXPECT_EQ(web("demo ."), 2);
     EXPECT_EQ(web("demo /"), 2);
+    EXPECT_EQ(web("--poster 3 demo site"), 2);  // frames 0 to 2
     EXPECT_EQ(web("--bogus demo site"), 2);
     EXPECT_NE(errors().find("unknown option '--bogus'"), std::string::npos) << errors();
     expect_only({});
@@ -213,7 +265,7 @@ TEST(VexlWebHostile, AwkwardInputsAndTargets)
     ASSERT_EQ(files.run("web demo link/").status, 0);
     EXPECT_TRUE(fs::is_symlink(files.path("link")));
     EXPECT_EQ(names_in(files.path("sites")), std::set<std::string>{"one"});
-    EXPECT_EQ(names_in(files.path("sites/one")), site_files);
+    EXPECT_EQ(tree_of(files.path("sites/one")), site_files);
 
     if (!testing::running_as_root()) {
         fs::permissions(files.path("sites"), fs::perms::owner_read | fs::perms::owner_exec);
@@ -228,12 +280,18 @@ TEST(VexlWebHostile, AwkwardInputsAndTargets)
         testing::SmallDisk disk(files.path("disk"), 512);
         ASSERT_TRUE(disk.mounted());
         ASSERT_EQ(files.run("web demo disk/site").status, 0);
-        files.put("demo/ld_vexl.d2", std::string(600 * 1024, 's'));
+        const std::string before = files.read("disk/site/demo/demo.json");
+        // Noise, which no encoder makes smaller.
+        const Bytes noise = test::sample_frames(600 * 1024, 7);
+        std::string sound(noise.size(), '\0');
+        for (std::size_t i = 0; i < noise.size(); ++i)
+            sound[i] = static_cast<char>(noise[i] * 97 + i * 31);
+        files.put("demo/ld_vexl.d2", sound);
         const testing::ToolRun run = files.run("web demo disk/site");
         EXPECT_EQ(run.status, 1);
         EXPECT_NE(run.err.find("No space left on device"), std::string::npos) << run.err;
         EXPECT_EQ(names_in(files.path("disk")), std::set<std::string>{"site"});
-        EXPECT_EQ(files.read("disk/site/ld_vexl.d2"), "sound");
+        EXPECT_EQ(files.read("disk/site/demo/demo.json"), before);
     }
 }
 
@@ -254,10 +312,15 @@ TEST(VexlWebHostile, AnInterruptedRunLeavesNothing)
     const std::vector<std::string> names{"demo", "site"};
     const auto old_or_new = [&] {
         EXPECT_EQ(files.names(), names);
-        EXPECT_EQ(names_in(files.path("site")), site_files);
-        const std::uintmax_t size = fs::file_size(files.path("site/ld_vexl.d2"));
-        EXPECT_TRUE(size == 9 || size == sound_bytes) << size;
-        return size == sound_bytes;
+        std::set<std::string> top;
+        std::copy_if(site_files.begin(), site_files.end(), std::inserter(top, top.end()),
+                     [](const std::string& name) { return name.find('/') == std::string::npos; });
+        EXPECT_EQ(names_in(files.path("site")), top);
+        // 9 bytes are 4 samples; the new soundtrack runs to the end of the demo.
+        const std::string manifest = files.read("site/demo/demo.json");
+        const bool old = manifest.find("\"samples\": 4,") != std::string::npos;
+        EXPECT_TRUE(old || manifest.find("\"samples\": 15567300,") != std::string::npos) << manifest;
+        return !old;
     };
 
     // While the files are written, and while the folder is new and empty.
@@ -285,6 +348,30 @@ TEST(VexlWebHostile, AnInterruptedRunLeavesNothing)
         replaced += old_or_new() ? 1 : 0;
     }
     EXPECT_GT(replaced, 0) << "some runs ended before their signal";
+}
+
+// A run killed outright leaves its folder, which the next run clears;
+// the folder of a run still going, or one holding other files, stays.
+TEST(VexlWebHostile, AKilledRunIsClearedByTheNext)
+{
+    testing::HostileFiles files(VEXL_TOOL);
+    fs::create_directory(files.path("demo"));
+    Bytes frames{2};
+    test::append_block(frames, test::compress(test::sample_frames(3 * frame_bytes)));
+    files.put("demo/ld_vexl.d1", std::string(frames.begin(), frames.end()));
+    files.put("demo/ld_vexl.d2", "sound");
+    fs::resize_file(files.path("demo/ld_vexl.d2"), 64u << 20);
+    const int status = files.interrupt({"web", "demo", "site"}, SIGKILL, true);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "status " << status;
+    ASSERT_EQ(files.names().size(), 2u);  // the demo and the killed run's folder
+
+    const std::string running = "site.tmp-" + std::to_string(::getpid()) + "-1";
+    const std::string foreign = "site.tmp-999999999-2";
+    fs::create_directory(files.path(running));
+    fs::create_directory(files.path(foreign));
+    files.put(foreign + "/notes.txt", "mine");
+    ASSERT_EQ(files.run("web demo site").status, 0);
+    EXPECT_EQ(files.names(), (std::vector<std::string>{"demo", "site", running, foreign}));
 }
 
 }  // namespace

@@ -73,7 +73,8 @@ int encoder_sample_rate(const AVCodec& encoder, int source_rate)
     return preferred ? preferred_rate : rates[0];
 }
 
-bool AudioEncoder::open(const RecordFormat& format, int source_rate, Muxer& muxer, std::string& problem)
+bool AudioEncoder::open(const RecordFormat& format, int source_rate, Muxer& muxer, std::string& problem,
+                        const AudioSettings& settings)
 {
     if (!encoder_.create(format.audio_encoder, "audio", problem))
         return false;
@@ -88,7 +89,10 @@ bool AudioEncoder::open(const RecordFormat& format, int source_rate, Muxer& muxe
     c.sample_rate = encoder_sample_rate(codec, source_rate);
     c.sample_fmt = sample_format_for(codec);
     c.time_base = AVRational{1, c.sample_rate};
-    c.bit_rate = bit_rate_for(format.audio_encoder);
+    c.bit_rate = settings.bit_rate > 0 ? settings.bit_rate : bit_rate_for(format.audio_encoder);
+    if (settings.compression_level >= 0)
+        c.compression_level = settings.compression_level;
+    c.cutoff = settings.cutoff;
     av_channel_layout_default(&c.ch_layout, 1);
     if (!encoder_.start(muxer, problem))
         return false;

@@ -19,10 +19,18 @@ namespace vexl::record {
 // it can, otherwise 48000 Hz, or else the first rate it lists.
 int encoder_sample_rate(const AVCodec& encoder, int source_rate);
 
+// What a caller may choose over the format's own defaults.
+struct AudioSettings {
+    std::int64_t bit_rate = 0;    // bits a second of a lossy encoder; 0: the format's
+    int compression_level = -1;   // effort of a lossless one (FLAC: 0-12); -1: the encoder's
+    int cutoff = 0;               // highest frequency a lossy one keeps, in Hz; 0: the encoder's
+};
+
 class AudioEncoder {
 public:
     // Opens the encoder and adds its stream to `muxer`.
-    bool open(const RecordFormat& format, int source_rate, Muxer& muxer, std::string& problem);
+    bool open(const RecordFormat& format, int source_rate, Muxer& muxer, std::string& problem,
+              const AudioSettings& settings = {});
 
     // Encodes the next stretch of the soundtrack.
     bool encode(std::span<const std::int16_t> samples, std::string& problem);

@@ -72,6 +72,14 @@ int Muxer::add_stream(const AVCodecContext& encoder)
     return stream->index;
 }
 
+void Muxer::keep_minimal()
+{
+    if (context_ == nullptr)
+        return;
+    context_->metadata_header_padding = 0;
+    context_->flags |= AVFMT_FLAG_BITEXACT;
+}
+
 bool Muxer::start(bool faststart)
 {
     if (!ok())

@@ -32,6 +32,11 @@ public:
     // A stream carrying what `encoder` (opened) makes; its index, or -1.
     int add_stream(const AVCodecContext& encoder);
 
+    // Leaves out what small files can do without: room for tags added
+    // later (FLAC's 8 KiB of padding) and the libraries' versions, so the
+    // same input gives the same bytes on every run. Before start().
+    void keep_minimal();
+
     // Writes the header; `faststart` puts the index at the front of the
     // file when it is finished (seekable files only).
     bool start(bool faststart);

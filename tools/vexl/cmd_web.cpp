@@ -1,170 +1,72 @@
 // vexl web: a static web site that plays a demo in the browser: the web
-// player's page, scripts and WebAssembly modules (carried inside vexl) and
-// the demo's two files, in one folder.
+// player's page and its element's scripts and WebAssembly modules (carried
+// inside vexl), and the demo in pieces that the page fetches near the play
+// position (tools/site/site_layout.h).
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <memory>
-#include <random>
-#include <set>
+#include <optional>
 #include <string>
-#include <system_error>
 #include <vector>
 
+#include "platform/linux/stderr_terminal.h"
 #include "platform/linux/tool_files.h"
+#include "platform/sound_files.h"
+#include "player/launcher.h"
 #include "player/pack_survey.h"
+#include "tools/site/frame_pieces.h"
+#include "tools/site/poster.h"
+#include "tools/site/site_folder.h"
+#include "tools/site/site_layout.h"
+#include "tools/site/site_manifest.h"
+#include "tools/site/sound_pieces.h"
 #include "tools/vexl/command.h"
 #include "tools/vexl/frame_file.h"
-#include "tools/vexl/output_file.h"
+#include "tools/vexl/frame_picture.h"
 #include "tools/vexl/web_page.h"
 
 namespace vexl::tool {
 namespace {
 
 namespace fs = std::filesystem;
+using site::SiteFolder;
 
 int run_web(std::span<const std::string_view> args);
 
 const VexlCommand command(
-    "web", "web DIR OUT",
+    "web", "web [--opus] [--poster FRAME] DIR OUT",
     "Writes a web site into the folder OUT that plays the demo in DIR\n"
-    "(ld_vexl.d1 and ld_vexl.d2) in any current browser: the web player's\n"
-    "page index.html, its scripts and WebAssembly modules, and copies of the\n"
-    "two files. Any static web server can serve it, for example\n"
+    "(ld_vexl.d1 and ld_vexl.d2) in any current browser: the page index.html,\n"
+    "the player's element (vexlade-player.js and what it loads) and the demo\n"
+    "in pieces of 4 seconds, which the page fetches near the play position:\n"
+    "the frames deflated, pixel for pixel, and the soundtrack in FLAC, sample\n"
+    "for sample. Any static web server can serve it, for example\n"
     "  python3 -m http.server -d OUT 8000\n"
-    "and then http://localhost:8000/ in the browser.\n"
+    "and then http://localhost:8000/ in the browser. It prints the HTML that\n"
+    "puts the player into a page of your own.\n"
+    "\n"
+    "  --opus          the soundtrack in Opus at 40 kbit/s: the site is half\n"
+    "                  as large, the sound no longer exact\n"
+    "  --poster FRAME  the frame shown before Play (by default a still and\n"
+    "                  colourful one from the first quarter, such as a title)\n"
     "\n"
     "The frame file is checked first: a damaged one is reported and nothing\n"
     "is written. OUT is written whole or not at all, also when the run is\n"
-    "interrupted: it is made beside OUT under a temporary name and renamed\n"
-    "at the end. An existing OUT is replaced only when it holds nothing but\n"
-    "files vexl web writes; a symbolic link to it is followed.",
+    "interrupted: it is made beside OUT under a temporary name and exchanged\n"
+    "for OUT at the end, so OUT stands at every moment. An existing OUT is\n"
+    "replaced only when it holds nothing but files vexl web writes; a\n"
+    "symbolic link to it is followed. Temporary folders of runs that were\n"
+    "killed outright are removed by the next run.",
     run_web);
+
+constexpr OptionSpec options[] = {{"--opus"}, {"--poster", true}};
 
 constexpr std::string_view frames_name = "ld_vexl.d1";
 constexpr std::string_view sound_name = "ld_vexl.d2";
-
-// The file names a site holds.
-std::set<std::string, std::less<>> site_names()
-{
-    std::set<std::string, std::less<>> names{std::string(frames_name), std::string(sound_name)};
-    for (const WebPageFile& file : web_page_files())
-        names.emplace(file.name);
-    return names;
-}
-
-// Empty when `out` may be replaced (or does not exist), else why not.
-std::string check_replaceable(const fs::path& out)
-{
-    std::error_code ec;
-    const fs::file_status status = fs::symlink_status(out, ec);
-    if (!fs::exists(status))
-        return {};
-    if (!fs::is_directory(status))
-        return "exists and is not a folder";
-    const auto names = site_names();
-    for (const fs::directory_entry& entry : fs::directory_iterator(out, ec)) {
-        if (!entry.is_regular_file(ec) || entry.is_symlink(ec) ||
-            !names.contains(entry.path().filename().string()))
-            return "holds " + entry.path().filename().string() +
-                   ", which vexl web does not write; choose another folder";
-    }
-    if (ec)
-        return ec.message();
-    // Its files are removed once the new site stands.
-    return platform::folder_problem(out.string());
-}
-
-// A name beside `target` that nothing has: `target` + `tag` + a number.
-fs::path unused_sibling(const fs::path& target, std::string_view tag)
-{
-    std::random_device entropy;
-    for (;;) {
-        fs::path candidate = target;
-        candidate += std::string(tag) + std::to_string(entropy() % 1000000000u);
-        std::error_code ec;
-        if (!fs::exists(fs::symlink_status(candidate, ec)))
-            return candidate;
-    }
-}
-
-// The site on its way: a new folder beside the target, its files unnamed
-// until the end. A run that fails or is ended by a signal leaves neither
-// the folder nor a file; the target stays as it was.
-class SiteFolder {
-public:
-    explicit SiteFolder(fs::path target) : target_(std::move(target)) {}
-
-    bool create(std::string& problem) { return folder_.make_beside(target_.string(), problem); }
-
-    OutputFile& add(std::string_view name)
-    {
-        files_.push_back(std::make_unique<OutputFile>(fs::path(folder_.path()) / name));
-        return *files_.back();
-    }
-
-    // Names the files and renames the folder to the target, all with the
-    // termination signals held: a signal takes effect once the old site
-    // or the new one stands whole. A target already there (checked
-    // replaceable) is moved aside first and removed once the new site
-    // stands, or put back when the new one could not be put in place.
-    // True when the new site stands; `problem` then says whether the old
-    // one could not be removed.
-    bool commit(std::string& problem)
-    {
-        const platform::HeldTerminationSignals held;
-        std::vector<OutputFile*> outputs;
-        for (const auto& file : files_)
-            outputs.push_back(file.get());
-        if (const OutputFile* failed = OutputFile::commit_all(outputs)) {
-            problem = failed->error();
-            return discard();
-        }
-        std::error_code ec;
-        const fs::path temp = folder_.path();
-        fs::path old;
-        if (fs::exists(fs::symlink_status(target_, ec))) {
-            // An earlier site's folder keeps its permissions.
-            fs::permissions(temp, fs::status(target_, ec).permissions(), ec);
-            old = unused_sibling(target_, ".old-");
-            fs::rename(target_, old, ec);
-            if (ec) {
-                problem = ec.message();
-                return discard();
-            }
-        }
-        fs::rename(temp, target_, ec);
-        if (ec) {
-            problem = ec.message();
-            std::error_code ignored;
-            if (!old.empty())
-                fs::rename(old, target_, ignored);
-            return discard();
-        }
-        folder_.keep();
-        if (!old.empty() && (fs::remove_all(old, ec), ec))
-            problem = "the earlier site stays in " + old.string() + ": " + ec.message();
-        return true;
-    }
-
-private:
-    // Empties the folder of the files already named; the folder goes with
-    // the object.
-    bool discard()
-    {
-        files_.clear();
-        std::error_code ignored;
-        for (const fs::directory_entry& entry : fs::directory_iterator(folder_.path(), ignored))
-            fs::remove(entry.path(), ignored);
-        return false;
-    }
-
-    fs::path target_;
-    platform::NewFolder folder_;  // destroyed after the files: empty by then
-    std::vector<std::unique_ptr<OutputFile>> files_;
-};
+constexpr std::int64_t frames_per_piece = 4 * frames_per_second;  // 4 s: a piece arrives in a tenth of a second
+constexpr std::int64_t samples_per_piece = frames_per_piece * frame_interval;
 
 // OUT as a folder name: "site/" is "site".
 fs::path folder_path(std::string_view arg)
@@ -175,78 +77,238 @@ fs::path folder_path(std::string_view arg)
     return path;
 }
 
-// Copies the open file `in` into `out`; false when reading failed (errno
-// says why) or writing did (out.error()).
-bool copy_stream(std::FILE* in, OutputFile& out)
+std::string size_text(std::uint64_t bytes)
 {
-    std::vector<std::uint8_t> buffer(1 << 16);
-    for (;;) {
-        const std::size_t got = std::fread(buffer.data(), 1, buffer.size(), in);
-        if (got > 0 && !out.write({buffer.data(), got}))
-            return false;
-        if (got < buffer.size())
-            return std::ferror(in) == 0;
-    }
+    char text[32];
+    if (bytes < 1000000)
+        std::snprintf(text, sizeof text, "%.1f kB", static_cast<double>(bytes) / 1e3);
+    else
+        std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / 1e6);
+    return text;
 }
 
-int run_web(std::span<const std::string_view> args)
+std::uint64_t total(const std::vector<std::size_t>& sizes)
+{
+    std::uint64_t sum = 0;
+    for (std::size_t size : sizes)
+        sum += size;
+    return sum;
+}
+
+struct WebOptions {
+    bool opus = false;
+    std::optional<std::int64_t> poster;
+    fs::path dir;
+    fs::path out;
+    std::string out_arg;
+};
+
+std::string parse(std::span<const std::string_view> args, WebOptions& o)
 {
     ParsedArgs parsed;
-    if (const std::string problem = parse_args(args, {}, parsed); !problem.empty())
-        return usage_error(command, problem);
+    if (std::string problem = parse_args(args, options, parsed); !problem.empty())
+        return problem;
+    for (const ParsedArgs::Option& option : parsed.options) {
+        if (option.name == "--opus") {
+            o.opus = true;
+        } else {
+            long long frame = 0;
+            std::string problem;
+            if (!parse_number(option.value, 0, INT32_MAX, frame, problem))
+                return "--poster: " + problem;
+            o.poster = frame;
+        }
+    }
     const auto& operands = parsed.operands;
     if (operands.size() != 2 || operands[0].empty() || operands[1].empty())
-        return usage_error(command, "expected the demo's folder and an output folder");
-    const fs::path dir(operands[0]);
-    const fs::path out = folder_path(operands[1]);
-    if (!out.has_filename() || out.filename() == "." || out.filename() == "..")
-        return usage_error(command, "the output must name a folder");
-    if (web_page_files().empty())
-        return fail(exit_bad_input, command.name, "",
-                    "this vexl was built without the web player, which needs emscripten "
-                    "(./build.sh web installs it)");
+        return "expected the demo's folder and an output folder";
+    o.dir = fs::path(operands[0]);
+    o.out = folder_path(operands[1]);
+    o.out_arg = std::string(operands[1]);
+    if (!o.out.has_filename() || o.out.filename() == "." || o.out.filename() == "..")
+        return "the output must name a folder";
+    return {};
+}
 
+// The demo as a site holds it: its frames in pieces and the poster chosen
+// from them, the soundtrack at the clock's rate.
+struct SiteDemo {
+    std::vector<std::uint8_t> image;
+    std::int64_t frames = 0;
+    std::vector<site::Bytes> frame_pieces;
+    std::vector<std::int16_t> samples;
+};
+
+int load_demo(const WebOptions& o, SiteDemo& demo)
+{
+    const fs::path frames = o.dir / frames_name;
+    const fs::path sound = o.dir / sound_name;
+    std::string problem;
     // Both inputs are looked at before anything is written; neither is
     // read from a device or a FIFO.
-    const fs::path frames = dir / frames_name;
-    const fs::path sound = dir / sound_name;
-    std::string problem;
-    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> sound_in(
-        platform::open_regular_file(sound.string(), problem), std::fclose);
-    if (sound_in == nullptr)
-        return fail(exit_bad_input, command.name, sound.string(), problem);
-    std::vector<std::uint8_t> image;
-    if (!read_whole_file(frames, image, problem))
+    if (const std::string why = platform::input_problem(sound.string()); !why.empty())
+        return fail(exit_bad_input, command.name, sound.string(), why);
+    if (!read_whole_file(frames, demo.image, problem))
         return fail(exit_bad_input, command.name, frames.string(), problem);
-    const PackInfo info = inspect_pack(image);
+    const PackInfo info = inspect_pack(demo.image);
     for (const PackDamage& damage : info.damage)
         fail(exit_bad_input, command.name, frames.string(), describe(damage, info.capacity));
     if (info.damaged())
         return fail(exit_bad_input, command.name, frames.string(), "is damaged; no site written");
     if (info.whole_frames == 0)
         return fail(exit_bad_input, command.name, frames.string(), "holds no whole frame");
+    // A last partial frame shows too, over the bytes of the one before; the
+    // player shows none after its end.
+    demo.frames = std::min<std::int64_t>(static_cast<std::int64_t>(info.whole_frames) +
+                                             (info.partial_frame_bytes != 0 ? 1 : 0),
+                                         end_limit / frame_interval);
+    if (o.poster && *o.poster >= demo.frames)
+        return fail(exit_usage, command.name, "",
+                    "--poster " + std::to_string(*o.poster) + ": the demo has frames 0 to " +
+                        std::to_string(demo.frames - 1));
+
+    platform::MonoSound played;
+    platform::PlayedSoundNotes notes;
+    if (!platform::sound_files().read_as_played(sound.string(), played, notes, problem))
+        return fail(exit_bad_input, command.name, sound.string(), problem);
+    if (!notes.damage.empty())
+        return fail(exit_bad_input, command.name, sound.string(), "is damaged (" + notes.damage + "); no site written");
+    if (!site::to_clock_rate(played.samples, played.sample_rate, problem))
+        return fail(exit_bad_input, command.name, sound.string(), problem);
+    // What plays after the end is never heard.
+    if (played.samples.size() > static_cast<std::size_t>(end_limit))
+        played.samples.resize(static_cast<std::size_t>(end_limit));
+    demo.samples = std::move(played.samples);
+    return exit_ok;
+}
+
+// The page, the demo's pieces, the poster and the manifest, into `site`.
+int write_site(const WebOptions& o, SiteDemo& demo, SiteFolder& site, site::SiteManifest& manifest)
+{
+    std::string problem;
+    const auto failed = [&] { return fail(exit_bad_input, command.name, o.out_arg, problem); };
+    for (const WebPageFile& file : web_page_files())
+        if (!site.write(file.name, file.bytes, problem))
+            return failed();
+
+    const std::string demo_dir = std::string(site::demo_folder) + "/";
+    // The frames at deflate's strongest level take a while: someone at a
+    // terminal is told.
+    if (platform::stderr_is_terminal())
+        std::fprintf(stderr, "vexl web: %s: deflating %lld frames and encoding the soundtrack...\n",
+                     o.out_arg.c_str(), static_cast<long long>(demo.frames));
+    site::PosterChooser poster(demo.frames, o.poster);
+    {
+        ImageStream stream(o.dir / frames_name, demo.image);
+        if (stream.get() == nullptr)
+            return fail(exit_bad_input, command.name, (o.dir / frames_name).string(), "cannot be opened");
+        demo.frame_pieces = site::deflate_frame_pieces(
+            stream.get(), demo.frames, frames_per_piece,
+            [&](std::int64_t index, std::span<const std::uint8_t, frame_bytes> frame) { poster.look(index, frame); });
+    }
+    if (demo.frame_pieces.empty()) {
+        problem = "out of memory for the frames";
+        return failed();
+    }
+    manifest.frames = demo.frames;
+    manifest.frames_per_piece = frames_per_piece;
+    for (std::size_t i = 0; i < demo.frame_pieces.size(); ++i) {
+        const std::string name = demo_dir + std::string(site::frames_folder) + "/" +
+                                 site::piece_name(i, site::frame_piece_extension);
+        if (!site.write(name, demo.frame_pieces[i], problem))
+            return failed();
+        manifest.frame_piece_bytes.push_back(demo.frame_pieces[i].size());
+        site::Bytes().swap(demo.frame_pieces[i]);
+    }
+
+    const site::SoundPieceFormat& format = o.opus ? site::opus_pieces : site::flac_pieces;
+    manifest.sound_codec = format.name;
+    manifest.sound_extension = format.extension;
+    manifest.samples = std::ssize(demo.samples);
+    manifest.samples_per_piece = samples_per_piece;
+    manifest.lead = format.lead;
+    for (std::int64_t from = 0, i = 0; from < manifest.samples; from += samples_per_piece, ++i) {
+        const std::string name = demo_dir + std::string(site::sound_folder) + "/" +
+                                 site::piece_name(static_cast<std::size_t>(i), format.extension);
+        OutputFile* file = site.add(name, problem);
+        if (file == nullptr)
+            return failed();
+        std::FILE* stream = file->stream();
+        const std::int64_t count = std::min(samples_per_piece, manifest.samples - from);
+        if (stream == nullptr || !site::encode_sound_piece(demo.samples, from, count, format, stream, problem)) {
+            if (problem.empty())
+                problem = file->error();
+            return failed();
+        }
+        std::fseek(stream, 0, SEEK_END);
+        manifest.sound_piece_bytes.push_back(static_cast<std::size_t>(std::ftell(stream)));
+        if (!file->stage()) {
+            problem = file->error();
+            return failed();
+        }
+    }
+
+    manifest.poster_frame = poster.frame();
+    const RgbPicture picture = render_frame_picture(poster.picture(), 1, false);
+    OutputFile* png = site.add(demo_dir + std::string(site::poster_name), problem);
+    if (png == nullptr)
+        return failed();
+    if (png->stream() == nullptr || !write_png(png->stream(), picture, problem) || !png->stage()) {
+        if (problem.empty())
+            problem = png->error();
+        return failed();
+    }
+    const std::string json = site::manifest_json(manifest);
+    if (!site.write(demo_dir + std::string(site::manifest_name),
+                    {reinterpret_cast<const std::uint8_t*>(json.data()), json.size()}, problem))
+        return failed();
+    return exit_ok;
+}
+
+int run_web(std::span<const std::string_view> args)
+{
+    WebOptions o;
+    if (const std::string problem = parse(args, o); !problem.empty())
+        return usage_error(command, problem);
+    if (web_page_files().empty())
+        return fail(exit_bad_input, command.name, "",
+                    "this vexl was built without the web player, which needs emscripten "
+                    "(./build.sh web installs it)");
+    SiteDemo demo;
+    if (const int code = load_demo(o, demo))
+        return code;
 
     // A symbolic link is followed: the folder it leads to is replaced.
     std::string target;
-    if (!platform::resolve_links(out.string(), target, problem))
-        return fail(exit_bad_input, command.name, out.string(), problem);
-    if (const std::string why = check_replaceable(target); !why.empty())
-        return fail(exit_bad_input, command.name, out.string(), why);
-
+    std::string problem;
+    if (!platform::resolve_links(o.out.string(), target, problem))
+        return fail(exit_bad_input, command.name, o.out_arg, problem);
     SiteFolder site(target);
+    if (const std::string why = site.check_replaceable(); !why.empty())
+        return fail(exit_bad_input, command.name, o.out_arg, why);
+    site.clear_stale();
     if (!site.create(problem))
-        return fail(exit_bad_input, command.name, out.string(), "cannot make the folder: " + problem);
-    for (const WebPageFile& file : web_page_files())
-        if (OutputFile& page = site.add(file.name); !page.write(file.bytes))
-            return fail(exit_bad_input, command.name, out.string(), page.error());
-    if (OutputFile& copy = site.add(frames_name); !copy.write(image))
-        return fail(exit_bad_input, command.name, out.string(), copy.error());
-    if (OutputFile& copy = site.add(sound_name); !copy_stream(sound_in.get(), copy))
-        return copy.ok() ? fail(exit_bad_input, command.name, sound.string(), std::strerror(errno))
-                         : fail(exit_bad_input, command.name, out.string(), copy.error());
+        return fail(exit_bad_input, command.name, o.out_arg, "cannot make the folder: " + problem);
+    site::SiteManifest manifest;
+    if (const int code = write_site(o, demo, site, manifest))
+        return code;
     problem.clear();
     if (!site.commit(problem) || !problem.empty())
-        return fail(exit_bad_input, command.name, out.string(), problem);
+        return fail(exit_bad_input, command.name, o.out_arg, problem);
+
+    const std::uint64_t frame_bytes_total = total(manifest.frame_piece_bytes);
+    const std::uint64_t sound_bytes_total = total(manifest.sound_piece_bytes);
+    const std::string name = o.out.filename().string();
+    const std::size_t pieces = std::max(manifest.frame_piece_bytes.size(), manifest.sound_piece_bytes.size());
+    std::printf("Wrote %s: %lld frames (%s) and the soundtrack in %s (%s), in %zu piece%s; poster: frame %lld.\n"
+                "Serve it with any web server, or put the player into a page of your own in the\n"
+                "folder that holds %s:\n\n"
+                "<script type=\"module\" src=\"%s/vexlade-player.js\"></script>\n"
+                "<vexlade-player src=\"%s/%.*s/\"></vexlade-player>\n",
+                o.out_arg.c_str(), static_cast<long long>(manifest.frames), size_text(frame_bytes_total).c_str(),
+                o.opus ? "Opus" : "FLAC", size_text(sound_bytes_total).c_str(), pieces, pieces == 1 ? "" : "s",
+                static_cast<long long>(manifest.poster_frame), name.c_str(), name.c_str(), name.c_str(),
+                static_cast<int>(site::demo_folder.size()), site::demo_folder.data());
     return exit_ok;
 }
 
