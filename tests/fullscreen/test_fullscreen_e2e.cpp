@@ -203,7 +203,7 @@ TEST_F(FullScreenEndToEnd, OnA1920x1080DesktopThePictureIsCentred16To10AndSharpW
     XvfbServer x(dir_, "1920x1080");
     const std::string display = x.display();
     ASSERT_FALSE(display.empty()) << "Xvfb did not start";
-    ASSERT_TRUE(x.start_window_manager()) << "evilwm did not start";
+    ASSERT_TRUE(x.start_window_manager()) << "evilwm did not start: " << x.window_manager_log();
     start("DISPLAY=" + display + " " + sanitizers_and_gl);
     answer_yes_then_no();
 

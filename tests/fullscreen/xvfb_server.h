@@ -45,8 +45,10 @@ public:
         std::system((on + "evilwm -fn fixed >" + d + "/wm.log 2>&1 & echo $! >" + d + "/wm.pid").c_str());
         return TmuxSession::wait_for(
             [&] { return std::system((on + "xprop -root _NET_SUPPORTED 2>/dev/null | grep -q FULLSCREEN").c_str()) == 0; },
-            std::chrono::seconds(10));
+            std::chrono::seconds(30));
     }
+    // What the window manager said, for a test that failed to start it.
+    std::string window_manager_log() const { return read("wm.log"); }
     XvfbServer(const XvfbServer&) = delete;
     XvfbServer& operator=(const XvfbServer&) = delete;
 

@@ -270,7 +270,7 @@ TEST_F(VexladeUnderWine, FullScreenAfterTheQuestionsShowsEveryCellAndAKeyEndsThe
         ASSERT_FALSE(x.display().empty()) << "Xvfb did not start";
         // As on a desktop: without a window manager wine's boxes take two
         // seconds to go.
-        ASSERT_TRUE(x.start_window_manager()) << "evilwm did not start";
+        ASSERT_TRUE(x.start_window_manager()) << "evilwm did not start: " << x.window_manager_log();
         start_alone(x.display());
         std::string box;
         ASSERT_TRUE(answer(x.display(), "Return", box)) << "first question";  // the default: Yes
