@@ -213,17 +213,23 @@ TEST_F(VexlWebTool, RejectsABadCommandLine)
     expect_only({"site"});
 }
 
+// demo/ with three frames in one level-2 block and `sound` as its soundtrack.
+void put_small_demo(testing::HostileFiles& files, const std::string& sound)
+{
+    fs::create_directory(files.path("demo"));
+    Bytes frames{2};
+    test::append_block(frames, test::compress(test::sample_frames(3 * frame_bytes)));
+    files.put("demo/ld_vexl.d1", std::string(frames.begin(), frames.end()));
+    files.put("demo/ld_vexl.d2", sound);
+}
+
 // The awkward inputs and targets of the other subcommands' tests. OUT is a
 // folder here: anything else in its place is refused and left alone, as is
 // a folder that holds other files.
 TEST(VexlWebHostile, AwkwardInputsAndTargets)
 {
     testing::HostileFiles files(VEXL_TOOL);
-    fs::create_directory(files.path("demo"));
-    Bytes frames{2};
-    test::append_block(frames, test::compress(test::sample_frames(3 * frame_bytes)));
-    files.put("demo/ld_vexl.d1", std::string(frames.begin(), frames.end()));
-    files.put("demo/ld_vexl.d2", "sound");
+    put_small_demo(files, "sound");
     for (const char* input : {"demo/ld_vexl.d1", "demo/ld_vexl.d2"})
         files.expect_inputs_refused("web demo {OUT}", input);
 
@@ -300,11 +306,7 @@ TEST(VexlWebHostile, AwkwardInputsAndTargets)
 TEST(VexlWebHostile, AnInterruptedRunLeavesNothing)
 {
     testing::HostileFiles files(VEXL_TOOL);
-    fs::create_directory(files.path("demo"));
-    Bytes frames{2};
-    test::append_block(frames, test::compress(test::sample_frames(3 * frame_bytes)));
-    files.put("demo/ld_vexl.d1", std::string(frames.begin(), frames.end()));
-    files.put("demo/ld_vexl.d2", "old sound");
+    put_small_demo(files, "old sound");
     ASSERT_EQ(files.run("web demo site").status, 0);
     // A soundtrack that takes a while to copy.
     constexpr std::uintmax_t sound_bytes = 64u << 20;
@@ -355,11 +357,7 @@ TEST(VexlWebHostile, AnInterruptedRunLeavesNothing)
 TEST(VexlWebHostile, AKilledRunIsClearedByTheNext)
 {
     testing::HostileFiles files(VEXL_TOOL);
-    fs::create_directory(files.path("demo"));
-    Bytes frames{2};
-    test::append_block(frames, test::compress(test::sample_frames(3 * frame_bytes)));
-    files.put("demo/ld_vexl.d1", std::string(frames.begin(), frames.end()));
-    files.put("demo/ld_vexl.d2", "sound");
+    put_small_demo(files, "sound");
     fs::resize_file(files.path("demo/ld_vexl.d2"), 64u << 20);
     const int status = files.interrupt({"web", "demo", "site"}, SIGKILL, true);
     ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "status " << status;
